@@ -1,0 +1,23 @@
+# One option per sanitizer build; they cannot be combined.
+if(QZ_SANITIZE_ADDRESS AND QZ_SANITIZE_THREAD)
+  message(FATAL_ERROR "QZ_SANITIZE_ADDRESS and QZ_SANITIZE_THREAD exclude each other")
+endif()
+if(QZ_SANITIZE_ADDRESS)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(QZ_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# qz_add_gtest(name SOURCES... LIBS... [LABELS...])
+# Builds one GoogleTest program and registers its tests with CTest.
+function(qz_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  gtest_discover_tests(${name}
+    PROPERTIES ENVIRONMENT "${QZ_TEST_ENVIRONMENT}" LABELS "${ARG_LABELS}"
+    DISCOVERY_TIMEOUT 30)
+endfunction()

@@ -1,0 +1,105 @@
+/* Per-user registry store: the registry functions that the application and
+ * the control use, kept in one text file per user in the registry editor's
+ * export format ("Windows Registry Editor Version 5.00").
+ *
+ * File: $QZLINK_REGISTRY when set, else
+ * ${XDG_CONFIG_HOME:-$HOME/.config}/qzlink/registry.reg.
+ *
+ * Every change is a read-modify-write of the whole file under an advisory
+ * lock (flock on "<file>.lock"), written to a temporary file in the same
+ * folder, flushed, and renamed over the old file with mode 0600: a crash never
+ * leaves half a file and two processes never lose each other's changes.
+ * A file that cannot be parsed is never overwritten: it is renamed to
+ * "<file>.corrupt-<time>" with a message on standard error, and the store
+ * starts empty.
+ *
+ * Only HKEY_CURRENT_USER is a root. Key names compare without regard to ASCII
+ * letter case and keep the case they were created with, as in the registry.
+ * Keys exist on their own: a key may have no values. Value types kept:
+ * REG_SZ (text, stored with its terminating zero), REG_DWORD (4 bytes,
+ * little-endian), REG_BINARY. The functions return ERROR_SUCCESS or a Win32
+ * error code. */
+#ifndef QZ_PLATFORM_REGISTRY_H
+#define QZ_PLATFORM_REGISTRY_H
+
+#include "platform/win32_types.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifndef _WIN32
+typedef struct QzRegKey* HKEY;
+
+#define HKEY_CURRENT_USER ((HKEY)(uintptr_t)0x80000001u)
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_READ 0x20019
+#define KEY_WRITE 0x20006
+#define KEY_ALL_ACCESS 0xF003F
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_BINARY 3
+#define REG_DWORD 4
+
+#define REG_OPTION_NON_VOLATILE 0
+#define REG_CREATED_NEW_KEY 1
+#define REG_OPENED_EXISTING_KEY 2
+
+/* Opens an existing key below hKey (a root or an open key); a missing key
+ * gives ERROR_FILE_NOT_FOUND. A key opened without KEY_SET_VALUE refuses
+ * changes with ERROR_ACCESS_DENIED. An empty or null subKey opens hKey's own
+ * key again. */
+LONG RegOpenKeyExA(HKEY hKey, const char* subKey, DWORD options, DWORD samDesired, HKEY* result);
+
+/* Opens the key, creating it and every missing key along its path.
+ * securityAttributes and className are accepted and ignored. disposition, if
+ * not null, receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY. */
+LONG RegCreateKeyExA(HKEY hKey, const char* subKey, DWORD reserved, char* className, DWORD options,
+                     DWORD samDesired, void* securityAttributes, HKEY* result, DWORD* disposition);
+
+/* Releases a handle from RegOpenKeyExA or RegCreateKeyExA. */
+LONG RegCloseKey(HKEY hKey);
+
+/* Reads a value (valueName null or "" is the key's default value).
+ * type, if not null, receives the type. With data null, cbData receives the
+ * size needed. With a buffer smaller than the value, ERROR_MORE_DATA is
+ * returned, cbData receives the size needed and nothing is written past
+ * *cbData bytes. */
+LONG RegQueryValueExA(HKEY hKey, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* cbData);
+
+/* Writes a value: REG_DWORD needs cbData 4; REG_SZ takes the text up to its
+ * terminating zero within cbData. */
+LONG RegSetValueExA(HKEY hKey, const char* valueName, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD cbData);
+
+/* Deletes one value of the key. */
+LONG RegDeleteValueA(HKEY hKey, const char* valueName);
+
+/* Deletes the sub-key and everything below it; subKey null or "" deletes
+ * everything below hKey (the key itself stays). */
+LONG RegDeleteTreeA(HKEY hKey, const char* subKey);
+
+/* Enumerates direct sub-keys by index (ERROR_NO_MORE_ITEMS past the last).
+ * cchName is the buffer size in characters on entry and the name length
+ * without terminator on return; a small buffer gives ERROR_MORE_DATA.
+ * The trailing parameters are accepted and ignored. */
+LONG RegEnumKeyExA(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD* reserved,
+                   char* className, DWORD* cchClassName, void* lastWriteTime);
+
+/* Enumerates values by index, like RegEnumKeyExA; type, data and cbData as
+ * in RegQueryValueExA (each may be null). */
+LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName, DWORD* reserved,
+                   DWORD* type, BYTE* data, DWORD* cbData);
+#endif /* !_WIN32 */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QZ_PLATFORM_REGISTRY_H */
