@@ -11,8 +11,9 @@
 namespace qzlink {
 
 // Writes a frame as upper-case hex bytes separated by single blanks
-// ("FF 30 30 00 8F 31 EF") into out, always terminated. Bytes that do not fit
-// are left out and the text ends with "..". Returns the text length.
+// ("FF 30 30 00 8F 31 EF") into out, always terminated. When the whole text
+// does not fit, the bytes that fit are followed by ".." (as room allows).
+// Returns the text length.
 size_t FormatTrafficText(const uint8_t* frame, size_t length, char* out, size_t outSize);
 
 enum class TraceDirection { kSent, kReceived, kNote };

@@ -18,6 +18,11 @@ struct ReceivedFrameSlot {
 
 class ReceivedFrameRing {
  public:
+  ReceivedFrameRing() = default;
+  // Starts counting after lastSequenceNumber instead of 0 (for tests of the
+  // wrap-around).
+  explicit ReceivedFrameRing(int32_t lastSequenceNumber) : counter_(lastSequenceNumber) {}
+
   // Files a frame in the next slot, overwriting the oldest, and returns its
   // sequence number: 1 for the first frame, counting modulo 100000000 (after
   // 99999999 comes 0). A frame longer than a slot is cut to its first 40
@@ -25,7 +30,8 @@ class ReceivedFrameRing {
   int32_t File(const uint8_t* frame, size_t length);
 
   // Finds the first slot (in slot order) filed under sequenceNumber and copies
-  // its bytes to out, at most outSize of them. Returns the slot's length, or 0
+  // its bytes to out, at most outSize of them (a buffer of kRingSlotBytes
+  // always takes the whole frame). Returns the number of bytes copied, or 0
   // when no slot holds that number. Slots never filed hold number 0 and
   // length 0.
   int32_t Fetch(int32_t sequenceNumber, uint8_t* out, size_t outSize) const;
