@@ -14,10 +14,17 @@
  *    messages first, then posted ones, each kind in arrival order), inside
  *    QzRunMessageLoop, or, for sent messages only, while it waits in
  *    QzMsgWaitForFd or SendMessageA.
- *  - Destroying a window releases every sender blocked on it with result 0,
- *    drops its posted messages, and later sends to it return 0 at once.
- *  - A send or post does not allocate memory: a blocked sender's message lives
- *    on its own stack. (Posting allocates one queue node.)
+ *  - Destroying a window (from any thread) releases every sender blocked on
+ *    it with result 0, drops its posted messages, and later sends to it return
+ *    0 at once, posts FALSE. A call of its procedure that is already running
+ *    completes normally and its sender gets its result.
+ *  - When the owner thread exits, its windows are destroyed in the same way.
+ *  - A handle stays safe to pass after its window is gone: handles are never
+ *    reused, and a stale one is simply refused.
+ *  - A send does not allocate memory: a blocked sender's message lives on its
+ *    own stack. Posting allocates one queue node.
+ *  - Procedures run with no lock of this layer held: they may send, post,
+ *    create and destroy windows.
  *
  * The names that exist in user32 have the same meaning there; the Qz* names
  * are this layer's own. */
@@ -45,7 +52,9 @@ LRESULT SendMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 /* Replaces the window procedure (index GWLP_WNDPROC only) and returns the
- * previous one as a LONG_PTR, or 0 on failure. */
+ * previous one as a LONG_PTR, or 0 on failure (wrong index, dead window, or a
+ * null new procedure, which is refused). Messages run after the call reach the
+ * new procedure, also those already queued. */
 LONG_PTR SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR newValue);
 
 /* Returns the window procedure (index GWLP_WNDPROC only), or 0. */
@@ -60,11 +69,22 @@ BOOL DestroyWindow(HWND hwnd);
 /* TRUE while the window exists. */
 BOOL IsWindow(HWND hwnd);
 
+/* TRUE when the calling thread is running a window procedure for a message
+ * that another thread sent and that has not been replied to yet. */
+BOOL InSendMessage(void);
+
+/* Replies to the message that another thread sent and that the calling
+ * thread is running now: the sender gets result at once and goes on, and the
+ * procedure's own return value is then ignored. FALSE when there is no such
+ * message (or it was already replied to). */
+BOOL ReplyMessage(LRESULT result);
+
 /* Default procedure: ignores the message and returns 0. */
 LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 #endif /* !_WIN32 */
 
-/* Creates a message-only window owned by the calling thread. */
+/* Creates a message-only window owned by the calling thread. NULL for a null
+ * procedure or when the thread's wake descriptor cannot be created. */
 HWND QzCreateMessageWindow(WNDPROC proc);
 
 /* The calling thread's wake descriptor: readable exactly while messages wait
@@ -72,24 +92,32 @@ HWND QzCreateMessageWindow(WNDPROC proc);
  * only when the descriptor cannot be created. */
 int QzMessageWakeFd(void);
 
-/* Runs every message pending for the calling thread's windows: sent messages
- * first, then posted ones. Messages that arrive meanwhile are run too. Returns
- * the number of messages run. */
+/* Runs the messages pending for the calling thread's windows: sent messages
+ * first (before each posted one), then posted ones. Sent messages that arrive
+ * meanwhile are run too; posted messages that arrive meanwhile are left for the
+ * next call (the wake descriptor stays readable), so a procedure that keeps
+ * posting to itself cannot hold the thread. Returns the number of messages
+ * run. */
 int QzDispatchMessages(void);
 
-/* A small blocking loop for programs without another event loop: dispatches
- * messages until QzQuitMessageLoop is called on this thread. Returns the exit
- * code passed to QzQuitMessageLoop. */
+/* A small blocking loop for programs without another event loop: waits on the
+ * wake descriptor and dispatches messages until QzQuitMessageLoop is called on
+ * this thread. Returns the exit code passed to QzQuitMessageLoop, or -1 when
+ * the wake descriptor cannot be created or polled. */
 int QzRunMessageLoop(void);
 
 /* Makes the calling thread's QzRunMessageLoop return exitCode after the
- * message being run. */
+ * message being run; the messages after it stay queued. Called when no loop
+ * runs, it makes the next QzRunMessageLoop on this thread return at once. */
 void QzQuitMessageLoop(int exitCode);
 
-/* Waits until fd is readable or timeoutMs has passed (-1: no limit), running
- * meanwhile the messages that other threads send to the calling thread's
- * windows (posted messages stay queued). Returns 1 when fd became readable,
- * 0 on time-out, -1 on error (errno set). */
+/* Waits until fd is readable or timeoutMs has passed (negative: no limit),
+ * running meanwhile the messages that other threads send to the calling
+ * thread's windows (posted messages stay queued). Returns 1 when fd became
+ * readable (or hung up), 0 on time-out, -1 on error (errno set; EBADF for a
+ * bad fd). Interrupted waits are resumed. A thread closing a worker that may
+ * be blocked sending to it waits here on the worker's exit eventfd, then joins
+ * it. */
 int QzMsgWaitForFd(int fd, int timeoutMs);
 
 #ifdef __cplusplus
