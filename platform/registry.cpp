@@ -1,1 +1,345 @@
-// placeholder
+// The registry functions on top of the per-user store file.
+//
+// A handle names its key by path and keeps the access it was opened with; the
+// key's content is looked up in the file at every call, so changes made by
+// other processes are seen at once. A handle whose key has been deleted gets
+// ERROR_KEY_DELETED; if a key of the same path is created again, the handle
+// refers to that one.
+#include "platform/registry.h"
+
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <unordered_set>
+#include <utility>
+
+#include "platform/registry_file.h"
+#include "platform/registry_storage.h"
+
+struct QzRegKey {
+  std::string path;
+  DWORD access = 0;
+};
+
+namespace qzplatform {
+namespace {
+
+// Every handle given out and not yet closed, so that a stale or made-up handle
+// is refused instead of being dereferenced. Handles may be used from several
+// threads at once, one thread per handle.
+std::mutex openHandlesMutex;
+std::unordered_set<HKEY> openHandles;
+
+struct KeyRef {
+  std::string path;
+  DWORD access = 0;
+};
+
+LONG Resolve(HKEY key, KeyRef& ref) {
+  if (key == HKEY_CURRENT_USER) {
+    ref = {"", KEY_ALL_ACCESS};
+    return ERROR_SUCCESS;
+  }
+  std::lock_guard lock(openHandlesMutex);
+  if (!openHandles.contains(key))
+    return ERROR_INVALID_HANDLE;
+  ref = {key->path, key->access};
+  return ERROR_SUCCESS;
+}
+
+HKEY NewHandle(std::string path, DWORD access) {
+  auto* key = new QzRegKey{std::move(path), access};
+  std::lock_guard lock(openHandlesMutex);
+  openHandles.insert(key);
+  return key;
+}
+
+LONG CheckAccess(const KeyRef& ref, DWORD right) {
+  return (ref.access & right) != 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+LONG CheckNotDeleted(const RegistryModel& model, const KeyRef& ref) {
+  return model.HasKey(ref.path) ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+}
+
+// The path of subKey below the handle's key; false for a malformed sub-key
+// (empty component, ']', line break, over-long name).
+bool JoinPath(const KeyRef& ref, const char* subKey, std::string& path) {
+  path = ref.path;
+  if (subKey != nullptr && *subKey != '\0') {
+    if (!path.empty())
+      path += '\\';
+    path += subKey;
+  }
+  return IsValidKeyPath(path);
+}
+
+// Loads the store and checks that the handle's key still exists.
+LONG LoadKey(const KeyRef& ref, RegistryModel& model) {
+  LONG result = LoadRegistry(model);
+  return result != ERROR_SUCCESS ? result : CheckNotDeleted(model, ref);
+}
+
+// Hands a value to the caller's type/data/size triple. With a buffer that is
+// too small nothing is copied and *cbData receives the size needed.
+LONG CopyValue(const RegistryValue& value, DWORD* type, BYTE* data, DWORD* cbData) {
+  auto size = static_cast<DWORD>(value.data.size());
+  if (type != nullptr)
+    *type = value.type;
+  if (data != nullptr && *cbData < size) {
+    *cbData = size;
+    return ERROR_MORE_DATA;
+  }
+  if (data != nullptr && size > 0)
+    std::memcpy(data, value.data.data(), size);
+  if (cbData != nullptr)
+    *cbData = size;
+  return ERROR_SUCCESS;
+}
+
+// Copies a name with its terminator if it fits in *cch characters; *cch then
+// receives its length without the terminator. Too small: nothing is written.
+LONG CopyName(const std::string& name, char* out, DWORD* cch) {
+  if (name.size() >= *cch)
+    return ERROR_MORE_DATA;
+  std::memcpy(out, name.c_str(), name.size() + 1);
+  *cch = static_cast<DWORD>(name.size());
+  return ERROR_SUCCESS;
+}
+
+// Builds the value to store. A REG_SZ ends at its first zero within cbData and
+// is stored with one terminating zero; it may not hold a line break, which the
+// file cannot represent. Other types are stored as the bytes given.
+LONG MakeValue(const char* valueName, DWORD type, const BYTE* data, DWORD cbData,
+               RegistryValue& value) {
+  if (data == nullptr && cbData > 0)
+    return ERROR_INVALID_PARAMETER;
+  value.name = valueName != nullptr ? valueName : "";
+  value.type = type;
+  if (!IsWritableText(value.name))
+    return ERROR_INVALID_PARAMETER;
+  if (type == REG_SZ) {
+    const auto* text = reinterpret_cast<const char*>(data);
+    std::string_view str(text, cbData > 0 ? strnlen(text, cbData) : 0);
+    if (!IsWritableText(str))
+      return ERROR_INVALID_PARAMETER;
+    value.data.assign(str.begin(), str.end());
+    value.data.push_back(0);
+    return ERROR_SUCCESS;
+  }
+  if (type == REG_DWORD && cbData != 4)
+    return ERROR_INVALID_PARAMETER;
+  if (cbData > 0)
+    value.data.assign(data, data + cbData);
+  return ERROR_SUCCESS;
+}
+
+// The C interface must not let an exception escape; only allocation can throw.
+template <typename Body>
+LONG Guarded(Body&& body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+}
+
+}  // namespace
+}  // namespace qzplatform
+
+using namespace qzplatform;
+
+extern "C" {
+
+LONG RegOpenKeyExA(HKEY hKey, const char* subKey, DWORD /*options*/, DWORD samDesired,
+                   HKEY* result) {
+  return Guarded([&]() -> LONG {
+    if (result == nullptr)
+      return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    KeyRef ref;
+    std::string path;
+    RegistryModel model;
+    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+      return r;
+    if (!JoinPath(ref, subKey, path))
+      return ERROR_INVALID_PARAMETER;
+    if (LONG r = LoadKey(ref, model); r != ERROR_SUCCESS)
+      return r;
+    if (!model.HasKey(path))
+      return ERROR_FILE_NOT_FOUND;
+    *result = NewHandle(std::move(path), samDesired);
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG RegCreateKeyExA(HKEY hKey, const char* subKey, DWORD /*reserved*/, char* /*className*/,
+                     DWORD /*options*/, DWORD samDesired, void* /*securityAttributes*/,
+                     HKEY* result, DWORD* disposition) {
+  return Guarded([&]() -> LONG {
+    if (result == nullptr || subKey == nullptr)
+      return ERROR_INVALID_PARAMETER;
+    *result = nullptr;
+    KeyRef ref;
+    std::string path;
+    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+      return r;
+    if (!JoinPath(ref, subKey, path))
+      return ERROR_INVALID_PARAMETER;
+    bool created = false;
+    LONG r = UpdateRegistry([&](RegistryModel& model) -> LONG {
+      if (LONG check = CheckNotDeleted(model, ref); check != ERROR_SUCCESS)
+        return check;
+      if (model.HasKey(path))
+        return ERROR_SUCCESS;
+      if (CheckAccess(ref, KEY_CREATE_SUB_KEY) != ERROR_SUCCESS)
+        return ERROR_ACCESS_DENIED;
+      created = model.CreateKey(path);
+      return ERROR_SUCCESS;
+    });
+    if (r != ERROR_SUCCESS)
+      return r;
+    *result = NewHandle(std::move(path), samDesired);
+    if (disposition != nullptr)
+      *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+  });
+}
+
+LONG RegCloseKey(HKEY hKey) {
+  if (hKey == HKEY_CURRENT_USER)
+    return ERROR_SUCCESS;
+  {
+    std::lock_guard lock(openHandlesMutex);
+    if (openHandles.erase(hKey) == 0)
+      return ERROR_INVALID_HANDLE;
+  }
+  delete hKey;
+  return ERROR_SUCCESS;
+}
+
+LONG RegQueryValueExA(HKEY hKey, const char* valueName, DWORD* reserved, DWORD* type, BYTE* data,
+                      DWORD* cbData) {
+  return Guarded([&]() -> LONG {
+    if (reserved != nullptr || (data != nullptr && cbData == nullptr)) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    KeyRef ref;
+    RegistryModel model;
+    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+      return r;
+    if (CheckAccess(ref, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+      return ERROR_ACCESS_DENIED;
+    if (LONG r = LoadKey(ref, model); r != ERROR_SUCCESS)
+      return r;
+    const RegistryValue* value = model.FindValue(ref.path, valueName != nullptr ? valueName : "");
+    if (value == nullptr)
+      return ERROR_FILE_NOT_FOUND;
+    return CopyValue(*value, type, data, cbData);
+  });
+}
+
+LONG RegSetValueExA(HKEY hKey, const char* valueName, DWORD /*reserved*/, DWORD type,
+                    const BYTE* data, DWORD cbData) {
+  return Guarded([&]() -> LONG {
+    KeyRef ref;
+    RegistryValue value;
+    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+      return r;
+    if (CheckAccess(ref, KEY_SET_VALUE) != ERROR_SUCCESS)
+      return ERROR_ACCESS_DENIED;
+    if (LONG r = MakeValue(valueName, type, data, cbData, value); r != ERROR_SUCCESS)
+      return r;
+    return UpdateRegistry([&](RegistryModel& model) -> LONG {
+      if (LONG r = CheckNotDeleted(model, ref); r != ERROR_SUCCESS)
+        return r;
+      model.SetValue(ref.path, std::move(value));
+      return ERROR_SUCCESS;
+    });
+  });
+}
+
+LONG RegDeleteValueA(HKEY hKey, const char* valueName) {
+  return Guarded([&]() -> LONG {
+    KeyRef ref;
+    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+      return r;
+    if (CheckAccess(ref, KEY_SET_VALUE) != ERROR_SUCCESS)
+      return ERROR_ACCESS_DENIED;
+    return UpdateRegistry([&](RegistryModel& model) -> LONG {
+      if (LONG r = CheckNotDeleted(model, ref); r != ERROR_SUCCESS)
+        return r;
+      bool found = model.DeleteValue(ref.path, valueName != nullptr ? valueName : "");
+      return found ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+  });
+}
+
+LONG RegDeleteTreeA(HKEY hKey, const char* subKey) {
+  return Guarded([&]() -> LONG {
+    KeyRef ref;
+    std::string path;
+    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+      return r;
+    // Deleting changes the key's content, so it needs the right to change values.
+    if (CheckAccess(ref, KEY_SET_VALUE) != ERROR_SUCCESS)
+      return ERROR_ACCESS_DENIED;
+    if (!JoinPath(ref, subKey, path))
+      return ERROR_INVALID_PARAMETER;
+    bool keepKey = subKey == nullptr || *subKey == '\0';
+    return UpdateRegistry([&](RegistryModel& model) -> LONG {
+      if (LONG r = CheckNotDeleted(model, ref); r != ERROR_SUCCESS)
+        return r;
+      return model.DeleteTree(path, keepKey) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    });
+  });
+}
+
+LONG RegEnumKeyExA(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD* /*reserved*/,
+                   char* /*className*/, DWORD* /*cchClassName*/, void* /*lastWriteTime*/) {
+  return Guarded([&]() -> LONG {
+    if (name == nullptr || cchName == nullptr)
+      return ERROR_INVALID_PARAMETER;
+    KeyRef ref;
+    RegistryModel model;
+    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+      return r;
+    if (CheckAccess(ref, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
+      return ERROR_ACCESS_DENIED;
+    if (LONG r = LoadKey(ref, model); r != ERROR_SUCCESS)
+      return r;
+    std::vector<std::string> names = model.SubKeyNames(ref.path);
+    if (index >= names.size())
+      return ERROR_NO_MORE_ITEMS;
+    return CopyName(names[index], name, cchName);
+  });
+}
+
+LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName,
+                   DWORD* /*reserved*/, DWORD* type, BYTE* data, DWORD* cbData) {
+  return Guarded([&]() -> LONG {
+    if (valueName == nullptr || cchValueName == nullptr || (data != nullptr && cbData == nullptr)) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    KeyRef ref;
+    RegistryModel model;
+    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+      return r;
+    if (CheckAccess(ref, KEY_QUERY_VALUE) != ERROR_SUCCESS)
+      return ERROR_ACCESS_DENIED;
+    if (LONG r = LoadKey(ref, model); r != ERROR_SUCCESS)
+      return r;
+    const std::vector<RegistryValue>& values = *model.Values(ref.path);
+    if (index >= values.size())
+      return ERROR_NO_MORE_ITEMS;
+    const RegistryValue& value = values[index];
+    // Both parts are checked before anything is written.
+    if (value.name.size() >= *cchValueName)
+      return ERROR_MORE_DATA;
+    if (LONG r = CopyValue(value, type, data, cbData); r != ERROR_SUCCESS)
+      return r;
+    return CopyName(value.name, valueName, cchValueName);
+  });
+}
+
+}  // extern "C"

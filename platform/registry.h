@@ -17,8 +17,24 @@
  * letter case and keep the case they were created with, as in the registry.
  * Keys exist on their own: a key may have no values. Value types kept:
  * REG_SZ (text, stored with its terminating zero), REG_DWORD (4 bytes,
- * little-endian), REG_BINARY. The functions return ERROR_SUCCESS or a Win32
- * error code. */
+ * little-endian), REG_BINARY; any other type is kept as its bytes.
+ *
+ * The functions return ERROR_SUCCESS or a Win32 error code:
+ *  - ERROR_INVALID_HANDLE for a null, closed or unknown handle;
+ *  - ERROR_INVALID_PARAMETER for a null result pointer, a malformed key path
+ *    (empty component, ']' or a line break in a name, a name over 255 bytes),
+ *    or a value name or REG_SZ text holding a line break, which the file
+ *    cannot represent;
+ *  - ERROR_ACCESS_DENIED when the handle lacks the right: KEY_QUERY_VALUE to
+ *    read or enumerate values, KEY_SET_VALUE to set or delete values and to
+ *    delete a tree, KEY_ENUMERATE_SUB_KEYS to enumerate keys,
+ *    KEY_CREATE_SUB_KEY to create a key below it; also for a store file that
+ *    may not be read or written;
+ *  - ERROR_KEY_DELETED when the handle's key has been deleted meanwhile (by
+ *    this or another process);
+ *  - ERROR_CANTWRITE when the file cannot be written, ERROR_BADDB when it
+ *    cannot be read or no location is known (neither QZLINK_REGISTRY,
+ *    XDG_CONFIG_HOME nor HOME is set). */
 #ifndef QZ_PLATFORM_REGISTRY_H
 #define QZ_PLATFORM_REGISTRY_H
 
@@ -56,16 +72,19 @@ typedef struct QzRegKey* HKEY;
  * key again. */
 LONG RegOpenKeyExA(HKEY hKey, const char* subKey, DWORD options, DWORD samDesired, HKEY* result);
 
-/* Opens the key, creating it and every missing key along its path.
+/* Opens the key, creating it and every missing key along its path; subKey ""
+ * opens hKey's own key again, a null subKey is refused.
  * securityAttributes and className are accepted and ignored. disposition, if
  * not null, receives REG_CREATED_NEW_KEY or REG_OPENED_EXISTING_KEY. */
 LONG RegCreateKeyExA(HKEY hKey, const char* subKey, DWORD reserved, char* className, DWORD options,
                      DWORD samDesired, void* securityAttributes, HKEY* result, DWORD* disposition);
 
-/* Releases a handle from RegOpenKeyExA or RegCreateKeyExA. */
+/* Releases a handle from RegOpenKeyExA or RegCreateKeyExA. Closing
+ * HKEY_CURRENT_USER succeeds and does nothing. */
 LONG RegCloseKey(HKEY hKey);
 
-/* Reads a value (valueName null or "" is the key's default value).
+/* Reads a value (valueName null or "" is the key's default value); reserved
+ * must be null.
  * type, if not null, receives the type. With data null, cbData receives the
  * size needed. With a buffer smaller than the value, ERROR_MORE_DATA is
  * returned, cbData receives the size needed and nothing is written past
@@ -74,26 +93,30 @@ LONG RegQueryValueExA(HKEY hKey, const char* valueName, DWORD* reserved, DWORD* 
                       DWORD* cbData);
 
 /* Writes a value: REG_DWORD needs cbData 4; REG_SZ takes the text up to its
- * terminating zero within cbData. */
+ * terminating zero within cbData (all cbData bytes when there is none) and
+ * stores it with one terminating zero. */
 LONG RegSetValueExA(HKEY hKey, const char* valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD cbData);
 
-/* Deletes one value of the key. */
+/* Deletes one value of the key; a missing value gives ERROR_FILE_NOT_FOUND. */
 LONG RegDeleteValueA(HKEY hKey, const char* valueName);
 
 /* Deletes the sub-key and everything below it; subKey null or "" deletes
- * everything below hKey (the key itself stays). */
+ * the sub-keys and values of hKey (the key itself stays). */
 LONG RegDeleteTreeA(HKEY hKey, const char* subKey);
 
-/* Enumerates direct sub-keys by index (ERROR_NO_MORE_ITEMS past the last).
+/* Enumerates direct sub-keys by index (ERROR_NO_MORE_ITEMS past the last),
+ * in case-insensitive alphabetical order.
  * cchName is the buffer size in characters on entry and the name length
- * without terminator on return; a small buffer gives ERROR_MORE_DATA.
+ * without terminator on return; a small buffer gives ERROR_MORE_DATA and
+ * leaves the buffer and *cchName untouched.
  * The trailing parameters are accepted and ignored. */
 LONG RegEnumKeyExA(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD* reserved,
                    char* className, DWORD* cchClassName, void* lastWriteTime);
 
-/* Enumerates values by index, like RegEnumKeyExA; type, data and cbData as
- * in RegQueryValueExA (each may be null). */
+/* Enumerates values by index in the order they were first set, like
+ * RegEnumKeyExA; type, data and cbData as in RegQueryValueExA (each may be
+ * null). Nothing is written to valueName or data unless both fit. */
 LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName, DWORD* reserved,
                    DWORD* type, BYTE* data, DWORD* cbData);
 #endif /* !_WIN32 */

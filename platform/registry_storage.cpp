@@ -1,0 +1,279 @@
+// Reading and atomically replacing the registry file (see registry_storage.h).
+//
+// The data file is only ever replaced by rename, so a reader without the lock
+// sees either the old or the new complete file. The lock lives on a separate
+// "<file>.lock" that is never removed: a lock held on the data file itself
+// would be lost with the inode that the rename replaces.
+#include "platform/registry_storage.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string_view>
+
+namespace qzplatform {
+namespace {
+
+// Infix of the temporary files: "<file>.tmp-XXXXXX".
+constexpr std::string_view kTempInfix = ".tmp-";
+
+LONG ErrorFromErrno(int err, LONG fallback) {
+  switch (err) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ERROR_ACCESS_DENIED;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return fallback;
+  }
+}
+
+std::string ParentFolder(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos)
+    return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Reads the whole file; returns 0 or the errno (ENOENT for a missing file).
+int ReadFileText(const std::string& path, std::string& text) {
+  text.clear();
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return errno;
+  int err = 0;
+  char buffer[8192];
+  while (true) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+      text.append(buffer, static_cast<std::size_t>(n));
+    } else if (n == 0) {
+      break;
+    } else if (errno != EINTR) {
+      err = errno;
+      break;
+    }
+  }
+  close(fd);
+  return err;
+}
+
+// Creates the folder and any missing folder above it, each with mode 0700.
+int MakeFolders(const std::string& folder) {
+  struct stat info;
+  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+    return 0;
+  for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    std::string prefix = folder.substr(0, slash);
+    if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
+      return errno;
+    if (slash == std::string::npos)
+      return 0;
+  }
+}
+
+// Makes a rename in the folder durable. Best effort: the rename has happened
+// either way, and some file systems refuse to sync a folder.
+void SyncFolder(const std::string& folder) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return;
+  fsync(fd);
+  close(fd);
+}
+
+// Holds an exclusive flock on the lock file for its lifetime. Each holder opens
+// the file itself, so the lock also separates threads of one process.
+class FileLock {
+ public:
+  explicit FileLock(const std::string& path) {
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    while (flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        error_ = errno;
+        break;
+      }
+    }
+  }
+  ~FileLock() {
+    if (fd_ >= 0)
+      close(fd_);
+  }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  int Error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+// Moves a file that cannot be parsed out of the way, never overwriting an
+// earlier one. The caller holds the lock.
+LONG MoveAside(const std::string& path, const RegistryParseError& error) {
+  char stamp[32];
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  std::string base = path + ".corrupt-" + stamp;
+  std::string target = base;
+  struct stat info;
+  for (int n = 1; lstat(target.c_str(), &info) == 0; ++n)
+    target = base + "-" + std::to_string(n);
+
+  if (rename(path.c_str(), target.c_str()) != 0) {
+    std::fprintf(stderr,
+                 "qzlink registry: %s is damaged (line %zu: %s) and cannot be moved to %s\n",
+                 path.c_str(), error.line, error.reason.c_str(), target.c_str());
+    return ERROR_BADDB;
+  }
+  SyncFolder(ParentFolder(path));
+  std::fprintf(stderr,
+               "qzlink registry: %s is damaged (line %zu: %s); moved it to %s and started an "
+               "empty store\n",
+               path.c_str(), error.line, error.reason.c_str(), target.c_str());
+  return ERROR_SUCCESS;
+}
+
+// Reads the store while the caller holds the lock; a damaged file is moved aside.
+LONG LoadLocked(const std::string& path, RegistryModel& model) {
+  std::string text;
+  int err = ReadFileText(path, text);
+  if (err != 0) {
+    model = RegistryModel();
+    return err == ENOENT ? ERROR_SUCCESS : ErrorFromErrno(err, ERROR_BADDB);
+  }
+  RegistryParseError error;
+  if (ParseRegistryText(text, model, error))
+    return ERROR_SUCCESS;
+  model = RegistryModel();
+  return MoveAside(path, error);
+}
+
+// Removes temporary files of writers that were killed before their rename.
+// Only a lock holder creates one, so while we hold the lock all are stale.
+void RemoveStaleTemporaries(const std::string& path) {
+  std::string prefix = path.substr(path.rfind('/') + 1);
+  prefix += kTempInfix;
+  DIR* dir = opendir(ParentFolder(path).c_str());
+  if (dir == nullptr)
+    return;
+  while (dirent* entry = readdir(dir)) {
+    if (std::string_view(entry->d_name).starts_with(prefix))
+      unlinkat(dirfd(dir), entry->d_name, 0);
+  }
+  closedir(dir);
+}
+
+LONG WriteAtomically(const std::string& path, const std::string& text) {
+  std::string temp = path;
+  temp += kTempInfix;
+  temp += "XXXXXX";
+  int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0)
+    return ErrorFromErrno(errno, ERROR_CANTWRITE);
+  int err = fchmod(fd, 0600) == 0 ? 0 : errno;
+  for (std::size_t done = 0; err == 0 && done < text.size();) {
+    ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n >= 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (errno != EINTR) {
+      err = errno;
+    }
+  }
+  if (err == 0 && fsync(fd) != 0)
+    err = errno;
+  if (close(fd) != 0 && err == 0)
+    err = errno;
+  if (err == 0 && rename(temp.c_str(), path.c_str()) != 0)
+    err = errno;
+  if (err != 0) {
+    unlink(temp.c_str());
+    return ErrorFromErrno(err, ERROR_CANTWRITE);
+  }
+  SyncFolder(ParentFolder(path));
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+std::string RegistryFilePath() {
+  const char* explicitPath = std::getenv("QZLINK_REGISTRY");
+  if (explicitPath != nullptr && *explicitPath != '\0')
+    return explicitPath;
+  std::string base;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  if (config != nullptr && *config != '\0') {
+    base = config;
+  } else if (home != nullptr && *home != '\0') {
+    base = std::string(home) + "/.config";
+  } else {
+    return {};
+  }
+  return base + "/qzlink/registry.reg";
+}
+
+LONG LoadRegistry(RegistryModel& model) {
+  std::string path = RegistryFilePath();
+  if (path.empty())
+    return ERROR_BADDB;
+  std::string text;
+  int err = ReadFileText(path, text);
+  if (err != 0) {
+    model = RegistryModel();
+    return err == ENOENT ? ERROR_SUCCESS : ErrorFromErrno(err, ERROR_BADDB);
+  }
+  RegistryParseError error;
+  if (ParseRegistryText(text, model, error))
+    return ERROR_SUCCESS;
+  // Look again under the lock before moving the file aside: another process
+  // may have replaced or moved it meanwhile.
+  FileLock lock(path + ".lock");
+  if (lock.Error() != 0)
+    return ErrorFromErrno(lock.Error(), ERROR_BADDB);
+  return LoadLocked(path, model);
+}
+
+LONG UpdateRegistry(const std::function<LONG(RegistryModel&)>& change) {
+  std::string path = RegistryFilePath();
+  if (path.empty())
+    return ERROR_BADDB;
+  if (int err = MakeFolders(ParentFolder(path)); err != 0) {
+    return ErrorFromErrno(err, ERROR_CANTWRITE);
+  }
+  FileLock lock(path + ".lock");
+  if (lock.Error() != 0)
+    return ErrorFromErrno(lock.Error(), ERROR_CANTWRITE);
+
+  RegistryModel model;
+  LONG result = LoadLocked(path, model);
+  if (result != ERROR_SUCCESS)
+    return result;
+  std::string before = SerializeRegistry(model);
+  result = change(model);
+  if (result != ERROR_SUCCESS)
+    return result;
+  std::string after = SerializeRegistry(model);
+  if (after == before)
+    return ERROR_SUCCESS;
+  RemoveStaleTemporaries(path);
+  return WriteAtomically(path, after);
+}
+
+}  // namespace qzplatform
