@@ -1,1 +1,228 @@
-// placeholder
+#include "camlink/camera_session.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "camlink/command_templates.h"
+#include "camlink/frame_kind.h"
+
+namespace qzlink {
+
+static_assert(std::atomic<ErrorState>::is_always_lock_free);
+static_assert(kRingSlotBytes <= kMessageBufferSize);
+
+// System code recorded when the camera does not assert CTS at open.
+inline constexpr int kNoCameraCode = ENODEV;
+
+// ---- CommandBuilder ----
+
+int32_t CommandBuilder::IsPortInUse(int32_t /*portNumber*/) const {
+  return 1;
+}
+
+void CommandBuilder::SetParameter(int index, int32_t value) {
+  if (index >= 0 && index < 3) {
+    build_.parameters[index] = value;
+  }
+}
+
+int32_t CommandBuilder::BuildOnly(int32_t commandId, int32_t cameraAddress) {
+  return BuildCommandFrame(commandId, cameraAddress, build_);
+}
+
+int32_t CommandBuilder::LastCommandLength() const {
+  if (build_.currentTemplate < 0 || build_.currentTemplate >= kTemplateCount) {
+    return manualCommandLength_;
+  }
+  return CommandTemplates()[static_cast<size_t>(build_.currentTemplate)].length;
+}
+
+void CommandBuilder::StoreManualCommand(const uint8_t* bytes, int32_t count) {
+  std::memcpy(build_.commandBuffer, bytes, static_cast<size_t>(count));
+  manualCommandLength_ = count;
+  build_.currentTemplate = -1;
+}
+
+// ---- CameraSession ----
+
+CameraSession::CameraSession(SerialPort& port) : port_(port) {}
+
+CameraSession::~CameraSession() {
+  Close();
+}
+
+int32_t CameraSession::Open(HWND clientWindow, int32_t portNumber, const LineSettings& settings) {
+  SetError(kErrNone);
+  if (Connected()) {
+    SetError(kErrPortBusy);
+    return 0;
+  }
+  const int32_t baud = settings.baudRate;
+  if (baud != 9600 && baud != 14400 && baud != 19200 && baud != 38400) {
+    SetError(kErrBaudRate);
+    return 0;
+  }
+  if (IsPortInUse(portNumber) != 0) {
+    SetError(kErrPortBusy);
+    return 0;
+  }
+  portNumber_ = portNumber;
+  settings_ = settings;
+  if (!OpenPort()) {
+    return 0;
+  }
+  clientWindow_ = clientWindow;
+  if (const int error = reader_.Start(port_, *this); error != 0) {
+    connected_.store(false, std::memory_order_release);
+    ReleasePort();
+    SetError(kErrSystem, static_cast<uint32_t>(error));
+    return 0;
+  }
+  return Connected() ? 1 : 0;
+}
+
+bool CameraSession::OpenPort() {
+  if (!Usable()) {
+    return false;
+  }
+  connected_.store(false, std::memory_order_release);
+  int error = port_.Open(portNumber_, settings_);
+  if (error == 0) {
+    error = port_.ReadModemStatus(&modemStatus_);
+    if (error == 0 && (modemStatus_ & kModemCts) == 0) {
+      error = kNoCameraCode;  // no camera on the line
+    }
+    if (error != 0) {
+      port_.Close();
+    }
+  }
+  if (error != 0) {
+    SetError(kErrSystem, static_cast<uint32_t>(error));
+    Note("open COM%d failed", portNumber_);
+    return false;
+  }
+  port_.Purge();
+  port_.SetControlLines(true);
+  readerFault_.store(0, std::memory_order_relaxed);
+  portsInUse_.Set(portNumber_, 1);
+  connected_.store(true, std::memory_order_release);
+  Note("opened COM%d", portNumber_);
+  return true;
+}
+
+void CameraSession::Close() {
+  connected_.store(false, std::memory_order_release);
+  // The reader must be gone before the descriptor it waits on is released.
+  reader_.Stop();
+  if (port_.IsOpen()) {
+    Note("closing COM%d", portNumber_);
+  }
+  ReleasePort();
+}
+
+void CameraSession::ReleasePort() {
+  port_.SetControlLines(false);
+  port_.Purge();
+  port_.Close();
+  readerFault_.store(0, std::memory_order_relaxed);
+  if (portNumber_ >= 0) {
+    portsInUse_.Set(portNumber_, 0);
+  }
+}
+
+int32_t CameraSession::SendTemplate(int32_t commandId, int32_t cameraAddress) {
+  SetError(kErrNone);
+  return SendBuilt(commandId, cameraAddress);
+}
+
+int32_t CameraSession::SendBuilt(int32_t commandId, int32_t cameraAddress) {
+  const int32_t length = BuildOnly(commandId, cameraAddress);
+  if (length <= 0) {
+    return 0;
+  }
+  return WriteFrame(build_.commandBuffer, static_cast<size_t>(length));
+}
+
+int32_t CameraSession::SendManualCommand(const uint8_t* bytes, int32_t count) {
+  if (bytes == nullptr || count <= 0) {
+    return 0;
+  }
+  if (static_cast<size_t>(count) > kCommandBufferSize) {
+    SetError(kErrNone);
+    return 0;
+  }
+  StoreManualCommand(bytes, count);
+  return WriteFrame(build_.commandBuffer, static_cast<size_t>(count));
+}
+
+int CameraSession::WriteTimeoutMs(size_t length) const {
+  // Milliseconds per byte as a whole number: 2 at 9600 baud, 1 at 14400 and
+  // 19200, 0 (no limit) at 38400.
+  const uint32_t baud = static_cast<uint32_t>(settings_.baudRate);
+  const uint32_t perByte = baud == 0 ? 0 : 19200u / baud;
+  return static_cast<int>(perByte * length);
+}
+
+int32_t CameraSession::WriteFrame(const uint8_t* frame, size_t length) {
+  int error = readerFault_.load(std::memory_order_relaxed);
+  if (error == 0) {
+    error = port_.Write(frame, length, WriteTimeoutMs(length));
+  }
+  if (error != 0) {
+    SetError(kErrSystem, static_cast<uint32_t>(error));
+    trace_.Frame(TraceDirection::kSent, frame, length, "write failed");
+    return 0;
+  }
+  trace_.Frame(TraceDirection::kSent, frame, length);
+  return 1;
+}
+
+int32_t CameraSession::FetchFrame(int32_t sequenceNumber) {
+  const int32_t length = ring_.Fetch(sequenceNumber, messageBuffer_, sizeof messageBuffer_);
+  if (length > 0) {
+    messageLength_ = length;
+  }
+  return length;
+}
+
+uint32_t CameraSession::ReadModemStatus() {
+  uint32_t status = 0;
+  if (port_.ReadModemStatus(&status) == 0) {
+    modemStatus_ = status;
+  }
+  return modemStatus_;
+}
+
+void CameraSession::OnFrameReceived(const uint8_t* frame, size_t length) {
+  if (length == 0) {
+    return;
+  }
+  if (length > sizeof receivedFrame_) {
+    length = sizeof receivedFrame_;
+  }
+  std::memcpy(receivedFrame_, frame, length);
+  receivedLength_ = static_cast<int32_t>(length);
+  trace_.Frame(TraceDirection::kReceived, receivedFrame_, length);
+  const int32_t sequenceNumber = ring_.File(receivedFrame_, length);
+  if (const FrameKind* kind = ClassifyFrame(receivedFrame_[0])) {
+    SendMessageA(clientWindow_, kind->message, kind->wParam, sequenceNumber);
+  }
+}
+
+void CameraSession::OnReaderFault(int systemCode) {
+  readerFault_.store(systemCode, std::memory_order_relaxed);
+  SetError(kErrSystem, static_cast<uint32_t>(systemCode));
+  Note("reader stopped, system error %d", systemCode);
+}
+
+void CameraSession::Note(const char* format, int value) {
+  if (!trace_.Enabled()) {
+    return;
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  trace_.Frame(TraceDirection::kNote, nullptr, 0, text);
+}
+
+}  // namespace qzlink

@@ -1,1 +1,159 @@
-// placeholder
+// Exports: the session, raw commands, fetching frames, the error state and the
+// status commands. Also the library's one session.
+#include <algorithm>
+#include <cstring>
+
+#include "camlink/exports_common.h"
+#include "camlink/frame_kind.h"
+#include "camlink/posix_serial_port.h"
+#include "camlink/qzlink.h"
+
+namespace qzlink {
+namespace {
+
+static_assert(AckRxMessage == kAckRxMessage && NotifyRxMessage == kNotifyRxMessage);
+static_assert(ERR_NONE == kErrNone && ERR_SYSTEM == kErrSystem && ERR_BAUD_RATE == kErrBaudRate &&
+              ERR_PORT_BUSY == kErrPortBusy);
+
+// Created when the library is loaded, in this order, and destroyed in reverse
+// order when it is unloaded: the session closes the port and joins its
+// reader first.
+PosixSerialPort thePort;
+CameraSession theSession(thePort);
+
+// The byte-picker copies for callers that cannot pass a buffer.
+constexpr size_t kPickerCopySize = 200;
+uint8_t lastCommandCopy[kPickerCopySize];
+uint8_t messageCopy[kPickerCopySize];
+
+uint8_t Pick(const uint8_t (&copy)[kPickerCopySize], int32_t index) {
+  return index >= 0 && static_cast<size_t>(index) < kPickerCopySize ? copy[index] : 0;
+}
+
+// Clears the copy and puts length bytes of source into it (never more than
+// the copy holds; the sources are 50 and 52 bytes).
+void FillCopy(uint8_t (&copy)[kPickerCopySize], const uint8_t* source, int32_t length) {
+  std::memset(copy, 0, sizeof copy);
+  std::memcpy(copy, source, std::min(static_cast<size_t>(length), sizeof copy));
+}
+
+}  // namespace
+
+CameraSession& Session() {
+  return theSession;
+}
+
+}  // namespace qzlink
+
+using qzlink::Select;
+using qzlink::Send;
+using qzlink::Session;
+
+extern "C" {
+
+int32_t QZLINK_CALL QzOpen(HWND hwnd, int32_t port, int32_t baudRate, int32_t byteSize,
+                           int32_t parity, int32_t stopBits) {
+  return Session().Open(hwnd, port, qzlink::LineSettings{baudRate, byteSize, parity, stopBits});
+}
+
+int32_t QZLINK_CALL QzClose(void) {
+  qzlink::CameraSession& session = Session();
+  session.SetError(ERR_NONE);
+  session.Close();
+  return session.Connected() ? 0 : 1;
+}
+
+int32_t QZLINK_CALL QzSendCmd(int32_t commandId, int32_t unit) {
+  return Session().SendBuilt(commandId, unit);
+}
+
+const uint8_t* QZLINK_CALL QzGetCmdstr(int32_t commandId, int32_t unit, int32_t* length) {
+  if (length != nullptr) {
+    *length = 0;
+  }
+  const int32_t built = Session().BuildOnly(commandId, unit);
+  if (built <= 0) {
+    return nullptr;
+  }
+  if (length != nullptr) {
+    *length = built;
+  }
+  return Session().CommandBuffer();
+}
+
+int32_t QZLINK_CALL QzSetManualCommand(const uint8_t* bytes, int32_t count) {
+  return Session().SendManualCommand(bytes, count);
+}
+
+int32_t QZLINK_CALL QzGetLastCmdstr(uint8_t* buffer) {
+  if (buffer == nullptr) {
+    return 0;
+  }
+  const int32_t length = Session().LastCommandLength();
+  if (length > 0) {
+    std::memcpy(buffer, Session().CommandBuffer(), static_cast<size_t>(length));
+  }
+  return length;
+}
+
+int32_t QZLINK_CALL QzGetLastCmdstrVB(void) {
+  const int32_t length = Session().LastCommandLength();
+  if (length > 0) {
+    qzlink::FillCopy(qzlink::lastCommandCopy, Session().CommandBuffer(), length);
+  }
+  return length;
+}
+
+uint8_t QZLINK_CALL QzPicLastCmdVB(int32_t index) {
+  return qzlink::Pick(qzlink::lastCommandCopy, index);
+}
+
+int32_t QZLINK_CALL QzGetMsg(int32_t sequenceNumber, uint8_t* buffer) {
+  if (buffer == nullptr) {
+    return 0;
+  }
+  const int32_t length = Session().FetchFrame(sequenceNumber);
+  if (length > 0) {
+    std::memcpy(buffer, Session().MessageBuffer(), static_cast<size_t>(length));
+  }
+  return length;
+}
+
+int32_t QZLINK_CALL QzGetMsgVB(int32_t sequenceNumber) {
+  const int32_t length = Session().FetchFrame(sequenceNumber);
+  if (length > 0) {
+    qzlink::FillCopy(qzlink::messageCopy, Session().MessageBuffer(), length);
+  }
+  return length;
+}
+
+uint8_t QZLINK_CALL QzPicMsgVB(int32_t index) {
+  return qzlink::Pick(qzlink::messageCopy, index);
+}
+
+int32_t QZLINK_CALL QzGetLastError(int32_t* systemCode) {
+  const qzlink::ErrorState error = Session().LastError();
+  if (systemCode != nullptr) {
+    *systemCode = error.code == ERR_SYSTEM ? static_cast<int32_t>(error.systemCode) : 0;
+  }
+  return error.code;
+}
+
+int32_t QZLINK_CALL QzGetStatus(void) {
+  return static_cast<int32_t>(Session().ReadModemStatus());
+}
+
+int32_t QZLINK_CALL QzGet2ByteStatus(int32_t unit) {
+  return Send(196, unit);
+}
+int32_t QZLINK_CALL QzGet4ByteStatus(int32_t unit) {
+  return Send(195, unit);
+}
+int32_t QZLINK_CALL QzSetCmdMode(int32_t unit, int32_t mode) {
+  return Send(Select(mode, {120, 121}), unit);
+}
+int32_t QZLINK_CALL QzSetCascade(int32_t unit, int32_t mode) {
+  return Send(Select(mode, {118, 119}), unit);
+}
+
+}  // extern "C"

@@ -1,1 +1,254 @@
-// placeholder
+#include "camlink/posix_serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "camlink/custom_baud_rate.h"
+
+namespace qzlink {
+
+int ApplyLineSettings(const LineSettings& settings, termios& t) {
+  static constexpr tcflag_t kByteSizes[] = {CS5, CS6, CS7, CS8};
+  if (settings.byteSize < 5 || settings.byteSize > 8 || settings.parity < 0 ||
+      settings.parity > 4 || settings.stopBits < 0 || settings.stopBits > 2) {
+    return EINVAL;
+  }
+  cfmakeraw(&t);
+  t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+  t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+  t.c_cflag |= kByteSizes[settings.byteSize - 5] | CLOCAL | CREAD | CRTSCTS;
+  switch (settings.parity) {
+    case 1:
+      t.c_cflag |= PARENB | PARODD;
+      break;
+    case 2:
+      t.c_cflag |= PARENB;
+      break;
+    case 3:
+      t.c_cflag |= PARENB | CMSPAR | PARODD;
+      break;
+    case 4:
+      t.c_cflag |= PARENB | CMSPAR;
+      break;
+    default:
+      break;
+  }
+  if (settings.stopBits != 0) {
+    t.c_cflag |= CSTOPB;
+  }
+  // Non-blocking reads then give EAGAIN when nothing is queued and 0 only
+  // when the line hung up.
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  return 0;
+}
+
+namespace {
+
+// The speed constant for a standard rate, or B0 for 14400 (set separately).
+speed_t SpeedConstant(int32_t baudRate) {
+  switch (baudRate) {
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    default:
+      return B0;
+  }
+}
+
+int Configure(int fd, const LineSettings& settings) {
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) {
+    return errno;
+  }
+  if (int error = ApplyLineSettings(settings, t); error != 0) {
+    return error;
+  }
+  const speed_t speed = SpeedConstant(settings.baudRate);
+  // 14400 first goes in as 9600, then termios2 sets the exact rate.
+  const speed_t initial = speed == B0 ? B9600 : speed;
+  cfsetispeed(&t, initial);
+  cfsetospeed(&t, initial);
+  if (tcsetattr(fd, TCSANOW, &t) != 0) {
+    // A driver without hardware flow control may refuse CRTSCTS; the line
+    // then works without it.
+    t.c_cflag &= ~CRTSCTS;
+    if (tcsetattr(fd, TCSANOW, &t) != 0) {
+      return errno;
+    }
+  }
+  if (speed == B0) {
+    return SetCustomBaudRate(fd, static_cast<uint32_t>(settings.baudRate));
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool DevicePathForPort(int32_t portNumber, char* out, size_t outSize) {
+  char variable[32];
+  std::snprintf(variable, sizeof variable, "QZLINK_COM%d", static_cast<int>(portNumber));
+  const char* override = std::getenv(variable);
+  const int written = override != nullptr ? std::snprintf(out, outSize, "%s", override)
+                                          : std::snprintf(out, outSize, "/dev/ttyS%d",
+                                                          static_cast<int>(portNumber) - 1);
+  if (written < 0 || static_cast<size_t>(written) >= outSize) {
+    if (outSize > 0) {
+      out[0] = '\0';
+    }
+    return false;
+  }
+  return true;
+}
+
+int PosixSerialPort::Open(int32_t portNumber, const LineSettings& settings) {
+  Close();
+  char path[256];
+  if (!DevicePathForPort(portNumber, path, sizeof path)) {
+    return ENAMETOOLONG;
+  }
+  const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return errno;
+  }
+  // TIOCEXCL keeps other opens out (except privileged ones); the lock is what
+  // cooperating programs, privileged or not, check. A non-terminal fails the
+  // configuration below with ENOTTY.
+  ioctl(fd, TIOCEXCL);
+  int error = 0;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    error = errno == EWOULDBLOCK ? EBUSY : errno;
+  } else {
+    error = Configure(fd, settings);
+  }
+  if (error != 0) {
+    ioctl(fd, TIOCNXCL);
+    ::close(fd);
+    return error;
+  }
+  fd_ = fd;
+  return 0;
+}
+
+void PosixSerialPort::Close() {
+  if (fd_ < 0) {
+    return;
+  }
+  // The exclusive flag belongs to the terminal, not to this descriptor, and a
+  // pseudo-terminal keeps it while its master stays open.
+  ioctl(fd_, TIOCNXCL);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+int PosixSerialPort::Read(uint8_t* data, size_t capacity) {
+  if (fd_ < 0) {
+    return -EBADF;
+  }
+  for (;;) {
+    const ssize_t n = ::read(fd_, data, capacity);
+    if (n > 0) {
+      return static_cast<int>(n);
+    }
+    if (n == 0) {
+      return -EIO;  // the line hung up
+    }
+    if (errno == EAGAIN) {
+      return 0;
+    }
+    if (errno != EINTR) {
+      return -errno;
+    }
+  }
+}
+
+int PosixSerialPort::Write(const uint8_t* data, size_t length, int timeoutMs) {
+  if (fd_ < 0) {
+    return EBADF;
+  }
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  size_t written = 0;
+  while (written < length) {
+    const ssize_t n = ::write(fd_, data + written, length - written);
+    if (n > 0) {
+      written += static_cast<size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0 && errno != EAGAIN) {
+      return errno;
+    }
+    // The output queue is full: wait for room, within the time-out.
+    int waitMs = -1;
+    if (timeoutMs > 0) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+      if (left.count() <= 0) {
+        return ETIMEDOUT;
+      }
+      waitMs = static_cast<int>(left.count());
+    }
+    pollfd p{fd_, POLLOUT, 0};
+    const int ready = ::poll(&p, 1, waitMs);
+    if (ready == 0) {
+      return ETIMEDOUT;
+    }
+    if (ready < 0 && errno != EINTR) {
+      return errno;
+    }
+    if (ready > 0 && (p.revents & POLLOUT) == 0) {
+      return (p.revents & POLLNVAL) != 0 ? EBADF : EIO;
+    }
+  }
+  return 0;
+}
+
+int PosixSerialPort::ReadModemStatus(uint32_t* status) {
+  if (fd_ < 0) {
+    return EBADF;
+  }
+  int lines = 0;
+  if (ioctl(fd_, TIOCMGET, &lines) != 0) {
+    if (errno == ENOTTY || errno == EINVAL) {
+      *status = kModemCts;  // no modem lines: counts as a present camera
+      return 0;
+    }
+    return errno;
+  }
+  *status =
+      ((lines & TIOCM_CTS) != 0 ? kModemCts : 0) | ((lines & TIOCM_DSR) != 0 ? kModemDsr : 0) |
+      ((lines & TIOCM_RNG) != 0 ? kModemRing : 0) | ((lines & TIOCM_CAR) != 0 ? kModemRlsd : 0);
+  return 0;
+}
+
+void PosixSerialPort::SetControlLines(bool raised) {
+  if (fd_ < 0) {
+    return;
+  }
+  const unsigned long request = raised ? TIOCMBIS : TIOCMBIC;
+  for (int line : {TIOCM_DTR, TIOCM_RTS}) {
+    ioctl(fd_, request, &line);
+  }
+}
+
+void PosixSerialPort::Purge() {
+  if (fd_ >= 0) {
+    tcflush(fd_, TCIOFLUSH);
+  }
+}
+
+}  // namespace qzlink

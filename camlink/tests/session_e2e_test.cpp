@@ -1,0 +1,297 @@
+// The library end to end over a pseudo-terminal: the test plays the camera on
+// the master side and the client on its own thread, with a message window.
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "camlink/qzlink.h"
+#include "camlink/tests/test_support.h"
+
+namespace qzlink {
+namespace {
+
+using testing::Bytes;
+using testing::CountProcEntries;
+using testing::PtyPair;
+using testing::PumpUntil;
+using Codes = std::pair<int32_t, int32_t>;
+
+struct Announcement {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  Bytes fetched;  // QzGetMsg inside the handler
+  Bytes picked;   // QzGetMsgVB and QzPicMsgVB inside the handler
+  bool onClientThread;
+};
+
+class SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty_.Valid());
+    pty_.BecomeComPort(1);
+    current_ = this;
+    window_ = QzCreateMessageWindow(&SessionTest::Proc);
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    QzClose();
+    DestroyWindow(window_);
+    current_ = nullptr;
+  }
+
+  int32_t Open() { return QzOpen(window_, 1, 9600, 8, 0, 0); }
+  Codes LastError() {
+    int32_t systemCode = -1;
+    const int32_t code = QzGetLastError(&systemCode);
+    return {code, systemCode};
+  }
+  // Thread count with no session open, after one open and close so that
+  // one-time helpers (a sanitizer runtime's thread) already exist.
+  int ThreadsAtRest() {
+    EXPECT_EQ(Open(), 1);
+    QzClose();
+    return CountProcEntries("task");
+  }
+  bool WaitForAnnouncements(size_t count) {
+    return PumpUntil([&] { return announcements_.size() >= count; });
+  }
+
+  static LRESULT Proc(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+    SessionTest& self = *current_;
+    Announcement a{message, wParam, lParam,
+                   {},      {},     std::this_thread::get_id() == self.clientThread_};
+    uint8_t buffer[40];
+    const int32_t length = QzGetMsg(static_cast<int32_t>(lParam), buffer);
+    a.fetched.assign(buffer, buffer + length);
+    const int32_t picked = QzGetMsgVB(static_cast<int32_t>(lParam));
+    for (int32_t i = 0; i < picked; ++i) {
+      a.picked.push_back(QzPicMsgVB(i));
+    }
+    self.announcements_.push_back(a);
+    if (self.onAnnouncement_) {
+      self.onAnnouncement_();
+    }
+    return 0;
+  }
+
+  static inline SessionTest* current_ = nullptr;
+  PtyPair pty_;
+  HWND window_ = nullptr;
+  std::thread::id clientThread_ = std::this_thread::get_id();
+  std::vector<Announcement> announcements_;
+  std::function<void()> onAnnouncement_;
+};
+
+TEST_F(SessionTest, AnswerIsAnnouncedOnTheClientThreadAndFetchedInTheHandler) {
+  ASSERT_EQ(Open(), 1);
+  EXPECT_EQ(QzGetStatus(), 0x10) << "a pseudo-terminal counts as asserting CTS";
+  ASSERT_EQ(QzSetZooming(1, 2), 1);
+  EXPECT_EQ(pty_.ReadFrame(), (Bytes{0xFF, 0x30, 0x31, 0x00, 0xA2, 0x32, 0xEF}));
+
+  // The handler may send further commands.
+  onAnnouncement_ = [] { EXPECT_EQ(QzGetZoomPosition(1), 1); };
+  const Bytes answer{0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF};
+  pty_.Write(Bytes(answer.begin(), answer.begin() + 3));  // split across two reads
+  pty_.Write(Bytes(answer.begin() + 3, answer.end()));
+  ASSERT_TRUE(WaitForAnnouncements(1));
+  const Announcement& a = announcements_[0];
+  EXPECT_EQ(a.message, static_cast<UINT>(AckRxMessage));
+  EXPECT_EQ(a.wParam, 1u);
+  EXPECT_GT(a.lParam, 0);
+  EXPECT_EQ(a.fetched, answer);
+  EXPECT_EQ(a.picked, answer);
+  EXPECT_TRUE(a.onClientThread);
+  EXPECT_EQ(QzPicMsgVB(5), 0xEF);
+  EXPECT_EQ(QzPicMsgVB(6), 0) << "the copy is cleared past the frame";
+  EXPECT_EQ(QzPicMsgVB(-1), 0);
+  EXPECT_EQ(QzPicMsgVB(200), 0);
+  EXPECT_EQ(pty_.ReadFrame(), (Bytes{0xFF, 0x30, 0x31, 0x00, 0xA4, 0xEF}));
+}
+
+TEST_F(SessionTest, EveryKindIsAnnouncedAndUnannouncedFramesAreStillNumbered) {
+  ASSERT_EQ(Open(), 1);
+  const struct {
+    Bytes frame;
+    UINT message;  // 0: not announced
+    WPARAM wParam;
+  } frames[] = {
+      {{0xFA, 0x31, 0xEF}, NotifyRxMessage, 1},
+      {{0xFD, 0xEF}, NotifyRxMessage, 2},
+      {{0xFC, 0xEF}, NotifyRxMessage, 3},
+      {{0xF8, 0x30, 0xEF}, NotifyRxMessage, 4},
+      {{0xF9, 0x39, 0xEF}, 0, 0},
+      {{0xFB, 0x35, 0xEF}, NotifyRxMessage, 5},
+      {{0xFE, 0x30, 0x30, 0xEF}, AckRxMessage, 1},
+  };
+  Bytes overLong(120, 0x30);  // kept up to 100 bytes, filed with its first 40
+  overLong.front() = 0xFE;
+  overLong.back() = 0xEF;
+  Bytes stream;
+  for (const auto& f : frames) {
+    stream.insert(stream.end(), f.frame.begin(), f.frame.end());
+  }
+  stream.insert(stream.end(), overLong.begin(), overLong.end());
+  pty_.Write(stream);  // all in one go
+  ASSERT_TRUE(WaitForAnnouncements(7));
+  EXPECT_EQ(announcements_[6].fetched, Bytes(overLong.begin(), overLong.begin() + 40));
+
+  const LPARAM first = announcements_[0].lParam;
+  size_t next = 0;
+  for (size_t i = 0; i < std::size(frames); ++i) {
+    SCOPED_TRACE(i);
+    if (frames[i].message == 0) {
+      uint8_t buffer[40];
+      EXPECT_EQ(QzGetMsg(static_cast<int32_t>(first + i), buffer), 3) << "filed all the same";
+      continue;
+    }
+    const Announcement& a = announcements_.at(next++);
+    EXPECT_EQ(a.message, frames[i].message);
+    EXPECT_EQ(a.wParam, frames[i].wParam);
+    EXPECT_EQ(a.lParam, first + static_cast<LPARAM>(i));
+    EXPECT_EQ(a.fetched, frames[i].frame);
+  }
+}
+
+TEST_F(SessionTest, FailuresAndTheirCodes) {
+  EXPECT_EQ(QzSetZooming(1, 2), 0) << "before open";
+  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EBADF));
+  uint8_t last[50];
+  EXPECT_EQ(QzGetLastCmdstr(last), 7) << "the frame was built all the same";
+  EXPECT_EQ(QzGetMsg(99999, last), 0);
+  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EBADF)) << "QzGetMsg leaves the error alone";
+  EXPECT_EQ(QzClose(), 1);
+  EXPECT_EQ(LastError(), Codes(ERR_NONE, 0));
+
+  setenv("QZLINK_COM3", pty_.SlavePath().c_str(), 1);
+  const int holder = open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
+  setenv("QZLINK_COM2", "/nonexistent/ttyQZ", 1);
+  const struct {
+    const char* name;
+    int32_t port, baud;
+    Codes expected;
+  } cases[] = {
+      {"4800 baud", 1, 4800, {ERR_BAUD_RATE, 0}},
+      {"port 0", 0, 9600, {ERR_PORT_BUSY, 0}},
+      {"port 10", 10, 9600, {ERR_PORT_BUSY, 0}},
+      {"port -5", -5, 9600, {ERR_PORT_BUSY, 0}},
+      {"no device", 2, 9600, {ERR_SYSTEM, ENOENT}},
+      {"held by another", 3, 9600, {ERR_SYSTEM, EBUSY}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(QzOpen(window_, c.port, c.baud, 8, 0, 0), 0);
+    EXPECT_EQ(LastError(), c.expected);
+  }
+  close(holder);
+  unsetenv("QZLINK_COM2");
+  unsetenv("QZLINK_COM3");
+
+  ASSERT_EQ(Open(), 1);
+  EXPECT_EQ(Open(), 0) << "already open";
+  EXPECT_EQ(LastError(), Codes(ERR_PORT_BUSY, 0));
+  EXPECT_EQ(QzSetZooming(1, 5), 0) << "bad selector";
+  EXPECT_EQ(LastError(), Codes(ERR_NONE, 0));
+  EXPECT_EQ(QzSetZooming(1, 0), 1) << "the first session stayed open";
+  EXPECT_EQ(LastError(), Codes(ERR_NONE, 0));
+  EXPECT_EQ(QzGetLastError(nullptr), ERR_NONE) << "a null code pointer is tolerated";
+}
+
+TEST_F(SessionTest, DeviceTheUserMayNotOpen) {
+  if (geteuid() == 0) {
+    GTEST_SKIP() << "file modes do not restrict root";
+  }
+  const std::string path = ::testing::TempDir() + "qzlink_denied";
+  close(open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0));
+  setenv("QZLINK_COM4", path.c_str(), 1);
+  EXPECT_EQ(QzOpen(window_, 4, 9600, 8, 0, 0), 0);
+  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EACCES));
+  unsetenv("QZLINK_COM4");
+  unlink(path.c_str());
+}
+
+TEST_F(SessionTest, CloseWhileFramesAreArriving) {
+  const int threadsBefore = ThreadsAtRest();
+  ASSERT_EQ(Open(), 1);
+  std::atomic<bool> stop{false};
+  std::thread camera([&] {
+    const Bytes notify{0xFA, 0x30, 0x31, 0xEF};
+    while (!stop.load()) {
+      pollfd p{pty_.MasterFd(), POLLOUT, 0};
+      if (poll(&p, 1, 10) == 1 && (p.revents & POLLOUT) != 0 &&
+          write(pty_.MasterFd(), notify.data(), notify.size()) < 0 && errno != EAGAIN) {
+        break;
+      }
+    }
+  });
+  EXPECT_TRUE(WaitForAnnouncements(50));
+  EXPECT_EQ(QzClose(), 1);
+  const size_t seen = announcements_.size();
+  stop = true;
+  camera.join();
+  QzDispatchMessages();
+  EXPECT_EQ(announcements_.size(), seen) << "nothing is announced after QzClose";
+  EXPECT_EQ(CountProcEntries("task"), threadsBefore);
+}
+
+TEST_F(SessionTest, CloseWhileTheReaderIsBlockedSendingToThisThread) {
+  ASSERT_EQ(Open(), 1);
+  pty_.Write({0xFE, 0x30, 0x30, 0xEF});
+  pollfd p{QzMessageWakeFd(), POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 5000), 1) << "the reader's message waits for this thread";
+  EXPECT_EQ(QzClose(), 1);
+  EXPECT_EQ(announcements_.size(), 1u) << "handled while closing";
+}
+
+TEST_F(SessionTest, CloseFromInsideTheHandler) {
+  const int threadsBefore = ThreadsAtRest();
+  ASSERT_EQ(Open(), 1);
+  int32_t closeResult = -1;
+  onAnnouncement_ = [&] { closeResult = QzClose(); };
+  pty_.Write({0xFE, 0x30, 0x30, 0xEF, 0xFA, 0x31, 0xEF, 0xFB, 0x32, 0xEF});
+  ASSERT_TRUE(PumpUntil([&] { return closeResult != -1; }));
+  EXPECT_EQ(closeResult, 1);
+  EXPECT_EQ(announcements_.size(), 1u);
+  EXPECT_EQ(CountProcEntries("task"), threadsBefore);
+  onAnnouncement_ = nullptr;
+  EXPECT_EQ(Open(), 1) << "the port can be opened again";
+}
+
+TEST_F(SessionTest, ThousandOpenCloseCyclesLeakNothing) {
+  const int threadsBefore = ThreadsAtRest();
+  const int fdsBefore = CountProcEntries("fd");
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_EQ(Open(), 1) << "cycle " << i;
+    ASSERT_EQ(QzClose(), 1);
+  }
+  EXPECT_EQ(CountProcEntries("fd"), fdsBefore);
+  EXPECT_EQ(CountProcEntries("task"), threadsBefore);
+}
+
+TEST_F(SessionTest, HangUpStopsTheReaderAndFailsLaterWrites) {
+  const int threadsBefore = ThreadsAtRest();
+  ASSERT_EQ(Open(), 1);
+  pty_.CloseMaster();
+  // The reader records the hang-up and ends instead of waking forever.
+  EXPECT_TRUE(PumpUntil([&] {
+    return QzGetLastError(nullptr) == ERR_SYSTEM && CountProcEntries("task") == threadsBefore;
+  }));
+  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
+  EXPECT_EQ(QzSetZooming(1, 2), 0);
+  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
+  EXPECT_EQ(QzClose(), 1);
+  EXPECT_EQ(LastError(), Codes(ERR_NONE, 0));
+}
+
+}  // namespace
+}  // namespace qzlink

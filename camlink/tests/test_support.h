@@ -1,0 +1,142 @@
+// Helpers for the library's device tests: a pseudo-terminal pair standing in
+// for the camera's line, and a message pump for the test thread.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/msgwindow.h"
+
+namespace qzlink::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+// The master side of a pseudo-terminal; the library opens the slave as COMn
+// through QZLINK_COMn.
+class PtyPair {
+ public:
+  PtyPair() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    char name[128] = {};
+    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 &&
+        ptsname_r(master_, name, sizeof name) == 0) {
+      slavePath_ = name;
+    }
+  }
+  ~PtyPair() { CloseMaster(); }
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
+  bool Valid() const { return master_ >= 0 && !slavePath_.empty(); }
+  const std::string& SlavePath() const { return slavePath_; }
+  int MasterFd() const { return master_; }
+
+  // Points COM<port> at the slave.
+  void BecomeComPort(int port) const {
+    setenv(("QZLINK_COM" + std::to_string(port)).c_str(), slavePath_.c_str(), 1);
+  }
+
+  void Write(const Bytes& bytes) const {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (n > 0) {
+        done += static_cast<size_t>(n);
+      } else if (n < 0 && errno == EAGAIN) {
+        pollfd p{master_, POLLOUT, 0};
+        ::poll(&p, 1, 1000);
+      } else {
+        return;
+      }
+    }
+  }
+
+  // Reads what the library wrote, up to and including the next 0xEF (or any
+  // count of bytes with `until` set to -1), waiting at most timeoutMs.
+  Bytes ReadFrame(int timeoutMs = 2000, int until = 0xEF) const {
+    Bytes out;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      uint8_t byte = 0;
+      const ssize_t n = ::read(master_, &byte, 1);
+      if (n == 1) {
+        out.push_back(byte);
+        if (byte == until) {
+          return out;
+        }
+        continue;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if ((n < 0 && errno != EAGAIN) || left.count() <= 0) {
+        return out;
+      }
+      pollfd p{master_, POLLIN, 0};
+      ::poll(&p, 1, static_cast<int>(left.count()));
+    }
+  }
+
+  // Discards whatever the library wrote so far.
+  void Drain() const {
+    uint8_t buffer[512];
+    while (::read(master_, buffer, sizeof buffer) > 0) {
+    }
+  }
+
+  void CloseMaster() {
+    if (master_ >= 0) {
+      ::close(master_);
+      master_ = -1;
+    }
+  }
+
+ private:
+  int master_ = -1;
+  std::string slavePath_;
+};
+
+// Runs the test thread's messages until done() holds or timeoutMs pass;
+// done() is also checked every few milliseconds between messages.
+template <typename Done>
+bool PumpUntil(Done done, int timeoutMs = 5000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return false;
+    }
+    pollfd p{QzMessageWakeFd(), POLLIN, 0};
+    ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 5)));
+    QzDispatchMessages();
+  }
+  return true;
+}
+
+// Entries of a /proc/self directory: open descriptors ("fd") or threads
+// ("task").
+inline int CountProcEntries(const char* what) {
+  const std::string path = std::string("/proc/self/") + what;
+  DIR* dir = opendir(path.c_str());
+  if (dir == nullptr) {
+    return -1;
+  }
+  int count = 0;
+  while (const dirent* entry = readdir(dir)) {
+    count += entry->d_name[0] != '.';
+  }
+  closedir(dir);
+  return count - (std::string(what) == "fd" ? 1 : 0);  // the directory's own descriptor
+}
+
+}  // namespace qzlink::testing
