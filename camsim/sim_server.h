@@ -1,0 +1,42 @@
+// The simulator's event loop: one thread waiting in poll() on the line, the
+// control input and the stop signal, with a time-out to the next due frame.
+#pragma once
+
+#include <string>
+
+#include "camsim/cascade.h"
+
+namespace camsim {
+
+class SimServer {
+ public:
+  // Limits on what the loop buffers.
+  static constexpr size_t kMaxControlLine = 512;
+  static constexpr size_t kMaxLineBacklog = 64 * 1024;
+  static constexpr int kMaxReadsPerWake = 16;
+
+  // lineFd: the non-blocking pseudo-terminal master; controlFd: the control
+  // commands (stdin); stopFd: readable when the server must stop (a signalfd).
+  SimServer(Cascade& cascade, int lineFd, int controlFd, int stopFd)
+      : cascade_(cascade), lineFd_(lineFd), controlFd_(controlFd), stopFd_(stopFd) {}
+
+  // Serves until stopFd is readable (true) or the line fails (false, error).
+  bool Run(std::string* error);
+
+ private:
+  bool ReadLine(std::string* error);
+  bool WriteLine(std::string* error);
+  void ReadControl();
+  void HandleControlLine(std::string_view line);
+
+  Cascade& cascade_;
+  int lineFd_;
+  int controlFd_;
+  int stopFd_;
+  Bytes output_;  // due bytes the terminal has not taken yet
+  std::string controlLine_;
+  bool discardingControlLine_ = false;
+  bool warnedBacklog_ = false;
+};
+
+}  // namespace camsim
