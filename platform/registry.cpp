@@ -35,16 +35,20 @@ struct KeyRef {
   DWORD access = 0;
 };
 
-LONG Resolve(HKEY key, KeyRef& ref) {
+// Looks the handle up and checks that it was opened with `right` (0: none
+// needed).
+LONG Resolve(HKEY key, DWORD right, KeyRef& ref) {
   if (key == HKEY_CURRENT_USER) {
     ref = {"", KEY_ALL_ACCESS};
     return ERROR_SUCCESS;
   }
-  std::lock_guard lock(openHandlesMutex);
-  if (!openHandles.contains(key))
-    return ERROR_INVALID_HANDLE;
-  ref = {key->path, key->access};
-  return ERROR_SUCCESS;
+  {
+    std::lock_guard lock(openHandlesMutex);
+    if (!openHandles.contains(key))
+      return ERROR_INVALID_HANDLE;
+    ref = {key->path, key->access};
+  }
+  return right == 0 || (ref.access & right) != 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
 HKEY NewHandle(std::string path, DWORD access) {
@@ -75,9 +79,13 @@ bool JoinPath(const KeyRef& ref, const char* subKey, std::string& path) {
 }
 
 // Loads the store and checks that the handle's key still exists.
-LONG LoadKey(const KeyRef& ref, RegistryModel& model) {
-  LONG result = LoadRegistry(model);
-  return result != ERROR_SUCCESS ? result : CheckNotDeleted(model, ref);
+// Resolves the handle and reads the store; fails when the key is gone.
+LONG ResolveAndLoad(HKEY key, DWORD right, KeyRef& ref, RegistryModel& model) {
+  if (LONG r = Resolve(key, right, ref); r != ERROR_SUCCESS)
+    return r;
+  if (LONG r = LoadRegistry(model); r != ERROR_SUCCESS)
+    return r;
+  return CheckNotDeleted(model, ref);
 }
 
 // Hands a value to the caller's type/data/size triple. With a buffer that is
@@ -160,12 +168,10 @@ LONG RegOpenKeyExA(HKEY hKey, const char* subKey, DWORD /*options*/, DWORD samDe
     KeyRef ref;
     std::string path;
     RegistryModel model;
-    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+    if (LONG r = ResolveAndLoad(hKey, 0, ref, model); r != ERROR_SUCCESS)
       return r;
     if (!JoinPath(ref, subKey, path))
       return ERROR_INVALID_PARAMETER;
-    if (LONG r = LoadKey(ref, model); r != ERROR_SUCCESS)
-      return r;
     if (!model.HasKey(path))
       return ERROR_FILE_NOT_FOUND;
     *result = NewHandle(std::move(path), samDesired);
@@ -182,7 +188,7 @@ LONG RegCreateKeyExA(HKEY hKey, const char* subKey, DWORD /*reserved*/, char* /*
     *result = nullptr;
     KeyRef ref;
     std::string path;
-    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+    if (LONG r = Resolve(hKey, 0, ref); r != ERROR_SUCCESS)
       return r;
     if (!JoinPath(ref, subKey, path))
       return ERROR_INVALID_PARAMETER;
@@ -226,11 +232,7 @@ LONG RegQueryValueExA(HKEY hKey, const char* valueName, DWORD* reserved, DWORD* 
     }
     KeyRef ref;
     RegistryModel model;
-    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
-      return r;
-    if (CheckAccess(ref, KEY_QUERY_VALUE) != ERROR_SUCCESS)
-      return ERROR_ACCESS_DENIED;
-    if (LONG r = LoadKey(ref, model); r != ERROR_SUCCESS)
+    if (LONG r = ResolveAndLoad(hKey, KEY_QUERY_VALUE, ref, model); r != ERROR_SUCCESS)
       return r;
     const RegistryValue* value = model.FindValue(ref.path, valueName != nullptr ? valueName : "");
     if (value == nullptr)
@@ -244,10 +246,8 @@ LONG RegSetValueExA(HKEY hKey, const char* valueName, DWORD /*reserved*/, DWORD 
   return Guarded([&]() -> LONG {
     KeyRef ref;
     RegistryValue value;
-    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+    if (LONG r = Resolve(hKey, KEY_SET_VALUE, ref); r != ERROR_SUCCESS)
       return r;
-    if (CheckAccess(ref, KEY_SET_VALUE) != ERROR_SUCCESS)
-      return ERROR_ACCESS_DENIED;
     if (LONG r = MakeValue(valueName, type, data, cbData, value); r != ERROR_SUCCESS)
       return r;
     return UpdateRegistry([&](RegistryModel& model) -> LONG {
@@ -262,10 +262,8 @@ LONG RegSetValueExA(HKEY hKey, const char* valueName, DWORD /*reserved*/, DWORD 
 LONG RegDeleteValueA(HKEY hKey, const char* valueName) {
   return Guarded([&]() -> LONG {
     KeyRef ref;
-    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
+    if (LONG r = Resolve(hKey, KEY_SET_VALUE, ref); r != ERROR_SUCCESS)
       return r;
-    if (CheckAccess(ref, KEY_SET_VALUE) != ERROR_SUCCESS)
-      return ERROR_ACCESS_DENIED;
     return UpdateRegistry([&](RegistryModel& model) -> LONG {
       if (LONG r = CheckNotDeleted(model, ref); r != ERROR_SUCCESS)
         return r;
@@ -279,11 +277,9 @@ LONG RegDeleteTreeA(HKEY hKey, const char* subKey) {
   return Guarded([&]() -> LONG {
     KeyRef ref;
     std::string path;
-    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
-      return r;
     // Deleting changes the key's content, so it needs the right to change values.
-    if (CheckAccess(ref, KEY_SET_VALUE) != ERROR_SUCCESS)
-      return ERROR_ACCESS_DENIED;
+    if (LONG r = Resolve(hKey, KEY_SET_VALUE, ref); r != ERROR_SUCCESS)
+      return r;
     if (!JoinPath(ref, subKey, path))
       return ERROR_INVALID_PARAMETER;
     bool keepKey = subKey == nullptr || *subKey == '\0';
@@ -302,11 +298,7 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD* /*
       return ERROR_INVALID_PARAMETER;
     KeyRef ref;
     RegistryModel model;
-    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
-      return r;
-    if (CheckAccess(ref, KEY_ENUMERATE_SUB_KEYS) != ERROR_SUCCESS)
-      return ERROR_ACCESS_DENIED;
-    if (LONG r = LoadKey(ref, model); r != ERROR_SUCCESS)
+    if (LONG r = ResolveAndLoad(hKey, KEY_ENUMERATE_SUB_KEYS, ref, model); r != ERROR_SUCCESS)
       return r;
     std::vector<std::string> names = model.SubKeyNames(ref.path);
     if (index >= names.size())
@@ -323,11 +315,7 @@ LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName,
     }
     KeyRef ref;
     RegistryModel model;
-    if (LONG r = Resolve(hKey, ref); r != ERROR_SUCCESS)
-      return r;
-    if (CheckAccess(ref, KEY_QUERY_VALUE) != ERROR_SUCCESS)
-      return ERROR_ACCESS_DENIED;
-    if (LONG r = LoadKey(ref, model); r != ERROR_SUCCESS)
+    if (LONG r = ResolveAndLoad(hKey, KEY_QUERY_VALUE, ref, model); r != ERROR_SUCCESS)
       return r;
     const std::vector<RegistryValue>& values = *model.Values(ref.path);
     if (index >= values.size())

@@ -150,19 +150,29 @@ LONG MoveAside(const std::string& path, const RegistryParseError& error) {
   return ERROR_SUCCESS;
 }
 
-// Reads the store while the caller holds the lock; a damaged file is moved aside.
-LONG LoadLocked(const std::string& path, RegistryModel& model) {
+// Reads and parses the store; a missing file is an empty store. On a read
+// error or a damaged file (`damaged` set, `error` saying where) the model is
+// left empty.
+LONG ReadStore(const std::string& path, RegistryModel& model, RegistryParseError& error,
+               bool& damaged) {
+  damaged = false;
+  model = RegistryModel();
   std::string text;
-  int err = ReadFileText(path, text);
-  if (err != 0) {
-    model = RegistryModel();
+  if (int err = ReadFileText(path, text); err != 0)
     return err == ENOENT ? ERROR_SUCCESS : ErrorFromErrno(err, ERROR_BADDB);
-  }
-  RegistryParseError error;
   if (ParseRegistryText(text, model, error))
     return ERROR_SUCCESS;
   model = RegistryModel();
-  return MoveAside(path, error);
+  damaged = true;
+  return ERROR_BADDB;
+}
+
+// Reads the store while the caller holds the lock; a damaged file is moved aside.
+LONG LoadLocked(const std::string& path, RegistryModel& model) {
+  RegistryParseError error;
+  bool damaged = false;
+  const LONG result = ReadStore(path, model, error, damaged);
+  return damaged ? MoveAside(path, error) : result;
 }
 
 // Removes temporary files of writers that were killed before their rename.
@@ -233,15 +243,10 @@ LONG LoadRegistry(RegistryModel& model) {
   std::string path = RegistryFilePath();
   if (path.empty())
     return ERROR_BADDB;
-  std::string text;
-  int err = ReadFileText(path, text);
-  if (err != 0) {
-    model = RegistryModel();
-    return err == ENOENT ? ERROR_SUCCESS : ErrorFromErrno(err, ERROR_BADDB);
-  }
   RegistryParseError error;
-  if (ParseRegistryText(text, model, error))
-    return ERROR_SUCCESS;
+  bool damaged = false;
+  if (LONG result = ReadStore(path, model, error, damaged); !damaged)
+    return result;
   // Look again under the lock before moving the file aside: another process
   // may have replaced or moved it meanwhile.
   FileLock lock(path + ".lock");
