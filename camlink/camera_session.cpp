@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "camlink/command_templates.h"
 #include "camlink/frame_kind.h"
@@ -54,7 +55,7 @@ CameraSession::~CameraSession() {
 
 int32_t CameraSession::Open(HWND clientWindow, int32_t portNumber, const LineSettings& settings) {
   SetError(kErrNone);
-  if (Connected()) {
+  if (Connected() || closing_) {
     SetError(kErrPortBusy);
     return 0;
   }
@@ -114,11 +115,17 @@ bool CameraSession::OpenPort() {
 void CameraSession::Close() {
   connected_.store(false, std::memory_order_release);
   // The reader must be gone before the descriptor it waits on is released.
+  // While it stops, messages sent to this thread still run, and their
+  // procedures may call QzOpen or QzClose: opening is refused meanwhile.
+  const bool outerClose = !std::exchange(closing_, true);
   reader_.Stop();
   if (port_.IsOpen()) {
     Note("closing COM%d", portNumber_);
   }
   ReleasePort();
+  if (outerClose) {
+    closing_ = false;
+  }
 }
 
 void CameraSession::ReleasePort() {

@@ -150,6 +150,10 @@ class CameraSession final : public CommandBuilder, private ReaderClient {
   LineSettings settings_;
   uint32_t modemStatus_ = 0;
   std::atomic<bool> connected_{false};
+  // True while Close waits for the reader: a window procedure run meanwhile
+  // must not open a port (the old one is still being released). Client
+  // thread only.
+  bool closing_ = false;
   std::atomic<ErrorState> error_{ErrorState{}};
   // The system code of a device failure the reader saw; later writes fail
   // with it until the session is closed.

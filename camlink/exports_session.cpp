@@ -58,8 +58,10 @@ int32_t QZLINK_CALL QzOpen(HWND hwnd, int32_t port, int32_t baudRate, int32_t by
 
 int32_t QZLINK_CALL QzClose(void) {
   qzlink::CameraSession& session = Session();
-  session.SetError(ERR_NONE);
   session.Close();
+  // Cleared after closing: a window procedure that ran while the reader
+  // stopped may have left the error of a call of its own.
+  session.SetError(ERR_NONE);
   return session.Connected() ? 0 : 1;
 }
 

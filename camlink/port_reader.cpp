@@ -72,18 +72,20 @@ void PortReader::Stop() {
   }
   Signal(wakeFd_);
   // The reader may be blocked sending to a window of this thread, so wait in
-  // the platform's message-running wait rather than in join() alone. Should
-  // that wait be unavailable, the plain join below still ends a reader that
-  // is not sending to this thread.
-  for (;;) {
+  // the platform's message-running wait rather than in join() alone. A
+  // procedure run meanwhile may itself close the session and join the
+  // reader, hence the checks of Running() and joinable(). Should that wait be
+  // unavailable, the plain join below still ends a reader that is not sending
+  // to this thread. The exit signal stays set until the next Start.
+  while (Running()) {
     const int ready = QzMsgWaitForFd(exitFd_, -1);
     if (ready == 1 || (ready < 0 && errno != EINTR)) {
       break;
     }
   }
-  thread_.join();
-  Reset(wakeFd_);
-  Reset(exitFd_);
+  if (thread_.joinable()) {
+    thread_.join();
+  }
 }
 
 void PortReader::Run(SerialPort& port, ReaderClient& client) {

@@ -123,17 +123,17 @@ int PosixSerialPort::Open(int32_t portNumber, const LineSettings& settings) {
   if (fd < 0) {
     return errno;
   }
-  // TIOCEXCL keeps other opens out (except privileged ones); the lock is what
-  // cooperating programs, privileged or not, check. A non-terminal fails the
+  // The lock is what cooperating programs, privileged or not, check; TIOCEXCL
+  // then keeps other opens out (except privileged ones). When another program
+  // holds the lock, its exclusive use is left alone. A non-terminal fails the
   // configuration below with ENOTTY.
-  ioctl(fd, TIOCEXCL);
-  int error = 0;
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error = errno == EWOULDBLOCK ? EBUSY : errno;
-  } else {
-    error = Configure(fd, settings);
+    const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+    ::close(fd);
+    return error;
   }
-  if (error != 0) {
+  ioctl(fd, TIOCEXCL);
+  if (const int error = Configure(fd, settings); error != 0) {
     ioctl(fd, TIOCNXCL);
     ::close(fd);
     return error;

@@ -267,6 +267,39 @@ TEST_F(SessionTest, CloseFromInsideTheHandler) {
   EXPECT_EQ(Open(), 1) << "the port can be opened again";
 }
 
+// A procedure run while QzClose waits for the reader calls back into the
+// library: a second close returns, and an open is refused until the first
+// close has released the port.
+TEST_F(SessionTest, CallsFromAHandlerRunWhileClosing) {
+  struct Case {
+    const char* name;
+    std::function<int32_t()> call;
+    int32_t expected;
+  };
+  setenv("QZLINK_COM2", (::testing::TempDir() + "qzlink-no-such-device").c_str(), 1);
+  const Case cases[] = {
+      {"close again", [] { return QzClose(); }, 1},
+      {"open another port", [this] { return QzOpen(window_, 2, 9600, 8, 0, 0); }, 0},
+      {"open the same port", [this] { return QzOpen(window_, 1, 9600, 8, 0, 0); }, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    announcements_.clear();
+    ASSERT_EQ(Open(), 1);
+    int32_t nestedResult = -1;
+    onAnnouncement_ = [&] { nestedResult = c.call(); };
+    pty_.Write({0xFE, 0x30, 0x30, 0xEF});
+    pollfd p{QzMessageWakeFd(), POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 5000), 1) << "the reader's message waits for this thread";
+    EXPECT_EQ(QzClose(), 1);
+    EXPECT_EQ(nestedResult, c.expected);
+    onAnnouncement_ = nullptr;
+    EXPECT_EQ(LastError(), Codes(ERR_NONE, 0));
+    EXPECT_EQ(Open(), 1) << "COM1 is free again";
+    EXPECT_EQ(QzClose(), 1);
+  }
+}
+
 TEST_F(SessionTest, ThousandOpenCloseCyclesLeakNothing) {
   const int threadsBefore = ThreadsAtRest();
   const int fdsBefore = CountProcEntries("fd");
