@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "camlink/qzlink.h"
 #include "platform/msgwindow.h"
@@ -102,6 +103,10 @@ std::string ErrorText() {
 
 std::string CallText(const Call& call) {
   std::string text = std::string(call.entry->name) + "(";
+  if (call.entry->kind == ExportKind::kBytes) {
+    std::vector<uint8_t> bytes(call.args.begin(), call.args.end());
+    return text + HexText(bytes.data(), static_cast<int32_t>(bytes.size())) + ")";
+  }
   for (size_t i = 0; i < call.args.size(); ++i) {
     text += (i > 0 ? ", " : "") + std::to_string(call.args[i]);
   }
