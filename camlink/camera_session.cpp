@@ -1,8 +1,10 @@
 #include "camlink/camera_session.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include "camlink/command_templates.h"
@@ -88,11 +90,15 @@ bool CameraSession::OpenPort() {
     return false;
   }
   connected_.store(false, std::memory_order_release);
-  int error = port_.Open(portNumber_, settings_);
+  int error = port_.Open(portNumber_);
   if (error == 0) {
     error = port_.ReadModemStatus(&modemStatus_);
     if (error == 0 && (modemStatus_ & kModemCts) == 0) {
       error = kNoCameraCode;  // no camera on the line
+    }
+    // The line settings go on only once a camera is known to be there.
+    if (error == 0) {
+      error = port_.Configure(settings_);
     }
     if (error != 0) {
       port_.Close();
@@ -129,8 +135,11 @@ void CameraSession::Close() {
 }
 
 void CameraSession::ReleasePort() {
+  // No purge here: every frame reported as sent has left the line already or
+  // (on a pseudo-terminal) is on its way to the peer, and a frame cut short by
+  // its time-out was discarded when it failed. The next open purges both
+  // directions.
   port_.SetControlLines(false);
-  port_.Purge();
   port_.Close();
   readerFault_.store(0, std::memory_order_relaxed);
   if (portNumber_ >= 0) {
@@ -164,17 +173,64 @@ int32_t CameraSession::SendManualCommand(const uint8_t* bytes, int32_t count) {
 }
 
 int CameraSession::WriteTimeoutMs(size_t length) const {
-  // Milliseconds per byte as a whole number: 2 at 9600 baud, 1 at 14400 and
-  // 19200, 0 (no limit) at 38400.
+  // Whole milliseconds per byte: 2 at 9600 baud, 1 at 14400, 19200 and
+  // 38400. The integer quotient would be 0 at 38400, which would leave a
+  // camera holding CTS low able to block the caller forever.
   const uint32_t baud = static_cast<uint32_t>(settings_.baudRate);
-  const uint32_t perByte = baud == 0 ? 0 : 19200u / baud;
+  const uint32_t perByte = std::max(1u, baud == 0 ? 1u : 19200u / baud);
   return static_cast<int>(perByte * length);
+}
+
+std::chrono::microseconds DrainPollInterval(size_t pendingBytes, int32_t baudRate) {
+  // About the time the pending bytes take on the line (11 bit times each,
+  // the longest framing), so that a short frame is seen gone soon after it
+  // left and a long queue is not polled needlessly often.
+  constexpr int64_t kMinUs = 200;
+  constexpr int64_t kMaxUs = 5000;
+  const int64_t baud = baudRate > 0 ? baudRate : 9600;
+  const int64_t lineUs = static_cast<int64_t>(pendingBytes) * 11 * 1000000 / baud;
+  return std::chrono::microseconds(std::clamp(lineUs, kMinUs, kMaxUs));
+}
+
+int CameraSession::WaitUntilSent(std::chrono::steady_clock::time_point deadline) {
+  // The driver offers no wait for an empty output queue with a time limit
+  // (tcdrain blocks without one, and on a pseudo-terminal returns at once), so
+  // the pending count is polled with sleeps sized to the bytes still queued.
+  // On a UART the count includes the transmitter, so the command returns
+  // when its last stop bit has gone; a pseudo-terminal reports 0 as soon as
+  // the peer can read the frame.
+  for (;;) {
+    size_t pending = 0;
+    if (const int error = port_.PendingOutput(&pending); error != 0) {
+      return error;
+    }
+    if (pending == 0) {
+      return 0;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) {
+      return ETIMEDOUT;
+    }
+    const auto step = DrainPollInterval(pending, settings_.baudRate);
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(step, deadline - now));
+  }
 }
 
 int32_t CameraSession::WriteFrame(const uint8_t* frame, size_t length) {
   int error = readerFault_.load(std::memory_order_relaxed);
   if (error == 0) {
-    error = port_.Write(frame, length, WriteTimeoutMs(length));
+    // One deadline covers queueing the frame and its leaving the line.
+    const int timeoutMs = WriteTimeoutMs(length);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    error = port_.Write(frame, length, timeoutMs);
+    if (error == 0) {
+      error = WaitUntilSent(deadline);
+    }
+    if (error == ETIMEDOUT) {
+      // What is left of the frame must not go out ahead of the next one.
+      port_.DiscardOutput();
+    }
   }
   if (error != 0) {
     SetError(kErrSystem, static_cast<uint32_t>(error));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -23,6 +24,10 @@ inline constexpr int32_t kErrBaudRate = -2;
 inline constexpr int32_t kErrPortBusy = -3;
 
 inline constexpr size_t kMessageBufferSize = 52;
+
+// How long to sleep before asking the port again whether pendingBytes have
+// left the line: about their time on the line, 0.2 to 5 ms.
+std::chrono::microseconds DrainPollInterval(size_t pendingBytes, int32_t baudRate);
 
 // The error code with the system error code that came with it.
 struct ErrorState {
@@ -108,7 +113,9 @@ class CameraSession final : public CommandBuilder, private ReaderClient {
   void Close();
 
   // The common path of the command functions: clears the error, builds and
-  // writes. 1 when the frame was written.
+  // writes. 1 once the frame has left the line; 0 with ERR_SYSTEM and
+  // ETIMEDOUT when it had not within the write time-out (what was left of it
+  // is then discarded).
   int32_t SendTemplate(int32_t commandId, int32_t cameraAddress);
   // QzSendCmd: as SendTemplate, but the error state is not cleared first.
   int32_t SendBuilt(int32_t commandId, int32_t cameraAddress);
@@ -139,6 +146,9 @@ class CameraSession final : public CommandBuilder, private ReaderClient {
   void ReleasePort();
   int32_t WriteFrame(const uint8_t* frame, size_t length);
   int WriteTimeoutMs(size_t length) const;
+  // Waits until the port has nothing pending. 0, ETIMEDOUT, or the port's
+  // system error code.
+  int WaitUntilSent(std::chrono::steady_clock::time_point deadline);
   void Note(const char* format, int value);
 
   SerialPort& port_;

@@ -68,31 +68,11 @@ speed_t SpeedConstant(int32_t baudRate) {
   }
 }
 
-int Configure(int fd, const LineSettings& settings) {
-  termios t{};
-  if (tcgetattr(fd, &t) != 0) {
-    return errno;
-  }
-  if (int error = ApplyLineSettings(settings, t); error != 0) {
-    return error;
-  }
-  const speed_t speed = SpeedConstant(settings.baudRate);
-  // 14400 first goes in as 9600, then termios2 sets the exact rate.
-  const speed_t initial = speed == B0 ? B9600 : speed;
-  cfsetispeed(&t, initial);
-  cfsetospeed(&t, initial);
-  if (tcsetattr(fd, TCSANOW, &t) != 0) {
-    // A driver without hardware flow control may refuse CRTSCTS; the line
-    // then works without it.
-    t.c_cflag &= ~CRTSCTS;
-    if (tcsetattr(fd, TCSANOW, &t) != 0) {
-      return errno;
-    }
-  }
-  if (speed == B0) {
-    return SetCustomBaudRate(fd, static_cast<uint32_t>(settings.baudRate));
-  }
-  return 0;
+// True unless the device reports that it has no modem lines (as a
+// pseudo-terminal does).
+bool HasModemLines(int fd) {
+  int lines = 0;
+  return ioctl(fd, TIOCMGET, &lines) == 0 || (errno != ENOTTY && errno != EINVAL);
 }
 
 }  // namespace
@@ -113,7 +93,7 @@ bool DevicePathForPort(int32_t portNumber, char* out, size_t outSize) {
   return true;
 }
 
-int PosixSerialPort::Open(int32_t portNumber, const LineSettings& settings) {
+int PosixSerialPort::Open(int32_t portNumber) {
   Close();
   char path[256];
   if (!DevicePathForPort(portNumber, path, sizeof path)) {
@@ -123,22 +103,75 @@ int PosixSerialPort::Open(int32_t portNumber, const LineSettings& settings) {
   if (fd < 0) {
     return errno;
   }
+  // A privileged open gets through another program's TIOCEXCL, so the flag
+  // is checked rather than relied upon.
+  int exclusive = 0;
+  if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+    ::close(fd);
+    return EBUSY;
+  }
   // The lock is what cooperating programs, privileged or not, check; TIOCEXCL
   // then keeps other opens out (except privileged ones). When another program
-  // holds the lock, its exclusive use is left alone. A non-terminal fails the
-  // configuration below with ENOTTY.
+  // holds the lock, its exclusive use is left alone.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno == EWOULDBLOCK ? EBUSY : errno;
     ::close(fd);
     return error;
   }
-  ioctl(fd, TIOCEXCL);
-  if (const int error = Configure(fd, settings); error != 0) {
-    ioctl(fd, TIOCNXCL);
+  // Only a terminal can be a serial line.
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) {
+    const int error = errno;
     ::close(fd);
     return error;
   }
+  ioctl(fd, TIOCEXCL);
   fd_ = fd;
+  return 0;
+}
+
+int PosixSerialPort::Configure(const LineSettings& settings) {
+  if (fd_ < 0) {
+    return EBADF;
+  }
+  termios t{};
+  if (tcgetattr(fd_, &t) != 0) {
+    return errno;
+  }
+  if (const int error = ApplyLineSettings(settings, t); error != 0) {
+    return error;
+  }
+  const speed_t speed = SpeedConstant(settings.baudRate);
+  // 14400 first goes in as 9600, then termios2 sets the exact rate.
+  const speed_t initial = speed == B0 ? B9600 : speed;
+  cfsetispeed(&t, initial);
+  cfsetospeed(&t, initial);
+  if (tcsetattr(fd_, TCSANOW, &t) != 0) {
+    return errno;
+  }
+  if (speed == B0) {
+    if (const int error = SetCustomBaudRate(fd_, static_cast<uint32_t>(settings.baudRate));
+        error != 0) {
+      return error;
+    }
+  }
+  // tcsetattr succeeds when the driver took any part of the settings: read
+  // them back and refuse to run the line on settings the client did not ask
+  // for. A device without modem lines cannot do CTS flow control and goes
+  // without it.
+  termios applied{};
+  if (tcgetattr(fd_, &applied) != 0) {
+    return errno;
+  }
+  constexpr tcflag_t kFraming = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+  const bool framingTaken = (applied.c_cflag & kFraming) == (t.c_cflag & kFraming);
+  const bool speedTaken = speed == B0
+                              ? ReadOutputBaudRate(fd_) == static_cast<uint32_t>(settings.baudRate)
+                              : cfgetospeed(&applied) == speed;
+  const bool flowTaken = (applied.c_cflag & CRTSCTS) != 0 || !HasModemLines(fd_);
+  if (!framingTaken || !speedTaken || !flowTaken) {
+    return EINVAL;
+  }
   return 0;
 }
 
@@ -215,6 +248,37 @@ int PosixSerialPort::Write(const uint8_t* data, size_t length, int timeoutMs) {
     }
   }
   return 0;
+}
+
+int PosixSerialPort::PendingOutput(size_t* count) {
+  if (fd_ < 0) {
+    return EBADF;
+  }
+  // TIOCOUTQ counts the driver's output queue; on a UART the transmitter may
+  // still hold bytes once it is empty, which TIOCSERGETLSR tells. Devices
+  // that cannot tell (a pseudo-terminal hands bytes on at once, a USB adapter
+  // has no line status register) count as sent.
+  int queued = 0;
+  if (ioctl(fd_, TIOCOUTQ, &queued) != 0) {
+    if (errno != ENOTTY && errno != EINVAL) {
+      return errno;
+    }
+    queued = 0;
+  }
+  if (queued == 0) {
+    unsigned int lineStatus = 0;
+    if (ioctl(fd_, TIOCSERGETLSR, &lineStatus) == 0 && (lineStatus & TIOCSER_TEMT) == 0) {
+      queued = 1;
+    }
+  }
+  *count = queued > 0 ? static_cast<size_t>(queued) : 0;
+  return 0;
+}
+
+void PosixSerialPort::DiscardOutput() {
+  if (fd_ >= 0) {
+    tcflush(fd_, TCOFLUSH);
+  }
 }
 
 int PosixSerialPort::ReadModemStatus(uint32_t* status) {

@@ -12,7 +12,13 @@
 // camera.
 //
 // A write returns when the frame is in the driver's output queue; the time-out
-// covers waiting for room in that queue.
+// covers waiting for room in that queue. PendingOutput then tells how much of
+// it has not left the line yet (TIOCOUTQ, and the UART's transmitter where
+// TIOCSERGETLSR reads it).
+//
+// Configure reads the settings back and refuses (EINVAL) a speed, framing or
+// CTS flow control that the driver did not take; only a device without modem
+// lines may go without flow control.
 #pragma once
 
 #include <cstddef>
@@ -40,12 +46,15 @@ class PosixSerialPort final : public SerialPort {
   PosixSerialPort(const PosixSerialPort&) = delete;
   PosixSerialPort& operator=(const PosixSerialPort&) = delete;
 
-  int Open(int32_t portNumber, const LineSettings& settings) override;
+  int Open(int32_t portNumber) override;
+  int Configure(const LineSettings& settings) override;
   void Close() override;
   bool IsOpen() const override { return fd_ >= 0; }
   int ReadableFd() const override { return fd_; }
   int Read(uint8_t* data, size_t capacity) override;
   int Write(const uint8_t* data, size_t length, int timeoutMs) override;
+  int PendingOutput(size_t* count) override;
+  void DiscardOutput() override;
   int ReadModemStatus(uint32_t* status) override;
   void SetControlLines(bool raised) override;
   void Purge() override;

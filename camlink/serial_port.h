@@ -29,9 +29,17 @@ class SerialPort {
  public:
   virtual ~SerialPort() = default;
 
-  // Opens COM<portNumber> for exclusive use and applies the line settings.
-  // Returns 0 or a system error code; on failure the port stays closed.
-  virtual int Open(int32_t portNumber, const LineSettings& settings) = 0;
+  // Opens COM<portNumber> for exclusive use, leaving its line settings as
+  // they are. Returns 0 or a system error code (EBUSY when another program
+  // holds the device); on failure the port stays closed.
+  virtual int Open(int32_t portNumber) = 0;
+
+  // Applies the line settings to the open port and reads them back. Returns
+  // 0, or EINVAL when a code is out of range or the device did not take the
+  // speed, byte size, parity, stop bits or CTS flow control (a device
+  // without modem lines may go without flow control), or another system
+  // error code. The session calls it only once the camera asserts CTS.
+  virtual int Configure(const LineSettings& settings) = 0;
 
   // Releases the device. Harmless when closed.
   virtual void Close() = 0;
@@ -47,10 +55,21 @@ class SerialPort {
   // device failed (a hang-up gives -EIO).
   virtual int Read(uint8_t* data, size_t capacity) = 0;
 
-  // Writes every byte, giving up once timeoutMs have passed (0: no limit).
-  // Returns 0 when all bytes left, ETIMEDOUT when the time-out cut the write
-  // short, EBADF when the port is closed, or another system error code.
+  // Queues every byte for transmission, giving up once timeoutMs have passed
+  // (0: no limit). Returns 0 when all bytes are queued (not yet sent: see
+  // PendingOutput), ETIMEDOUT when the time-out cut the write short, EBADF
+  // when the port is closed, or another system error code.
   virtual int Write(const uint8_t* data, size_t length, int timeoutMs) = 0;
+
+  // How many written bytes have not yet left the line (the driver's output
+  // queue, and where the device tells, the transmitter). The session polls it
+  // to return from a command only once its frame is on the line. A device
+  // that cannot tell reports 0. Returns 0 or a system error code.
+  virtual int PendingOutput(size_t* count) = 0;
+
+  // Discards the written bytes that have not left yet, so that a frame cut
+  // short by its time-out is not followed by the next one.
+  virtual void DiscardOutput() = 0;
 
   // Reads the modem status lines as kModem* bits. Returns 0 or a system
   // error code (the word is then untouched).
@@ -60,7 +79,8 @@ class SerialPort {
   // has no such lines.
   virtual void SetControlLines(bool raised) = 0;
 
-  // Discards whatever is queued in both directions.
+  // Discards whatever is queued in both directions (at open only: closing
+  // never discards a frame that was reported as sent).
   virtual void Purge() = 0;
 };
 

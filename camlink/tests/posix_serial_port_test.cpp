@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,6 +33,15 @@ class PosixSerialPortTest : public ::testing::Test {
     pty_.BecomeComPort(kPort);
   }
   void TearDown() override { unsetenv("QZLINK_COM7"); }
+
+  // Opens COM7 and applies the settings, as the session does.
+  int OpenWith(const LineSettings& settings) {
+    int error = port_.Open(kPort);
+    if (error == 0 && (error = port_.Configure(settings)) != 0) {
+      port_.Close();
+    }
+    return error;
+  }
 
   std::string TempFile(mode_t mode) {
     std::string path = ::testing::TempDir() + "qzlink_port_XXXXXX";
@@ -77,7 +87,7 @@ TEST_F(PosixSerialPortTest, OpenFailuresGiveTheSystemCode) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     setenv("QZLINK_COM7", c.device != nullptr ? c.device : pty_.SlavePath().c_str(), 1);
-    EXPECT_EQ(port_.Open(kPort, c.settings), c.expected);
+    EXPECT_EQ(OpenWith(c.settings), c.expected);
     EXPECT_FALSE(port_.IsOpen());
   }
   unlink(plainFile.c_str());
@@ -86,12 +96,21 @@ TEST_F(PosixSerialPortTest, OpenFailuresGiveTheSystemCode) {
 TEST_F(PosixSerialPortTest, ADeviceHeldByAnotherOpenGivesEbusy) {
   const int holder = open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
-  EXPECT_EQ(port_.Open(kPort, k9600), EBUSY);
+  EXPECT_EQ(OpenWith(k9600), EBUSY);
   close(holder);
 
-  ASSERT_EQ(port_.Open(kPort, k9600), 0);
+  ASSERT_EQ(OpenWith(k9600), 0);
   PosixSerialPort second;
-  EXPECT_EQ(second.Open(kPort, k9600), EBUSY);
+  EXPECT_EQ(second.Open(kPort), EBUSY);
+  port_.Close();
+
+  // A privileged open gets past TIOCEXCL; the flag is checked all the same.
+  const int exclusive = open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_EQ(ioctl(exclusive, TIOCEXCL), 0);
+  EXPECT_EQ(port_.Open(kPort), EBUSY);
+  ioctl(exclusive, TIOCNXCL);
+  close(exclusive);
+  EXPECT_EQ(port_.Open(kPort), 0);
 }
 
 TEST(ApplyLineSettings, MapsTheDcbCodesToTermiosFlags) {
@@ -121,7 +140,7 @@ TEST(ApplyLineSettings, MapsTheDcbCodesToTermiosFlags) {
 TEST_F(PosixSerialPortTest, ConfiguresEachBaudRateAndRawMode) {
   for (int32_t baud : {9600, 14400, 19200, 38400}) {
     SCOPED_TRACE(baud);
-    ASSERT_EQ(port_.Open(kPort, LineSettings{baud, 8, 0, 0}), 0);
+    ASSERT_EQ(OpenWith(LineSettings{baud, 8, 0, 0}), 0);
     termios t{};
     ASSERT_EQ(tcgetattr(port_.ReadableFd(), &t), 0);
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
@@ -132,13 +151,16 @@ TEST_F(PosixSerialPortTest, ConfiguresEachBaudRateAndRawMode) {
 }
 
 TEST_F(PosixSerialPortTest, BytesPassUnchangedBothWays) {
-  ASSERT_EQ(port_.Open(kPort, k9600), 0);
+  ASSERT_EQ(OpenWith(k9600), 0);
   uint32_t status = 0;
   EXPECT_EQ(port_.ReadModemStatus(&status), 0);
   EXPECT_EQ(status, kModemCts) << "a pseudo-terminal counts as asserting CTS";
 
   const Bytes frame{0xFF, 0x30, 0x0A, 0x0D, 0x11, 0x13, 0x03, 0x7F, 0xEF};
   EXPECT_EQ(port_.Write(frame.data(), frame.size(), 18), 0);
+  size_t pending = 99;
+  EXPECT_EQ(port_.PendingOutput(&pending), 0);
+  EXPECT_EQ(pending, 0u) << "a pseudo-terminal hands bytes on at once";
   EXPECT_EQ(pty_.ReadFrame(), frame);
 
   uint8_t buffer[64];
@@ -151,7 +173,7 @@ TEST_F(PosixSerialPortTest, BytesPassUnchangedBothWays) {
 }
 
 TEST_F(PosixSerialPortTest, WriteGivesUpAfterItsTimeOutWhenNobodyReads) {
-  ASSERT_EQ(port_.Open(kPort, k9600), 0);
+  ASSERT_EQ(OpenWith(k9600), 0);
   const Bytes block(1024, 0x41);
   int result = 0;
   for (int i = 0; i < 1024 && result == 0; ++i) {
@@ -161,7 +183,7 @@ TEST_F(PosixSerialPortTest, WriteGivesUpAfterItsTimeOutWhenNobodyReads) {
 }
 
 TEST_F(PosixSerialPortTest, HangUpAndClosedPortFail) {
-  ASSERT_EQ(port_.Open(kPort, k9600), 0);
+  ASSERT_EQ(OpenWith(k9600), 0);
   pty_.CloseMaster();
   uint8_t buffer[16];
   EXPECT_EQ(port_.Read(buffer, sizeof buffer), -EIO);

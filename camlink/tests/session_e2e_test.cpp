@@ -220,6 +220,17 @@ TEST_F(SessionTest, DeviceTheUserMayNotOpen) {
   unlink(path.c_str());
 }
 
+TEST_F(SessionTest, CloseRightAfterACommandStillDeliversIt) {
+  const Bytes zoom60{0xFF, 0x30, 0x31, 0x00, 0xA3, 0x33, 0x43, 0xEF};
+  for (int i = 0; i < 50; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_EQ(Open(), 1);
+    ASSERT_EQ(QzSetZoomPosition(1, 60), 1);
+    QzClose();
+    ASSERT_EQ(pty_.ReadFrame(), zoom60) << "reported as sent, so it must arrive";
+  }
+}
+
 TEST_F(SessionTest, CloseWhileFramesAreArriving) {
   const int threadsBefore = ThreadsAtRest();
   ASSERT_EQ(Open(), 1);
