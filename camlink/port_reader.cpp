@@ -66,8 +66,9 @@ void PortReader::Stop() {
     return;
   }
   // Called from the window procedure that handles the reader's message, the
-  // reader waits for this very call to return: release it first.
-  if (InSendMessage()) {
+  // reader waits for this very call to return: release it first. A message
+  // of any other thread is left to its procedure to answer.
+  if (QzInSendMessageFrom(readerToken_.load(std::memory_order_acquire))) {
     ReplyMessage(0);
   }
   Signal(wakeFd_);
@@ -89,6 +90,7 @@ void PortReader::Stop() {
 }
 
 void PortReader::Run(SerialPort& port, ReaderClient& client) {
+  readerToken_.store(QzCurrentThreadToken(), std::memory_order_release);
   splitter_.Reset();
   pollfd fds[2] = {{port.ReadableFd(), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
   while (client.KeepReading()) {

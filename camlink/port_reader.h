@@ -2,6 +2,7 @@
 // byte stream into frames and hands each complete frame to the session.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <thread>
@@ -60,6 +61,9 @@ class PortReader {
   int wakeFd_ = -1;
   int exitFd_ = -1;
   std::thread thread_;
+  // The reader thread's identity for the message windows, so that Stop can
+  // tell the reader's own send from another thread's.
+  std::atomic<const void*> readerToken_{nullptr};
   // Used by the reader thread only; fixed for the library's life.
   uint8_t readBuffer_[kReadBufferSize] = {};
   StreamSplitter splitter_;

@@ -279,6 +279,18 @@ BOOL InSendMessage(void) {
   return qzplatform::tRunning != nullptr && !qzplatform::tRunning->replied ? TRUE : FALSE;
 }
 
+const void* QzCurrentThreadToken(void) {
+  return qzplatform::CurrentQueue();
+}
+
+BOOL QzInSendMessageFrom(const void* threadToken) {
+  const qzplatform::RunningSend* running = qzplatform::tRunning;
+  return running != nullptr && !running->replied && threadToken != nullptr &&
+                 running->message->sender == threadToken
+             ? TRUE
+             : FALSE;
+}
+
 BOOL ReplyMessage(LRESULT result) {
   qzplatform::RunningSend* running = qzplatform::tRunning;
   if (running == nullptr || running->replied) {

@@ -92,6 +92,15 @@ HWND QzCreateMessageWindow(WNDPROC proc);
  * only when the descriptor cannot be created. */
 int QzMessageWakeFd(void);
 
+/* An identity of the calling thread for QzInSendMessageFrom, the same for the
+ * thread's whole life; NULL only while the thread is ending. */
+const void* QzCurrentThreadToken(void);
+
+/* TRUE when InSendMessage() holds and the message being run was sent by the
+ * thread whose QzCurrentThreadToken is threadToken. Lets a procedure reply
+ * early to one particular thread's message only. */
+BOOL QzInSendMessageFrom(const void* threadToken);
+
 /* Runs the messages pending for the calling thread's windows: sent messages
  * first (before each posted one), then posted ones. Sent messages that arrive
  * meanwhile are run too; posted messages that arrive meanwhile are left for the

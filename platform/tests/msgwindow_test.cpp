@@ -605,4 +605,34 @@ TEST_F(MsgWindowTest, ReplyMessageReleasesTheSenderBeforeTheProcedureReturns) {
   EXPECT_FALSE(InSendMessage());
 }
 
+// QzInSendMessageFrom tells one sender's message from any other's.
+std::atomic<const void*> senderToken{nullptr};
+std::vector<bool> fromSender;
+
+LRESULT TellingProc(HWND, UINT msg, WPARAM, LPARAM) {
+  if (msg == kMsg) {
+    fromSender = {QzInSendMessageFrom(senderToken.load()) != FALSE,
+                  QzInSendMessageFrom(QzCurrentThreadToken()) != FALSE,
+                  QzInSendMessageFrom(nullptr) != FALSE};
+  }
+  return 0;
+}
+
+TEST_F(MsgWindowTest, InSendMessageFromNamesTheSendingThreadOnly) {
+  EXPECT_NE(QzCurrentThreadToken(), nullptr);
+  EXPECT_FALSE(QzInSendMessageFrom(QzCurrentThreadToken())) << "no message being run";
+  Window window(TellingProc);
+  std::thread sender([&] {
+    senderToken = QzCurrentThreadToken();
+    SendMessageA(window.get(), kMsg, 0, 0);
+  });
+  ASSERT_TRUE(Readable(wakeFd_, kLongWaitMs));
+  EXPECT_EQ(QzDispatchMessages(), 1);
+  sender.join();
+  EXPECT_EQ(fromSender, (std::vector<bool>{true, false, false}));
+
+  SendMessageA(window.get(), kMsg, 0, 0);  // same thread: not a sent message at all
+  EXPECT_EQ(fromSender, (std::vector<bool>{false, false, false}));
+}
+
 }  // namespace
