@@ -46,7 +46,7 @@ FrameTrace::FrameTrace() {
     file_ = stderr;
     return;
   }
-  file_ = std::fopen(target, "a");
+  file_ = std::fopen(target, "ae");  // close-on-exec: no child inherits it
   if (file_ == nullptr) {
     std::fprintf(stderr, "qzlink: cannot open trace file %s: %s\n", target, std::strerror(errno));
     return;
