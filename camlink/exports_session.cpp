@@ -1,5 +1,5 @@
 // Exports: the session, raw commands, fetching frames, the error state and the
-// status commands. Also the library's one session.
+// library's one session. The command functions are in exports_camera.cpp.
 #include <algorithm>
 #include <cstring>
 
@@ -45,15 +45,14 @@ CameraSession& Session() {
 
 }  // namespace qzlink
 
-using qzlink::Select;
-using qzlink::Send;
 using qzlink::Session;
 
 extern "C" {
 
-int32_t QZLINK_CALL QzOpen(HWND hwnd, int32_t port, int32_t baudRate, int32_t byteSize,
-                           int32_t parity, int32_t stopBits) {
-  return Session().Open(hwnd, port, qzlink::LineSettings{baudRate, byteSize, parity, stopBits});
+int32_t QZLINK_CALL QzOpen(HWND hWnd, int32_t lPort, int32_t lBaudRate, int32_t lByteSize,
+                           int32_t lParity, int32_t lStopBits) {
+  return Session().Open(hWnd, lPort,
+                        qzlink::LineSettings{lBaudRate, lByteSize, lParity, lStopBits});
 }
 
 int32_t QZLINK_CALL QzClose(void) {
@@ -65,35 +64,35 @@ int32_t QZLINK_CALL QzClose(void) {
   return session.Connected() ? 0 : 1;
 }
 
-int32_t QZLINK_CALL QzSendCmd(int32_t commandId, int32_t unit) {
-  return Session().SendBuilt(commandId, unit);
+int32_t QZLINK_CALL QzSendCmd(int32_t lCommandId, int32_t lUnit) {
+  return Session().SendBuilt(lCommandId, lUnit);
 }
 
-const uint8_t* QZLINK_CALL QzGetCmdstr(int32_t commandId, int32_t unit, int32_t* length) {
-  if (length != nullptr) {
-    *length = 0;
+const uint8_t* QZLINK_CALL QzGetCmdstr(int32_t lCommandId, int32_t lUnit, int32_t* pLength) {
+  if (pLength != nullptr) {
+    *pLength = 0;
   }
-  const int32_t built = Session().BuildOnly(commandId, unit);
+  const int32_t built = Session().BuildOnly(lCommandId, lUnit);
   if (built <= 0) {
     return nullptr;
   }
-  if (length != nullptr) {
-    *length = built;
+  if (pLength != nullptr) {
+    *pLength = built;
   }
   return Session().CommandBuffer();
 }
 
-int32_t QZLINK_CALL QzSetManualCommand(const uint8_t* bytes, int32_t count) {
-  return Session().SendManualCommand(bytes, count);
+int32_t QZLINK_CALL QzSetManualCommand(const uint8_t* pBytes, int32_t lCount) {
+  return Session().SendManualCommand(pBytes, lCount);
 }
 
-int32_t QZLINK_CALL QzGetLastCmdstr(uint8_t* buffer) {
-  if (buffer == nullptr) {
+int32_t QZLINK_CALL QzGetLastCmdstr(uint8_t* pBuffer) {
+  if (pBuffer == nullptr) {
     return 0;
   }
   const int32_t length = Session().LastCommandLength();
   if (length > 0) {
-    std::memcpy(buffer, Session().CommandBuffer(), static_cast<size_t>(length));
+    std::memcpy(pBuffer, Session().CommandBuffer(), static_cast<size_t>(length));
   }
   return length;
 }
@@ -106,56 +105,43 @@ int32_t QZLINK_CALL QzGetLastCmdstrVB(void) {
   return length;
 }
 
-uint8_t QZLINK_CALL QzPicLastCmdVB(int32_t index) {
-  return qzlink::Pick(qzlink::lastCommandCopy, index);
+uint8_t QZLINK_CALL QzPicLastCmdVB(int32_t lIndex) {
+  return qzlink::Pick(qzlink::lastCommandCopy, lIndex);
 }
 
-int32_t QZLINK_CALL QzGetMsg(int32_t sequenceNumber, uint8_t* buffer) {
-  if (buffer == nullptr) {
+int32_t QZLINK_CALL QzGetMsg(int32_t lSequence, uint8_t* pBuffer) {
+  if (pBuffer == nullptr) {
     return 0;
   }
-  const int32_t length = Session().FetchFrame(sequenceNumber);
+  const int32_t length = Session().FetchFrame(lSequence);
   if (length > 0) {
-    std::memcpy(buffer, Session().MessageBuffer(), static_cast<size_t>(length));
+    std::memcpy(pBuffer, Session().MessageBuffer(), static_cast<size_t>(length));
   }
   return length;
 }
 
-int32_t QZLINK_CALL QzGetMsgVB(int32_t sequenceNumber) {
-  const int32_t length = Session().FetchFrame(sequenceNumber);
+int32_t QZLINK_CALL QzGetMsgVB(int32_t lSequence) {
+  const int32_t length = Session().FetchFrame(lSequence);
   if (length > 0) {
     qzlink::FillCopy(qzlink::messageCopy, Session().MessageBuffer(), length);
   }
   return length;
 }
 
-uint8_t QZLINK_CALL QzPicMsgVB(int32_t index) {
-  return qzlink::Pick(qzlink::messageCopy, index);
+uint8_t QZLINK_CALL QzPicMsgVB(int32_t lIndex) {
+  return qzlink::Pick(qzlink::messageCopy, lIndex);
 }
 
-int32_t QZLINK_CALL QzGetLastError(int32_t* systemCode) {
+int32_t QZLINK_CALL QzGetLastError(int32_t* pSystemCode) {
   const qzlink::ErrorState error = Session().LastError();
-  if (systemCode != nullptr) {
-    *systemCode = error.code == ERR_SYSTEM ? static_cast<int32_t>(error.systemCode) : 0;
+  if (pSystemCode != nullptr) {
+    *pSystemCode = error.code == ERR_SYSTEM ? static_cast<int32_t>(error.systemCode) : 0;
   }
   return error.code;
 }
 
 int32_t QZLINK_CALL QzGetStatus(void) {
   return static_cast<int32_t>(Session().ReadModemStatus());
-}
-
-int32_t QZLINK_CALL QzGet2ByteStatus(int32_t unit) {
-  return Send(196, unit);
-}
-int32_t QZLINK_CALL QzGet4ByteStatus(int32_t unit) {
-  return Send(195, unit);
-}
-int32_t QZLINK_CALL QzSetCmdMode(int32_t unit, int32_t mode) {
-  return Send(Select(mode, {120, 121}), unit);
-}
-int32_t QZLINK_CALL QzSetCascade(int32_t unit, int32_t mode) {
-  return Send(Select(mode, {118, 119}), unit);
 }
 
 }  // extern "C"

@@ -102,11 +102,11 @@ std::vector<std::string> SplitSemicolons(const std::vector<std::string>& args) {
 
 std::string ArityText(const ExportEntry& entry) {
   if (entry.arity < 0) {
-    return "one or more bytes (" + std::string(entry.arguments) + ")";
+    return "one or more bytes (" + entry.arguments + ")";
   }
   std::string text = std::to_string(entry.arity) + (entry.arity == 1 ? " argument" : " arguments");
   if (!entry.arguments.empty()) {
-    text += " (" + std::string(entry.arguments) + ")";
+    text += " (" + entry.arguments + ")";
   }
   return text;
 }

@@ -1,7 +1,9 @@
 #include "qzcli/export_table.h"
 
-#include <array>
+#include <algorithm>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "camlink/qzlink.h"
 
@@ -24,132 +26,64 @@ int32_t Invoke(const int32_t* args) {
   return CallWith(Fn, args, std::make_index_sequence<ArityOf(Fn)>{});
 }
 
-#define COMMAND(fn, names)                                         \
-  ExportEntry {                                                    \
-#fn, ArityOf(&fn), ExportKind::kCommand, names, &Invoke < &fn> \
+// The integer arguments a command line gives, from an export's parameter
+// list as written ("(int32_t lUnit, int32_t lMode)"): the names of the
+// int32_t parameters. Pointers and the window are qzcli's own to supply.
+std::string IntegerArguments(std::string_view params) {
+  std::string names;
+  params = params.substr(1, params.size() - 2);  // the parentheses
+  while (!params.empty()) {
+    const size_t comma = params.find(',');
+    std::string_view part = params.substr(0, comma);
+    params = comma == std::string_view::npos ? std::string_view{} : params.substr(comma + 1);
+    part.remove_prefix(std::min(part.find_first_not_of(' '), part.size()));
+    if (part.starts_with("int32_t ") && part.find('*') == std::string_view::npos) {
+      names += (names.empty() ? "" : ", ") + std::string(part.substr(part.rfind(' ') + 1));
+    }
   }
-#define QUERY(fn, names)                                         \
-  ExportEntry {                                                  \
-#fn, ArityOf(&fn), ExportKind::kQuery, names, &Invoke < &fn> \
+  return names;
+}
+
+int IntegerArity(std::string_view arguments) {
+  return arguments.empty()
+             ? 0
+             : 1 + static_cast<int>(std::count(arguments.begin(), arguments.end(), ','));
+}
+
+// Exports that take and give only integers are called through Invoke; the
+// others by qzcli's call runner, which knows their shape.
+template <ExportKind Kind, auto Fn>
+constexpr int32_t (*InvokerFor())(const int32_t*) {
+  if constexpr (Kind == ExportKind::kCommand || Kind == ExportKind::kQuery) {
+    return &Invoke<Fn>;
+  } else {
+    return nullptr;
   }
+}
 
-const ExportEntry kExports[] = {
-    {"QzOpen", 5, ExportKind::kOpen, "port, baud rate, byte size, parity, stop bits", nullptr},
-    QUERY(QzClose, ""),
-    COMMAND(QzSendCmd, "command identifier, camera address"),
-    {"QzGetCmdstr", 2, ExportKind::kFrameOut, "command identifier, camera address", nullptr},
-    {"QzSetManualCommand", -1, ExportKind::kBytes, "hex bytes", nullptr},
-    {"QzGetLastCmdstr", 0, ExportKind::kFrameOut, "", nullptr},
-    QUERY(QzGetLastCmdstrVB, ""),
-    QUERY(QzPicLastCmdVB, "index"),
-    {"QzGetMsg", 1, ExportKind::kFrameOut, "sequence number", nullptr},
-    QUERY(QzGetMsgVB, "sequence number"),
-    QUERY(QzPicMsgVB, "index"),
-    {"QzGetLastError", 0, ExportKind::kLastError, "", nullptr},
-    QUERY(QzGetStatus, ""),
-    COMMAND(QzGet2ByteStatus, "camera address"),
-    COMMAND(QzGet4ByteStatus, "camera address"),
-    COMMAND(QzSetCmdMode, "camera address, mode"),
-    COMMAND(QzSetCascade, "camera address, mode"),
-    COMMAND(QzSetMotorSpeed, "lUnit, lMode, lSpeed"),
-    COMMAND(QzGetMotorSpeed, "lUnit, lMode"),
-    COMMAND(QzSetPanTilt1, "lUnit, lMode"),
-    COMMAND(QzGotoHomePosition, "lUnit"),
-    COMMAND(QzPedestalInitialize, "lUnit, lMode"),
-    COMMAND(QzGetLimitSpeed, "lUnit, lMode"),
-    COMMAND(QzGetLimitAngle, "lUnit, lMode"),
-    COMMAND(QzGetGearRatio, "lUnit, lMode"),
-    COMMAND(QzSetPanTilt2, "lUnit, lMode"),
-    COMMAND(QzSetPTAngle2, "lUnit, lAngle1, lAngle2"),
-    COMMAND(QzGetPTAngle2, "lUnit"),
-    COMMAND(QzSetPTAngle1, "lUnit, lMode, lAngle1, lAngle2"),
-    COMMAND(QzGetPTAngle1, "lUnit, lMode"),
-    COMMAND(QzSetIRRemote, "lUnit, lMode"),
-    COMMAND(QzGetExtendedOperateStatus, "lUnit"),
-    COMMAND(QzGetOperateStatus, "lUnit"),
-    COMMAND(QzGetUnitName, "lUnit"),
-    COMMAND(QzGetRomVersion, "lUnit"),
-    COMMAND(QzSetPresetMemory, "lUnit, lMemory"),
-    COMMAND(QzGoToPreset, "lUnit, lMemory"),
-    COMMAND(QzGetExtendPreset, "lUnit"),
-    COMMAND(QzGetPresetStatus, "lUnit"),
-    COMMAND(QzRemoteCommandPass, "lUnit, lMode"),
-    COMMAND(QzSetLed, "lUnit, lMode"),
-    COMMAND(QzSetOnScreen, "lUnit, lMode"),
-    COMMAND(QzSetTitleString, "lUnit, lx, ly, lCharacter"),
-    COMMAND(QzGetTitleString, "lUnit, lx, ly"),
-    COMMAND(QzSetDate, "lUnit, lYear, lMoon, lDay"),
-    COMMAND(QzGetDate, "lUnit"),
-    COMMAND(QzSetTime, "lUnit, lHour, lMinutes, lSecond"),
-    COMMAND(QzGetTime, "lUnit"),
-    COMMAND(QzGetCameraTime, "lUnit"),
-    COMMAND(QzGetPTTime, "lUnit"),
-    COMMAND(QzSetDefault, "lUnit"),
-    COMMAND(QzSetNotify, "lUnit, lMode"),
-    COMMAND(QzSetGlobalNotify, "lUnit, lMode"),
-    COMMAND(QzSetCameraPower, "lUnit, lMode"),
-    COMMAND(QzSetFocusMode, "lUnit, lMode"),
-    COMMAND(QzSetZooming, "lUnit, lMode"),
-    COMMAND(QzSetZoomPosition, "lUnit, lPos"),
-    COMMAND(QzGetZoomPosition, "lUnit"),
-    COMMAND(QzSetBackLight, "lUnit, lMode"),
-    COMMAND(QzSetExposed, "lUnit, lMode"),
-    COMMAND(QzSetAELock, "lUnit, lMode"),
-    COMMAND(QzSetShutterSpeedx, "lUnit, lSpeed"),
-    COMMAND(QzGetShutterSpeed, "lUnit"),
-    COMMAND(QzSetAGCGain, "lUnit, lGain"),
-    COMMAND(QzGetAGCGain, "lUnit"),
-    COMMAND(QzSetIris, "lUnit, lIris"),
-    COMMAND(QzGetIris, "lUnit"),
-    COMMAND(QzSetAEVal, "lUnit, lAEVal"),
-    COMMAND(QzGetAEVal, "lUnit"),
-    COMMAND(QzSetWhiteBalance, "lUnit, lMode"),
-    COMMAND(QzSetWhiteBalanceMx, "lUnit, lGain"),
-    COMMAND(QzGetWhiteBalance, "lUnit"),
-    COMMAND(QzSetShutterSpeed, "lUnit, lMode"),
-    COMMAND(QzSetFading, "lUnit, lMode"),
-    COMMAND(QzCameraReset, "lUnit"),
-    COMMAND(QzGetZoomRatio, "lUnit"),
-    COMMAND(QzGetCCDSize, "lUnit"),
-    COMMAND(QzSetFocusPosition, "lUnit, lFocusPos"),
-    COMMAND(QzGetFocusPosition, "lUnit"),
-    COMMAND(QzSetOnePushAF, "lUnit"),
-    COMMAND(QzGetFocusRange, "lUnit"),
-    COMMAND(QzSetZoomPosition4, "lUnit, lPos"),
-    COMMAND(QzGetZoomPosition4, "lUnit"),
-    COMMAND(QzSetZoomSpeed, "lUnit, lSpeed"),
-    COMMAND(QzGetZoomSpeed, "lUnit"),
-    COMMAND(QzGetZoomMax, "lUnit"),
-    COMMAND(QzGetCameraVersion, "lUnit, lMode"),
-    COMMAND(QzGetPedestalModel, "lUnit"),
-    COMMAND(QzGetCameraModel, "lUnit"),
-    COMMAND(QzSetPTAngle2ForQTR3, "lUnit, lAngle1, lAngle2"),
-    COMMAND(QzGetPTAngle2ForQTR3, "lUnit"),
-    COMMAND(QzSetQTR3Pan, "lUnit, lAngle"),
-    COMMAND(QzGetQTR3Pan, "lUnit"),
-    COMMAND(QzSetQTR3Tilt, "lUnit, lAngle"),
-    COMMAND(QzGetQTR3Tilt, "lUnit"),
-    COMMAND(QzSetAlarmOutput, "lUnit, lMode"),
-    COMMAND(QzGetAlarmOutput, "lUnit"),
-    COMMAND(QzSetIrLight, "lUnit, lMode"),
-    COMMAND(QzGetIrLight, "lUnit"),
-    COMMAND(QzSetExternalLight, "lUnit, lMode"),
-    COMMAND(QzGetExternalLight, "lUnit"),
-    COMMAND(QzGetLimitAngleForQTR3, "lUnit, lMode"),
-    COMMAND(QzSetIrCutFilter, "lUnit, lMode"),
-    COMMAND(QzGetIrCutFilter, "lUnit"),
-    COMMAND(QzSetElectronicZoom, "lUnit, lMode"),
-    COMMAND(QzGetElectronicZoom, "lUnit"),
-    COMMAND(QzSetNoiseReduction, "lUnit, lMode"),
-    COMMAND(QzGetNoiseReduction, "lUnit"),
-    COMMAND(QzSetSensorInputDetectProp, "lUnit, lMode"),
-    COMMAND(QzGetSensorInputTerminalStat, "lUnit"),
-    COMMAND(QzGetSensorInputDetectProp, "lUnit"),
-    COMMAND(QzGetBacklight, "lUnit"),
-};
+ExportEntry MakeEntry(std::string_view name, ExportKind kind, std::string_view params,
+                      int32_t (*invoke)(const int32_t*)) {
+  std::string arguments = IntegerArguments(params);
+  const int arity = kind == ExportKind::kBytes ? -1 : IntegerArity(arguments);
+  if (kind == ExportKind::kBytes) {
+    arguments = "hex bytes";
+  }
+  return ExportEntry{name, arity, kind, std::move(arguments), invoke};
+}
 
-#undef COMMAND
-#undef QUERY
+// Every export of the library's export list, in its order.
+const std::vector<ExportEntry>& ExportList() {
+  static const std::vector<ExportEntry> list = {
+#define QZ_SESSION_EXPORT(name, windowsName, shape, returnType, params) \
+  MakeEntry(#name, ExportKind::k##shape, #params, InvokerFor<ExportKind::k##shape, &name>()),
+#define QZ_COMMAND_EXPORT(name, windowsName, params, choice, ...) \
+  MakeEntry(#name, ExportKind::kCommand, #params, &Invoke<&name>),
+#include "camlink/qzlink_exports.inc"
+#undef QZ_SESSION_EXPORT
+#undef QZ_COMMAND_EXPORT
+  };
+  return list;
+}
 
 // The names that the Windows export list decorates.
 constexpr std::pair<std::string_view, std::string_view> kDecoratedNames[] = {
@@ -161,7 +95,7 @@ constexpr std::pair<std::string_view, std::string_view> kDecoratedNames[] = {
 }  // namespace
 
 std::span<const ExportEntry> Exports() {
-  return kExports;
+  return ExportList();
 }
 
 const ExportEntry* FindExport(std::string_view name) {
@@ -170,7 +104,7 @@ const ExportEntry* FindExport(std::string_view name) {
       name = plain;
     }
   }
-  for (const ExportEntry& entry : kExports) {
+  for (const ExportEntry& entry : ExportList()) {
     if (entry.name == name) {
       return &entry;
     }

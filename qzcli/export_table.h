@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace qzcli {
@@ -20,12 +21,12 @@ struct ExportEntry {
   std::string_view name;
   int arity;  // integer arguments on the command line; -1: one or more
   ExportKind kind;
-  std::string_view arguments;  // argument names, for messages
+  std::string arguments;  // argument names, for messages
   // Calls the export with the integer arguments (only for kCommand, kQuery).
   int32_t (*invoke)(const int32_t* args);
 };
 
-// Every export, in the library's order.
+// Every export, in the order of the library's export list.
 std::span<const ExportEntry> Exports();
 
 // The entry for a name (exact, case-sensitive), or nullptr.

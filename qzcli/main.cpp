@@ -21,8 +21,7 @@ int main(int argc, char** argv) {
   }
   if (options.list) {
     for (const qzcli::ExportEntry& entry : qzcli::Exports()) {
-      std::printf("%-30s %.*s\n", std::string(entry.name).c_str(),
-                  static_cast<int>(entry.arguments.size()), entry.arguments.data());
+      std::printf("%-30s %s\n", std::string(entry.name).c_str(), entry.arguments.c_str());
     }
     return 0;
   }

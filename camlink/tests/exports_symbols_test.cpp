@@ -5,126 +5,41 @@
 
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
+#include <type_traits>
+#include <vector>
+
+#include "camlink/qzlink.h"
 
 namespace {
 
-// The exported names as designed; three carry their Windows decoration.
-const std::set<std::string> kDesignedNames = {
-    "QzOpen",
-    "QzClose",
-    "QzSendCmd",
-    "QzGetCmdstr",
-    "QzSetManualCommand",
-    "QzGetLastCmdstr",
-    "QzGetLastCmdstrVB",
-    "QzPicLastCmdVB",
-    "QzGetMsg",
-    "QzGetMsgVB",
-    "QzPicMsgVB",
-    "_QzGetLastError@4",
-    "_QzGetStatus@0",
-    "_QzGet2ByteStatus@4",
-    "QzGet4ByteStatus",
-    "QzSetCmdMode",
-    "QzSetCascade",
-    "QzSetMotorSpeed",
-    "QzGetMotorSpeed",
-    "QzSetPanTilt1",
-    "QzGotoHomePosition",
-    "QzPedestalInitialize",
-    "QzGetLimitSpeed",
-    "QzGetLimitAngle",
-    "QzGetGearRatio",
-    "QzSetPanTilt2",
-    "QzSetPTAngle2",
-    "QzGetPTAngle2",
-    "QzSetPTAngle1",
-    "QzGetPTAngle1",
-    "QzSetIRRemote",
-    "QzGetExtendedOperateStatus",
-    "QzGetOperateStatus",
-    "QzGetUnitName",
-    "QzGetRomVersion",
-    "QzSetPresetMemory",
-    "QzGoToPreset",
-    "QzGetExtendPreset",
-    "QzGetPresetStatus",
-    "QzRemoteCommandPass",
-    "QzSetLed",
-    "QzSetOnScreen",
-    "QzSetTitleString",
-    "QzGetTitleString",
-    "QzSetDate",
-    "QzGetDate",
-    "QzSetTime",
-    "QzGetTime",
-    "QzGetCameraTime",
-    "QzGetPTTime",
-    "QzSetDefault",
-    "QzSetNotify",
-    "QzSetGlobalNotify",
-    "QzSetCameraPower",
-    "QzSetFocusMode",
-    "QzSetZooming",
-    "QzSetZoomPosition",
-    "QzGetZoomPosition",
-    "QzSetBackLight",
-    "QzSetExposed",
-    "QzSetAELock",
-    "QzSetShutterSpeedx",
-    "QzGetShutterSpeed",
-    "QzSetAGCGain",
-    "QzGetAGCGain",
-    "QzSetIris",
-    "QzGetIris",
-    "QzSetAEVal",
-    "QzGetAEVal",
-    "QzSetWhiteBalance",
-    "QzSetWhiteBalanceMx",
-    "QzGetWhiteBalance",
-    "QzSetShutterSpeed",
-    "QzSetFading",
-    "QzCameraReset",
-    "QzGetZoomRatio",
-    "QzGetCCDSize",
-    "QzSetFocusPosition",
-    "QzGetFocusPosition",
-    "QzSetOnePushAF",
-    "QzGetFocusRange",
-    "QzSetZoomPosition4",
-    "QzGetZoomPosition4",
-    "QzSetZoomSpeed",
-    "QzGetZoomSpeed",
-    "QzGetZoomMax",
-    "QzGetCameraVersion",
-    "QzGetPedestalModel",
-    "QzGetCameraModel",
-    "QzSetPTAngle2ForQTR3",
-    "QzGetPTAngle2ForQTR3",
-    "QzSetQTR3Pan",
-    "QzGetQTR3Pan",
-    "QzSetQTR3Tilt",
-    "QzGetQTR3Tilt",
-    "QzSetAlarmOutput",
-    "QzGetAlarmOutput",
-    "QzSetIrLight",
-    "QzGetIrLight",
-    "QzSetExternalLight",
-    "QzGetExternalLight",
-    "QzGetLimitAngleForQTR3",
-    "QzSetIrCutFilter",
-    "QzGetIrCutFilter",
-    "QzSetElectronicZoom",
-    "QzGetElectronicZoom",
-    "QzSetNoiseReduction",
-    "QzGetNoiseReduction",
-    "QzSetSensorInputDetectProp",
-    "QzGetSensorInputTerminalStat",
-    "QzGetSensorInputDetectProp",
-    "QzGetBacklight",
+// The exported names as designed, in the export list's order; three carry
+// their Windows decoration.
+#define QZ_EXPORT_NAME(name, windowsName) \
+  std::string(sizeof("" windowsName) > 1 ? "" windowsName : #name),
+#define QZ_SESSION_EXPORT(name, windowsName, shape, returnType, params) \
+  QZ_EXPORT_NAME(name, windowsName)
+#define QZ_COMMAND_EXPORT(name, windowsName, params, choice, ...) QZ_EXPORT_NAME(name, windowsName)
+const std::vector<std::string> kDesignedOrder = {
+#include "camlink/qzlink_exports.inc"
 };
+#undef QZ_SESSION_EXPORT
+#undef QZ_COMMAND_EXPORT
+
+// The header declares each export with the list's signature.
+#define QZ_SESSION_EXPORT(name, windowsName, shape, returnType, params) \
+  static_assert(std::is_same_v<decltype(&name), returnType(QZLINK_CALL*) params>);
+#define QZ_COMMAND_EXPORT(name, windowsName, params, choice, ...) \
+  static_assert(std::is_same_v<decltype(&name), int32_t(QZLINK_CALL*) params>);
+#include "camlink/qzlink_exports.inc"
+#undef QZ_SESSION_EXPORT
+#undef QZ_COMMAND_EXPORT
+#undef QZ_EXPORT_NAME
+
+const std::set<std::string> kDesignedNames(kDesignedOrder.begin(), kDesignedOrder.end());
 
 // "_QzGetStatus@0" is "QzGetStatus" in an ELF library.
 std::string ElfName(const std::string& designed) {
@@ -143,6 +58,7 @@ std::set<std::string> ElfNames() {
 }
 
 TEST(ExportedSymbols, EachNameBindsByDlsymUnderTheControlsFileName) {
+  ASSERT_EQ(kDesignedOrder.size(), 112u);
   ASSERT_EQ(ElfNames().size(), 112u);
   void* library = dlopen(QZLINKE_PATH, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
@@ -175,6 +91,7 @@ TEST(ExportedSymbols, TheWindowsExportListNamesTheDesignedNamesAndTwoAliases) {
   std::string line;
   bool inExports = false;
   std::set<std::string> exported;
+  std::vector<std::string> inOrder;
   while (std::getline(def, line)) {
     const size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos || line[start] == ';') {
@@ -185,11 +102,33 @@ TEST(ExportedSymbols, TheWindowsExportListNamesTheDesignedNamesAndTwoAliases) {
       inExports = true;
     } else if (inExports) {
       EXPECT_TRUE(exported.insert(entry).second) << "listed twice: " << entry;
+      inOrder.push_back(entry);
     }
   }
+  inOrder.resize(std::min(inOrder.size(), kDesignedOrder.size()));
+  EXPECT_EQ(inOrder, kDesignedOrder) << "the list's order first, then the aliases";
   std::set<std::string> expected = kDesignedNames;
   expected.insert({"QzGetLastError", "QzGetStatus"});
   EXPECT_EQ(exported, expected);
+}
+
+TEST(ExportedSymbols, TheHeaderDeclaresTheListsFunctionsInItsOrder) {
+  std::ifstream header(QZLINK_HEADER_PATH);
+  ASSERT_TRUE(header.good());
+  std::stringstream text;
+  text << header.rdbuf();
+  const std::string all = text.str();
+  const std::regex declaration(R"(QZLINK_API[^;(]*QZLINK_CALL\s+(\w+)\s*\()");
+  std::vector<std::string> declared;
+  for (auto it = std::sregex_iterator(all.begin(), all.end(), declaration);
+       it != std::sregex_iterator(); ++it) {
+    declared.push_back((*it)[1]);
+  }
+  std::vector<std::string> expected;
+  for (const std::string& name : kDesignedOrder) {
+    expected.push_back(ElfName(name));
+  }
+  EXPECT_EQ(declared, expected);
 }
 
 }  // namespace
