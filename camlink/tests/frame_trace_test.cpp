@@ -1,6 +1,9 @@
 #include "camlink/frame_trace.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,40 +14,21 @@
 namespace qzlink {
 namespace {
 
-TEST(FormatTrafficText, WritesUpperCaseHexSeparatedByBlanks) {
-  const uint8_t frame[] = {0xFF, 0x30, 0x30, 0x00, 0x8F, 0x31, 0xEF};
-  char text[64];
-  EXPECT_EQ(FormatTrafficText(frame, sizeof frame, text, sizeof text), 20u);
-  EXPECT_STREQ(text, "FF 30 30 00 8F 31 EF");
-}
-
-TEST(FormatTrafficText, CutsWhatDoesNotFitAndNeverOverruns) {
-  const uint8_t frame[] = {0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF};
-  struct Case {
-    size_t size;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {1, ""},
-      {2, ""},
-      {3, ".."},
-      {4, ".."},
-      {5, "FE.."},
-      {16, "FE 30 31 30.."},
-      {17, "FE 30 31 30 30.."},
-      {18, "FE 30 31 30 30 EF"},
-      {64, "FE 30 31 30 30 EF"},
-  };
-  for (const Case& c : cases) {
-    char buffer[80];
-    std::memset(buffer, '#', sizeof buffer);
-    const size_t length = FormatTrafficText(frame, sizeof frame, buffer, c.size);
-    EXPECT_STREQ(buffer, c.expected) << "size " << c.size;
-    EXPECT_EQ(length, std::strlen(c.expected));
-    for (size_t i = c.size; i < sizeof buffer; ++i) {
-      ASSERT_EQ(buffer[i], '#') << "size " << c.size << " wrote at " << i;
+// True when some descriptor of this process is open on path with FD_CLOEXEC.
+bool OpenedCloseOnExec(const std::string& path) {
+  DIR* dir = opendir("/proc/self/fd");
+  bool found = false;
+  while (const dirent* entry = dir != nullptr ? readdir(dir) : nullptr) {
+    char target[4096] = {};
+    const std::string link = std::string("/proc/self/fd/") + entry->d_name;
+    if (readlink(link.c_str(), target, sizeof target - 1) > 0 && path == target) {
+      found = (fcntl(std::atoi(entry->d_name), F_GETFD) & FD_CLOEXEC) != 0;
     }
   }
+  if (dir != nullptr) {
+    closedir(dir);
+  }
+  return found;
 }
 
 TEST(FrameTrace, OffWithoutTheVariable) {
@@ -62,6 +46,7 @@ TEST(FrameTrace, WritesOneLinePerFrameWithTimeAndDirection) {
   {
     FrameTrace trace;
     ASSERT_TRUE(trace.Enabled());
+    EXPECT_TRUE(OpenedCloseOnExec(path)) << "a program the client starts must not inherit it";
     const uint8_t sent[] = {0xFF, 0x30, 0x31, 0x00, 0xA2, 0x32, 0xEF};
     const uint8_t received[] = {0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF};
     trace.Frame(TraceDirection::kSent, sent, sizeof sent);
