@@ -5,8 +5,8 @@
 
 #include "camlink/exports_common.h"
 #include "camlink/frame_kind.h"
-#include "camlink/posix_serial_port.h"
 #include "camlink/qzlink.h"
+#include "camlink/serial_port_selector.h"
 
 namespace qzlink {
 namespace {
@@ -18,7 +18,7 @@ static_assert(ERR_NONE == kErrNone && ERR_SYSTEM == kErrSystem && ERR_BAUD_RATE 
 // Created when the library is loaded, in this order, and destroyed in reverse
 // order when it is unloaded: the session closes the port and joins its
 // reader first.
-PosixSerialPort thePort;
+SerialPortSelector thePort;
 CameraSession theSession(thePort);
 
 // The byte-picker copies for callers that cannot pass a buffer.

@@ -1,0 +1,592 @@
+#include "camlink/rfc2217_serial_port.h"
+
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace qzlink {
+
+namespace {
+
+using Deadline = int64_t;
+
+Deadline NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+Deadline After(int ms) {
+  return ms <= 0 ? std::numeric_limits<Deadline>::max() : NowMs() + ms;
+}
+
+// Milliseconds to the deadline for poll(), at most sliceMs; 0 when passed.
+int LeftMs(Deadline deadline, int sliceMs) {
+  const Deadline left = deadline - NowMs();
+  return left <= 0 ? 0 : static_cast<int>(left < sliceMs ? left : sliceMs);
+}
+
+void CloseFd(int& fd) {
+  if (fd >= 0) {
+    ::close(fd);
+    fd = -1;
+  }
+}
+
+// A lookup whose owner may give up on it: glibc may still hold it then, so
+// an abandoned one is left to the library rather than freed under it.
+struct Lookup {
+  gaicb request{};
+  addrinfo hints{};
+  char host[256] = {};
+  char port[8] = {};
+};
+
+// Resolves host and port within timeoutMs. 0 with *result set (free with
+// freeaddrinfo), or an errno value.
+int Resolve(const Rfc2217Address& address, int timeoutMs, addrinfo** result) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+  if (getaddrinfo(address.host, address.port, &hints, result) == 0) {
+    return 0;
+  }
+  auto* lookup = new Lookup;
+  std::memcpy(lookup->host, address.host, sizeof lookup->host);
+  std::memcpy(lookup->port, address.port, sizeof lookup->port);
+  lookup->hints.ai_family = AF_UNSPEC;
+  lookup->hints.ai_socktype = SOCK_STREAM;
+  lookup->hints.ai_flags = AI_NUMERICSERV;
+  lookup->request.ar_name = lookup->host;
+  lookup->request.ar_service = lookup->port;
+  lookup->request.ar_request = &lookup->hints;
+  gaicb* list[] = {&lookup->request};
+  if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
+    delete lookup;
+    return EAGAIN;
+  }
+  const timespec limit{timeoutMs / 1000, static_cast<long>(timeoutMs % 1000) * 1000000L};
+  const Deadline deadline = After(timeoutMs);
+  int status = gai_error(&lookup->request);
+  while (status == EAI_INPROGRESS && NowMs() < deadline) {
+    gai_suspend(list, 1, &limit);
+    status = gai_error(&lookup->request);
+  }
+  if (status == EAI_INPROGRESS) {
+    if (gai_cancel(&lookup->request) == EAI_CANCELED) {
+      delete lookup;
+    }
+    // Otherwise the lookup still runs inside the C library, which owns it
+    // now: a bounded leak, once per hung lookup.
+    return ETIMEDOUT;
+  }
+  *result = lookup->request.ar_result;
+  delete lookup;
+  switch (status) {
+    case 0:
+      return 0;
+    case EAI_AGAIN:
+      return EAGAIN;
+    case EAI_MEMORY:
+      return ENOMEM;
+    case EAI_SYSTEM:
+      return errno != 0 ? errno : EIO;
+    default:
+      return EHOSTUNREACH;  // the name does not resolve
+  }
+}
+
+// Connects to one address within deadline. The socket, or -errno.
+int ConnectTo(const addrinfo& ai, Deadline deadline) {
+  const int fd = ::socket(ai.ai_family, ai.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    return -errno;
+  }
+  if (::connect(fd, ai.ai_addr, ai.ai_addrlen) != 0 && errno != EINPROGRESS) {
+    const int error = errno;
+    ::close(fd);
+    return -error;
+  }
+  pollfd p{fd, POLLOUT, 0};
+  for (;;) {
+    const int waitMs = LeftMs(deadline, 1000);
+    const int ready = ::poll(&p, 1, waitMs);
+    if (ready > 0) {
+      break;
+    }
+    if ((ready == 0 && waitMs == 0) || (ready < 0 && errno != EINTR)) {
+      ::close(fd);
+      return ready == 0 ? -ETIMEDOUT : -errno;
+    }
+  }
+  int error = 0;
+  socklen_t size = sizeof error;
+  if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
+    ::close(fd);
+    return -(error != 0 ? error : EIO);
+  }
+  const int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return fd;
+}
+
+}  // namespace
+
+Rfc2217SerialPort::Rfc2217SerialPort() = default;
+
+Rfc2217SerialPort::~Rfc2217SerialPort() {
+  Close();
+}
+
+bool Rfc2217SerialPort::IsOpen() const {
+  std::lock_guard lock(mutex_);
+  return socket_ >= 0;
+}
+
+int Rfc2217SerialPort::ReadableFd() const {
+  std::lock_guard lock(mutex_);
+  return socket_ >= 0 ? epoll_ : -1;
+}
+
+int Rfc2217SerialPort::Open(int32_t portNumber) {
+  Close();
+  char variable[32];
+  std::snprintf(variable, sizeof variable, "QZLINK_COM%d", static_cast<int>(portNumber));
+  Lock lock(mutex_);
+  if (!ParseRfc2217Address(std::getenv(variable), address_)) {
+    return EINVAL;
+  }
+  if (const int error = Connect(lock); error != 0) {
+    CloseLocked(lock);
+    return error;
+  }
+  return 0;
+}
+
+int Rfc2217SerialPort::Connect(Lock& lock) {
+  const Deadline deadline = After(address_.timeoutMs);
+  addrinfo* addresses = nullptr;
+  if (const int error = Resolve(address_, address_.timeoutMs, &addresses); error != 0) {
+    return error;
+  }
+  int result = ECONNREFUSED;
+  for (const addrinfo* ai = addresses; ai != nullptr && socket_ < 0; ai = ai->ai_next) {
+    const int fd = ConnectTo(*ai, deadline);
+    if (fd >= 0) {
+      socket_ = fd;
+    } else {
+      result = -fd;
+    }
+  }
+  freeaddrinfo(addresses);
+  if (socket_ < 0) {
+    return result;
+  }
+  epoll_ = epoll_create1(EPOLL_CLOEXEC);
+  dataReady_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (epoll_ < 0 || dataReady_ < 0) {
+    return errno;
+  }
+  for (int fd : {socket_, dataReady_}) {
+    epoll_event event{};
+    event.events = EPOLLIN | EPOLLRDHUP;
+    event.data.fd = fd;
+    if (epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &event) != 0) {
+      return errno;
+    }
+  }
+  fault_ = 0;
+  controlUnanswered_ = false;
+  rxSize_ = 0;
+  protocol_.Reset();
+  if (const int error = Flush(lock, deadline); error != 0) {
+    return error;
+  }
+  const int error =
+      WaitFor(lock, deadline, [this] { return protocol_.ComPort() != OptionState::kRequested; });
+  if (error != 0) {
+    Note("rfc2217: no answer to COM-PORT-OPTION");
+    return error;
+  }
+  if (protocol_.ComPort() != OptionState::kOn) {
+    Note("rfc2217: server refuses COM-PORT-OPTION");
+    return EPROTONOSUPPORT;
+  }
+  if (!address_.noModemLines) {
+    // Report every modem line change, and the state as it is now.
+    protocol_.QueueRequest(ComPortCommand::kSetModemStateMask, 0xFF, 1);
+    protocol_.QueueRequest(ComPortCommand::kNotifyModemState, 0, 0);
+  }
+  return Flush(lock, deadline);
+}
+
+int Rfc2217SerialPort::Configure(const LineSettings& settings) {
+  // Win32 DCB codes to RFC 2217 values: parity 0..4 is 1..5; stop bits 0
+  // (one), 1 (one and a half), 2 (two) are 1, 3, 2.
+  static constexpr uint32_t kStopSizes[] = {1, 3, 2};
+  if (settings.baudRate <= 0 || settings.byteSize < 5 || settings.byteSize > 8 ||
+      settings.parity < 0 || settings.parity > 4 || settings.stopBits < 0 ||
+      settings.stopBits > 2) {
+    return EINVAL;
+  }
+  struct Setting {
+    ComPortCommand command;
+    uint32_t value;
+    size_t size;
+  };
+  const Setting wanted[] = {
+      {ComPortCommand::kSetBaudRate, static_cast<uint32_t>(settings.baudRate), 4},
+      {ComPortCommand::kSetDataSize, static_cast<uint32_t>(settings.byteSize), 1},
+      {ComPortCommand::kSetParity, static_cast<uint32_t>(settings.parity) + 1, 1},
+      {ComPortCommand::kSetStopSize, kStopSizes[settings.stopBits], 1},
+      {ComPortCommand::kSetControl,
+       address_.noModemLines ? control::kNoFlowControl : control::kHardwareFlowControl, 1},
+  };
+  Lock lock(mutex_);
+  if (socket_ < 0) {
+    return EBADF;
+  }
+  for (const Setting& s : wanted) {
+    protocol_.QueueRequest(s.command, s.value, s.size);
+  }
+  const Deadline deadline = After(address_.timeoutMs);
+  int error = Flush(lock, deadline);
+  if (error == 0) {
+    error = WaitFor(lock, deadline, [this, &wanted] {
+      for (const Setting& s : wanted) {
+        if (!protocol_.Reply(s.command).seen) {
+          return false;
+        }
+      }
+      return true;
+    });
+  }
+  if (error != 0 && error != ETIMEDOUT) {
+    return error;
+  }
+  for (const Setting& s : wanted) {
+    const ServerReply reply = protocol_.Reply(s.command);
+    // A far side without modem lines may go without flow control.
+    if (s.command == ComPortCommand::kSetControl && address_.noModemLines) {
+      continue;
+    }
+    if (!reply.seen || reply.value != s.value) {
+      char text[96];
+      std::snprintf(text, sizeof text, "rfc2217: setting %d asked %u, server %s %u",
+                    static_cast<int>(s.command), s.value, reply.seen ? "set" : "silent",
+                    reply.value);
+      Note(text);
+      return reply.seen ? EINVAL : ETIMEDOUT;
+    }
+  }
+  return 0;
+}
+
+void Rfc2217SerialPort::Close() {
+  Lock lock(mutex_);
+  CloseLocked(lock);
+}
+
+void Rfc2217SerialPort::CloseLocked(Lock& lock) {
+  if (socket_ >= 0 && fault_ == 0) {
+    // Send what is queued, then end the connection cleanly: a socket closed
+    // with unread input resets it, and the server might drop the last
+    // requests.
+    constexpr int kLingerMs = 200;
+    const Deadline deadline = After(kLingerMs);
+    if (Flush(lock, deadline) == 0) {
+      ::shutdown(socket_, SHUT_WR);
+      closing_ = true;
+      WaitFor(lock, deadline, [] { return false; });
+      closing_ = false;
+    }
+  }
+  CloseFd(socket_);
+  CloseFd(epoll_);
+  CloseFd(dataReady_);
+  rxSize_ = 0;
+  fault_ = 0;
+}
+
+int Rfc2217SerialPort::Read(uint8_t* data, size_t capacity) {
+  Lock lock(mutex_);
+  if (socket_ < 0) {
+    return -EBADF;
+  }
+  if (rxSize_ > 0) {
+    const size_t n = rxSize_ < capacity ? rxSize_ : capacity;
+    std::memcpy(data, rx_, n);
+    std::memmove(rx_, rx_ + n, rxSize_ - n);
+    rxSize_ -= n;
+    if (rxSize_ == 0) {
+      uint64_t count = 0;
+      [[maybe_unused]] const ssize_t r = ::read(dataReady_, &count, sizeof count);
+    }
+    return static_cast<int>(n);
+  }
+  if (fault_ != 0) {
+    return -fault_;
+  }
+  const size_t chunk = capacity < sizeof raw_ ? capacity : sizeof raw_;
+  for (;;) {
+    const ssize_t n = ::recv(socket_, raw_, chunk, MSG_DONTWAIT);
+    if (n > 0) {
+      const size_t decoded = protocol_.Decode(raw_, static_cast<size_t>(n), data);
+      FlushSome();  // negotiation answers
+      if (decoded > 0) {
+        return static_cast<int>(decoded);
+      }
+      continue;  // only protocol bytes so far
+    }
+    if (n == 0) {
+      return -Fail(ECONNRESET);  // the server closed the connection
+    }
+    if (errno == EAGAIN) {
+      return 0;
+    }
+    if (errno != EINTR) {
+      return -Fail(errno);
+    }
+  }
+}
+
+int Rfc2217SerialPort::Write(const uint8_t* data, size_t length, int timeoutMs) {
+  Lock lock(mutex_);
+  if (socket_ < 0) {
+    return EBADF;
+  }
+  if (fault_ != 0) {
+    return fault_;
+  }
+  const Deadline deadline = After(timeoutMs);
+  while (!protocol_.QueueData(data, length)) {
+    // The queue is full of earlier output: make room first.
+    if (protocol_.OutputSize() == 0) {
+      return EMSGSIZE;
+    }
+    if (const int error = Flush(lock, deadline); error != 0) {
+      return error;
+    }
+  }
+  return Flush(lock, deadline);
+}
+
+int Rfc2217SerialPort::PendingOutput(size_t* count) {
+  Lock lock(mutex_);
+  if (socket_ < 0) {
+    return EBADF;
+  }
+  if (const int error = FlushSome(); error != 0) {
+    return error;
+  }
+  int unsent = 0;
+  if (ioctl(socket_, SIOCOUTQNSD, &unsent) != 0) {
+    unsent = 0;
+  }
+  *count = protocol_.OutputSize() + (unsent > 0 ? static_cast<size_t>(unsent) : 0);
+  return 0;
+}
+
+void Rfc2217SerialPort::DiscardOutput() {
+  Lock lock(mutex_);
+  if (protocol_.DiscardUnsentData() > 0) {
+    Note("rfc2217: rest of a timed-out frame dropped");
+  }
+}
+
+int Rfc2217SerialPort::ReadModemStatus(uint32_t* status) {
+  Lock lock(mutex_);
+  if (socket_ < 0) {
+    return EBADF;
+  }
+  if (address_.noModemLines) {
+    *status = kModemCts;  // no modem lines: counts as a present camera
+    return 0;
+  }
+  if (!protocol_.ModemStateSeen()) {
+    const int error =
+        WaitFor(lock, After(address_.timeoutMs), [this] { return protocol_.ModemStateSeen(); });
+    if (error != 0) {
+      Note("rfc2217: no modem state from the server");
+      return error;
+    }
+  }
+  // NOTIFY-MODEMSTATE's upper four bits are CTS, DSR, RI and RLSD, where the
+  // status word has them.
+  *status = protocol_.ModemState() & (kModemCts | kModemDsr | kModemRing | kModemRlsd);
+  return 0;
+}
+
+void Rfc2217SerialPort::SetControlLines(bool raised) {
+  Lock lock(mutex_);
+  if (socket_ < 0 || fault_ != 0) {
+    return;
+  }
+  const uint32_t rts = raised ? control::kRtsOn : control::kRtsOff;
+  protocol_.QueueRequest(ComPortCommand::kSetControl, raised ? control::kDtrOn : control::kDtrOff,
+                         1);
+  protocol_.QueueRequest(ComPortCommand::kSetControl, rts, 1);
+  const Deadline deadline = After(kRfc2217AckWaitMs);
+  if (Flush(lock, deadline) != 0 || controlUnanswered_) {
+    return;
+  }
+  // The server answers in order, so the answer to RTS follows the one to DTR.
+  const int error = WaitFor(lock, deadline, [this, rts] {
+    const ServerReply reply = protocol_.Reply(ComPortCommand::kSetControl);
+    return reply.seen && reply.value == rts;
+  });
+  if (error == ETIMEDOUT) {
+    controlUnanswered_ = true;
+    Note("rfc2217: DTR/RTS change not acknowledged; going on without it");
+  }
+}
+
+void Rfc2217SerialPort::Purge() {
+  Lock lock(mutex_);
+  if (socket_ < 0 || fault_ != 0) {
+    return;
+  }
+  protocol_.QueueRequest(ComPortCommand::kPurgeData, kPurgeBoth, 1);
+  const Deadline deadline = After(kRfc2217AckWaitMs);
+  int error = Flush(lock, deadline);
+  if (error == 0) {
+    error = WaitFor(lock, deadline,
+                    [this] { return protocol_.Reply(ComPortCommand::kPurgeData).seen; });
+  }
+  if (error == ETIMEDOUT) {
+    Note("rfc2217: purge not acknowledged");
+  }
+  // Whatever arrived before the server purged is stale.
+  rxSize_ = 0;
+  uint64_t count = 0;
+  [[maybe_unused]] const ssize_t r = ::read(dataReady_, &count, sizeof count);
+}
+
+int Rfc2217SerialPort::FlushSome() {
+  while (protocol_.OutputSize() > 0) {
+    const ssize_t n =
+        ::send(socket_, protocol_.Output(), protocol_.OutputSize(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    if (n > 0) {
+      protocol_.Consume(static_cast<size_t>(n));
+    } else if (n < 0 && errno == EAGAIN) {
+      return 0;
+    } else if (n < 0 && errno != EINTR) {
+      return Fail(errno);
+    }
+  }
+  return 0;
+}
+
+int Rfc2217SerialPort::Flush(Lock& lock, Deadline deadline) {
+  for (;;) {
+    if (fault_ != 0) {
+      return fault_;
+    }
+    if (const int error = FlushSome(); error != 0) {
+      return error;
+    }
+    if (protocol_.OutputSize() == 0) {
+      return 0;
+    }
+    const int waitMs = LeftMs(deadline, 50);
+    if (waitMs == 0) {
+      return ETIMEDOUT;
+    }
+    pollfd p{socket_, POLLOUT, 0};
+    lock.unlock();
+    ::poll(&p, 1, waitMs);
+    lock.lock();
+    if (socket_ < 0) {
+      return EBADF;
+    }
+  }
+}
+
+int Rfc2217SerialPort::Receive() {
+  uint8_t* const data = rx_ + rxSize_;
+  const size_t room = sizeof rx_ - rxSize_;
+  if (room == 0) {
+    // No reader is taking the data (a wait at open or close): it is stale
+    // before the purge or after the session anyway.
+    rxSize_ = 0;
+    return 0;
+  }
+  const ssize_t n = ::recv(socket_, raw_, room < sizeof raw_ ? room : sizeof raw_, MSG_DONTWAIT);
+  if (n > 0) {
+    const size_t decoded = protocol_.Decode(raw_, static_cast<size_t>(n), data);
+    if (decoded > 0) {
+      rxSize_ += decoded;
+      SignalData();
+    }
+    return FlushSome();
+  }
+  if (n == 0) {
+    return Fail(ECONNRESET);
+  }
+  return errno == EAGAIN || errno == EINTR ? 0 : Fail(errno);
+}
+
+template <typename Done>
+int Rfc2217SerialPort::WaitFor(Lock& lock, Deadline deadline, Done done) {
+  for (;;) {
+    if (const int error = Receive(); error != 0) {
+      return error;
+    }
+    if (done()) {
+      return 0;
+    }
+    // In short slices, so that an answer the reader thread decoded is seen
+    // soon although the socket then stays quiet here.
+    const int waitMs = LeftMs(deadline, 20);
+    if (waitMs == 0) {
+      return ETIMEDOUT;
+    }
+    pollfd p{socket_, POLLIN, 0};
+    lock.unlock();
+    ::poll(&p, 1, waitMs);
+    lock.lock();
+    if (socket_ < 0) {
+      return EBADF;
+    }
+  }
+}
+
+int Rfc2217SerialPort::Fail(int error) {
+  if (fault_ == 0) {
+    fault_ = error;
+    if (closing_) {
+      return fault_;  // the server ending a connection we are closing
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "rfc2217: connection failed, system error %d", error);
+    Note(text);
+  }
+  return fault_;
+}
+
+void Rfc2217SerialPort::SignalData() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = ::write(dataReady_, &one, sizeof one);
+}
+
+void Rfc2217SerialPort::Note(const char* text) {
+  trace_.Frame(TraceDirection::kNote, nullptr, 0, text);
+}
+
+}  // namespace qzlink

@@ -1,0 +1,103 @@
+// A serial line on a device server, reached over TCP with the Telnet COM
+// Port Control Option (RFC 2217). COMn is network port when $QZLINK_COMn is
+// an rfc2217:// address (rfc2217_address.h).
+//
+// Opening connects (name resolution and connect bounded by the address's
+// time-out), agrees COM-PORT-OPTION and binary transfer, and asks for the
+// modem state. The line settings, purge and DTR/RTS go to the server as
+// COM-PORT-OPTION requests:
+// - each line setting must come back from the server with the value asked
+//   for, else Configure fails (EINVAL for another value, ETIMEDOUT for none);
+// - the CTS check uses the server's NOTIFY-MODEMSTATE, asked for at open and
+//   awaited within the time-out; with modem=none CTS counts as asserted;
+// - DTR/RTS changes and the purge wait a short bounded time for their
+//   acknowledgement and go on without it (noted in the trace); a server that
+//   left one unacknowledged is not waited for again on that connection.
+//
+// A write has left when every byte has been transmitted onto the network:
+// nothing is queued here and the kernel reports no unsent byte
+// (SIOCOUTQNSD). The server's TCP acknowledgement is not awaited (a delayed
+// acknowledgement would eat the per-byte time-out), and RFC 2217 offers no
+// reliable word on when the server's UART has sent the bytes. The write
+// time-out covers waiting for the connection to take the frame, which the
+// server holds back while its own line is blocked.
+//
+// Failures carry errno values: ECONNREFUSED, EHOSTUNREACH for a name that
+// does not resolve, ETIMEDOUT for a server that does not answer in time,
+// EPROTONOSUPPORT for a server that refuses COM-PORT-OPTION, ECONNRESET when
+// the server closes the connection.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "camlink/frame_trace.h"
+#include "camlink/rfc2217_address.h"
+#include "camlink/rfc2217_protocol.h"
+#include "camlink/serial_port.h"
+
+namespace qzlink {
+
+// How long DTR/RTS changes and the purge wait for their acknowledgement.
+inline constexpr int kRfc2217AckWaitMs = 500;
+
+class Rfc2217SerialPort final : public SerialPort {
+ public:
+  Rfc2217SerialPort();
+  ~Rfc2217SerialPort() override;
+  Rfc2217SerialPort(const Rfc2217SerialPort&) = delete;
+  Rfc2217SerialPort& operator=(const Rfc2217SerialPort&) = delete;
+
+  // Opens the address in $QZLINK_COM<portNumber>.
+  int Open(int32_t portNumber) override;
+  int Configure(const LineSettings& settings) override;
+  void Close() override;
+  bool IsOpen() const override;
+  // An epoll descriptor over the socket and the data a client-thread wait
+  // took in for the reader.
+  int ReadableFd() const override;
+  int Read(uint8_t* data, size_t capacity) override;
+  int Write(const uint8_t* data, size_t length, int timeoutMs) override;
+  int PendingOutput(size_t* count) override;
+  void DiscardOutput() override;
+  int ReadModemStatus(uint32_t* status) override;
+  void SetControlLines(bool raised) override;
+  void Purge() override;
+
+ private:
+  using Lock = std::unique_lock<std::mutex>;
+  using Deadline = int64_t;  // steady clock, milliseconds
+
+  int Connect(Lock& lock);
+  // Sends the queued output until empty or the deadline; 0, ETIMEDOUT or the
+  // connection's error.
+  int Flush(Lock& lock, Deadline deadline);
+  // Sends what the socket takes now.
+  int FlushSome();
+  // Receives and decodes what is queued; data goes to the reader's buffer.
+  int Receive();
+  // Runs the connection until done() holds: 0, ETIMEDOUT, or its error.
+  template <typename Done>
+  int WaitFor(Lock& lock, Deadline deadline, Done done);
+  int Fail(int error);
+  void SignalData();
+  void Note(const char* text);
+  void CloseLocked(Lock& lock);
+
+  mutable std::mutex mutex_;
+  int socket_ = -1;
+  int epoll_ = -1;
+  int dataReady_ = -1;  // eventfd: rx_ holds data
+  int fault_ = 0;       // the connection's failure, once seen
+  bool controlUnanswered_ = false;
+  bool closing_ = false;
+  Rfc2217Address address_;
+  Rfc2217Protocol protocol_;
+  uint8_t raw_[4096] = {};
+  uint8_t rx_[4096] = {};
+  size_t rxSize_ = 0;
+  FrameTrace trace_;
+};
+
+}  // namespace qzlink

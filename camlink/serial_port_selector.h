@@ -1,0 +1,35 @@
+// The session's one serial port, choosing its backend at each open: a
+// network port when $QZLINK_COMn is an rfc2217:// address, else the POSIX
+// terminal device.
+#pragma once
+
+#include "camlink/posix_serial_port.h"
+#include "camlink/rfc2217_serial_port.h"
+#include "camlink/serial_port.h"
+
+namespace qzlink {
+
+class SerialPortSelector final : public SerialPort {
+ public:
+  int Open(int32_t portNumber) override;
+  int Configure(const LineSettings& settings) override { return active_->Configure(settings); }
+  void Close() override { active_->Close(); }
+  bool IsOpen() const override { return active_->IsOpen(); }
+  int ReadableFd() const override { return active_->ReadableFd(); }
+  int Read(uint8_t* data, size_t capacity) override { return active_->Read(data, capacity); }
+  int Write(const uint8_t* data, size_t length, int timeoutMs) override {
+    return active_->Write(data, length, timeoutMs);
+  }
+  int PendingOutput(size_t* count) override { return active_->PendingOutput(count); }
+  void DiscardOutput() override { active_->DiscardOutput(); }
+  int ReadModemStatus(uint32_t* status) override { return active_->ReadModemStatus(status); }
+  void SetControlLines(bool raised) override { active_->SetControlLines(raised); }
+  void Purge() override { active_->Purge(); }
+
+ private:
+  PosixSerialPort local_;
+  Rfc2217SerialPort network_;
+  SerialPort* active_ = &local_;
+};
+
+}  // namespace qzlink
