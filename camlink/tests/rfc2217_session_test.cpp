@@ -1,0 +1,251 @@
+// The library over a network port (QZLINK_COM1=rfc2217://...) against a
+// scripted device server on the loopback interface: the open sequence as
+// requests, traffic both ways, the modem state, and every fault an open or a
+// session can meet.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "camlink/qzlink.h"
+#include "camlink/tests/scripted_rfc2217_server.h"
+#include "camlink/tests/test_support.h"
+
+namespace qzlink {
+namespace {
+
+using testing::Bytes;
+using testing::CountProcEntries;
+using testing::PumpUntil;
+using testing::ScriptedRfc2217Server;
+using testing::ServerScript;
+using Request = ScriptedRfc2217Server::Request;
+using Clock = std::chrono::steady_clock;
+
+class Rfc2217SessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    current_ = this;
+    window_ = QzCreateMessageWindow(&Rfc2217SessionTest::Proc);
+    ASSERT_NE(window_, nullptr);
+  }
+  void TearDown() override {
+    QzClose();
+    DestroyWindow(window_);
+    unsetenv("QZLINK_COM1");
+    current_ = nullptr;
+  }
+
+  static void UseAddress(const std::string& address) { setenv("QZLINK_COM1", address.c_str(), 1); }
+  int32_t Open(int32_t baud = 9600, int32_t byteSize = 8, int32_t parity = 0,
+               int32_t stopBits = 0) {
+    return QzOpen(window_, 1, baud, byteSize, parity, stopBits);
+  }
+  static std::pair<int32_t, int32_t> LastError() {
+    int32_t systemCode = 0;
+    const int32_t code = QzGetLastError(&systemCode);
+    return {code, systemCode};
+  }
+
+  static LRESULT Proc(HWND, UINT message, WPARAM, LPARAM lParam) {
+    if (message == AckRxMessage || message == NotifyRxMessage) {
+      uint8_t buffer[40];
+      const int32_t length = QzGetMsg(static_cast<int32_t>(lParam), buffer);
+      current_->frames_.emplace_back(buffer, buffer + length);
+    }
+    return 0;
+  }
+
+  static inline Rfc2217SessionTest* current_ = nullptr;
+  HWND window_ = nullptr;
+  std::vector<Bytes> frames_;
+};
+
+TEST_F(Rfc2217SessionTest, OpenSetsTheLineConfirmsItAndRaisesTheLines) {
+  struct Case {
+    int32_t baud, byteSize, parity, stopBits;
+    uint32_t rfcParity, rfcStopSize;
+  };
+  for (const Case& c : {Case{9600, 8, 0, 0, 1, 1}, Case{14400, 7, 2, 2, 3, 2},
+                        Case{19200, 8, 1, 1, 2, 3}, Case{38400, 5, 4, 0, 5, 1}}) {
+    SCOPED_TRACE(c.baud);
+    ScriptedRfc2217Server server({});
+    UseAddress(server.Address());
+    ASSERT_EQ(Open(c.baud, c.byteSize, c.parity, c.stopBits), 1);
+    EXPECT_EQ(QzGetStatus(), 0x10);
+    QzClose();
+    ASSERT_TRUE(PumpUntil([&] { return !server.ClientConnected(); }));
+    // Mask and modem state first (the CTS check), then the settings, the
+    // purge, DTR and RTS up; at close DTR and RTS down.
+    const std::vector<Request> expected = {{11, 0xFF},
+                                           {7, 0},
+                                           {1, static_cast<uint32_t>(c.baud)},
+                                           {2, static_cast<uint32_t>(c.byteSize)},
+                                           {3, c.rfcParity},
+                                           {4, c.rfcStopSize},
+                                           {5, 3},
+                                           {12, 3},
+                                           {5, 8},
+                                           {5, 11},
+                                           {5, 9},
+                                           {5, 12}};
+    EXPECT_EQ(server.Requests(), expected);
+  }
+}
+
+TEST_F(Rfc2217SessionTest, FramesTravelBothWaysAndTheModemStateFollowsTheServer) {
+  ScriptedRfc2217Server server({});
+  UseAddress(server.Address());
+  ASSERT_EQ(Open(), 1);
+  ASSERT_EQ(QzSetCascade(0, 1), 1);
+  // A manual command with 0xFF in it goes out escaped, arrives whole.
+  const uint8_t manual[] = {0xFF, 0x30, 0x31, 0x00, 0xFF, 0xEF};
+  ASSERT_EQ(QzSetManualCommand(manual, sizeof manual), 1);
+  const Bytes sent = {0xFF, 0x30, 0x30, 0x00, 0x8F, 0x31, 0xEF, 0xFF, 0x30, 0x31, 0x00, 0xFF, 0xEF};
+  ASSERT_TRUE(PumpUntil([&] { return server.Data() == sent; }));
+
+  // Two answers in one segment, one of them with 0xFF in it, a notification
+  // split over two.
+  server.SendData({0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF, 0xFE, 0xFF, 0xEF, 0xFB});
+  server.SendData({0x31, 0xEF});
+  ASSERT_TRUE(PumpUntil([&] { return frames_.size() == 3; }));
+  EXPECT_EQ(frames_[0], (Bytes{0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF}));
+  EXPECT_EQ(frames_[1], (Bytes{0xFE, 0xFF, 0xEF}));
+  EXPECT_EQ(frames_[2], (Bytes{0xFB, 0x31, 0xEF}));
+
+  EXPECT_EQ(QzGetStatus(), 0x10);
+  server.SendModemState(0x01);  // CTS dropped
+  EXPECT_TRUE(PumpUntil([] { return QzGetStatus() == 0; }));
+  server.SendModemState(0x31);
+  EXPECT_TRUE(PumpUntil([] { return QzGetStatus() == 0x30; }));
+}
+
+struct FaultCase {
+  const char* name;
+  ServerScript script;
+  const char* options;
+  std::set<int32_t> systemCodes;
+};
+
+TEST_F(Rfc2217SessionTest, FailedOpensGiveTheSystemCodeWithinTheirBound) {
+  ServerScript silent;
+  silent.answerNegotiation = false;
+  ServerScript refusing;
+  refusing.refuseComPort = true;
+  ServerScript noCts;
+  noCts.modemState = 0x20;
+  ServerScript otherBaud;
+  otherBaud.baudReply = 4800;
+  ServerScript deaf;
+  deaf.acknowledgeSettings = false;
+  ServerScript mute;
+  mute.reportModemState = false;
+  const FaultCase cases[] = {
+      {"server never answers negotiation", silent, "?timeout=300", {ETIMEDOUT}},
+      {"server refuses COM-PORT-OPTION", refusing, "", {EPROTONOSUPPORT}},
+      {"camera does not assert CTS", noCts, "", {ENODEV}},
+      {"server sets another speed", otherBaud, "", {EINVAL}},
+      {"server confirms no setting", deaf, "?timeout=300", {ETIMEDOUT}},
+      {"server reports no modem state", mute, "?timeout=300", {ETIMEDOUT}},
+  };
+  for (const FaultCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedRfc2217Server server(c.script);
+    UseAddress(server.Address(c.options));
+    const auto start = Clock::now();
+    EXPECT_EQ(Open(), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+    const auto [code, systemCode] = LastError();
+    EXPECT_EQ(code, ERR_SYSTEM);
+    EXPECT_TRUE(c.systemCodes.count(systemCode)) << systemCode;
+    // The connection is gone again: the server sees the client leave.
+    EXPECT_TRUE(PumpUntil([&] { return !server.ClientConnected(); }));
+  }
+}
+
+TEST_F(Rfc2217SessionTest, UnreachableServersFailWithinTheirBound) {
+  // A loopback port with nothing listening.
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  close(probe);
+
+  struct Case {
+    std::string address;
+    std::set<int32_t> systemCodes;
+  };
+  // A name that cannot resolve fails as unknown, or as timed out where the
+  // resolver cannot be reached; never later than its bound.
+  const Case cases[] = {
+      {refused, {ECONNREFUSED}},
+      {"rfc2217://no-such-host.invalid:2217?timeout=1000", {EHOSTUNREACH, ETIMEDOUT, EAGAIN}},
+      {"rfc2217://127.0.0.1", {EINVAL}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address);
+    UseAddress(c.address);
+    const auto start = Clock::now();
+    EXPECT_EQ(Open(), 0);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500));
+    const auto [code, systemCode] = LastError();
+    EXPECT_EQ(code, ERR_SYSTEM);
+    EXPECT_TRUE(c.systemCodes.count(systemCode)) << systemCode;
+  }
+}
+
+TEST_F(Rfc2217SessionTest, FarSideWithoutModemLinesOpensWithoutAcknowledgedControl) {
+  // As a server in front of a pseudo-terminal: every line low, DTR/RTS
+  // changes unacknowledged.
+  ServerScript script;
+  script.modemState = 0;
+  script.acknowledgeControl = false;
+  ScriptedRfc2217Server server(script);
+  UseAddress(server.Address("?modem=none"));
+  const auto start = Clock::now();
+  ASSERT_EQ(Open(), 1);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_EQ(QzGetStatus(), 0x10);
+  ASSERT_EQ(QzSetCascade(0, 1), 1);
+  QzClose();
+  ASSERT_TRUE(PumpUntil([&] { return !server.ClientConnected(); }));
+  // No modem state asked for; no flow control; the lines still raised and
+  // dropped.
+  const std::vector<Request> expected = {{1, 9600}, {2, 8}, {3, 1},  {4, 1}, {5, 1},
+                                         {12, 3},   {5, 8}, {5, 11}, {5, 9}, {5, 12}};
+  EXPECT_EQ(server.Requests(), expected);
+}
+
+TEST_F(Rfc2217SessionTest, DroppedConnectionFailsCommandsAndTheSessionReopens) {
+  ScriptedRfc2217Server server({});
+  UseAddress(server.Address());
+  const int threadsAtRest = CountProcEntries("task");
+  ASSERT_EQ(Open(), 1);
+  server.Drop();
+  // The reader sees the end and stops; the next command fails with the code.
+  ASSERT_TRUE(PumpUntil([] { return LastError().first == ERR_SYSTEM; }));
+  EXPECT_EQ(QzSetCascade(0, 1), 0);
+  const auto [code, systemCode] = LastError();
+  EXPECT_EQ(code, ERR_SYSTEM);
+  EXPECT_TRUE(systemCode == ECONNRESET || systemCode == EPIPE) << systemCode;
+  EXPECT_EQ(QzClose(), 1);
+  EXPECT_EQ(CountProcEntries("task"), threadsAtRest);
+  // The server is back: the same port opens again and works.
+  ASSERT_EQ(Open(), 1);
+  EXPECT_EQ(server.Connections(), 2);
+  ASSERT_EQ(QzSetCascade(0, 1), 1);
+  EXPECT_TRUE(PumpUntil([&] { return server.Data().size() == 7; }));
+}
+
+}  // namespace
+}  // namespace qzlink

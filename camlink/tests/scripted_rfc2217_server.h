@@ -1,0 +1,307 @@
+// A device server on the loopback interface that plays RFC 2217 by a script:
+// it acknowledges everything, reports CTS, or misbehaves on purpose. It reads
+// the telnet stream with its own small parser, so that one bug cannot hide in
+// both ends of a test.
+#pragma once
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace qzlink::testing {
+
+struct ServerScript {
+  bool answerNegotiation = true;  // false: never says a word
+  bool refuseComPort = false;
+  bool acknowledgeSettings = true;
+  bool acknowledgeControl = true;  // DTR/RTS
+  bool reportModemState = true;
+  uint8_t modemState = 0x10;  // CTS
+  uint32_t baudReply = 0;     // nonzero: confirm this rate instead
+};
+
+class ScriptedRfc2217Server {
+ public:
+  using Bytes = std::vector<uint8_t>;
+  using Request = std::pair<uint8_t, uint32_t>;  // command, value
+
+  explicit ScriptedRfc2217Server(ServerScript script) : script_(script) {
+    listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(listen_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::listen(listen_, 4) == 0 &&
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+      port_ = ntohs(address.sin_port);
+    }
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~ScriptedRfc2217Server() {
+    const uint64_t one = 1;
+    stop_ = true;
+    [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
+    thread_.join();
+    for (int fd : {client_, listen_, wake_}) {
+      if (fd >= 0) {
+        ::close(fd);
+      }
+    }
+  }
+  ScriptedRfc2217Server(const ScriptedRfc2217Server&) = delete;
+  ScriptedRfc2217Server& operator=(const ScriptedRfc2217Server&) = delete;
+
+  uint16_t Port() const { return port_; }
+  std::string Address(const char* options = "") const {
+    return "rfc2217://127.0.0.1:" + std::to_string(port_) + options;
+  }
+
+  // What the client sent, so far.
+  Bytes Data() const {
+    std::lock_guard lock(mutex_);
+    return data_;
+  }
+  std::vector<Request> Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+  }
+  int Connections() const {
+    std::lock_guard lock(mutex_);
+    return connections_;
+  }
+  bool ClientConnected() const {
+    std::lock_guard lock(mutex_);
+    return client_ >= 0;
+  }
+
+  // Sends data bytes (escaped here) or a modem state change to the client.
+  void SendData(const Bytes& bytes) {
+    Bytes wire;
+    for (uint8_t b : bytes) {
+      wire.push_back(b);
+      if (b == 0xFF) {
+        wire.push_back(0xFF);
+      }
+    }
+    Queue(wire);
+  }
+  void SendModemState(uint8_t state) { Queue({255, 250, 44, 107, state, 255, 240}); }
+  // Closes the client's connection, as a server restart does.
+  void Drop() {
+    std::lock_guard lock(mutex_);
+    drop_ = true;
+    Wake();
+  }
+
+ private:
+  void Queue(const Bytes& wire) {
+    std::lock_guard lock(mutex_);
+    out_.insert(out_.end(), wire.begin(), wire.end());
+    Wake();
+  }
+  void Wake() {
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
+  }
+  void SendRaw(const Bytes& wire) {
+    if (client_ >= 0 && !wire.empty()) {
+      [[maybe_unused]] ssize_t n = ::send(client_, wire.data(), wire.size(), MSG_NOSIGNAL);
+    }
+  }
+  void Reply(uint8_t command, const Bytes& value) {
+    Bytes wire = {255, 250, 44, static_cast<uint8_t>(command + 100)};
+    for (uint8_t b : value) {
+      wire.push_back(b);
+      if (b == 0xFF) {
+        wire.push_back(0xFF);
+      }
+    }
+    wire.insert(wire.end(), {255, 240});
+    SendRaw(wire);
+  }
+
+  void Run() {
+    while (!stop_) {
+      pollfd fds[3] = {{wake_, POLLIN, 0}, {listen_, POLLIN, 0}, {-1, POLLIN, 0}};
+      {
+        std::lock_guard lock(mutex_);
+        fds[2].fd = client_;
+      }
+      if (::poll(fds, 3, 1000) < 0) {
+        continue;
+      }
+      std::lock_guard lock(mutex_);
+      if (fds[0].revents != 0) {
+        uint64_t count = 0;
+        [[maybe_unused]] ssize_t n = ::read(wake_, &count, sizeof count);
+        SendRaw(out_);
+        out_.clear();
+        if (drop_ && client_ >= 0) {
+          ::close(client_);
+          client_ = -1;
+        }
+        drop_ = false;
+      }
+      if (fds[1].revents != 0) {
+        const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0 && client_ >= 0) {
+          ::close(fd);  // one client at a time
+        } else if (fd >= 0) {
+          client_ = fd;
+          ++connections_;
+          state_ = 0;
+        }
+      }
+      if (client_ >= 0 && fds[2].fd == client_ && fds[2].revents != 0) {
+        uint8_t buffer[512];
+        const ssize_t n = ::recv(client_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n <= 0) {
+          ::close(client_);
+          client_ = -1;
+          continue;
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+          Parse(buffer[i]);
+        }
+      }
+    }
+  }
+
+  // States: 0 data, 1 after IAC, 2 after a verb, 3 in SB, 4 IAC in SB.
+  void Parse(uint8_t b) {
+    switch (state_) {
+      case 0:
+        if (b == 255) {
+          state_ = 1;
+        } else {
+          data_.push_back(b);
+        }
+        return;
+      case 1:
+        if (b == 255) {
+          data_.push_back(b);
+          state_ = 0;
+        } else if (b >= 251 && b <= 254) {
+          verb_ = b;
+          state_ = 2;
+        } else if (b == 250) {
+          sb_.clear();
+          state_ = 3;
+        } else {
+          state_ = 0;
+        }
+        return;
+      case 2:
+        Negotiate(verb_, b);
+        state_ = 0;
+        return;
+      case 3:
+        if (b == 255) {
+          state_ = 4;
+        } else {
+          sb_.push_back(b);
+        }
+        return;
+      default:
+        if (b == 255) {
+          sb_.push_back(b);
+          state_ = 3;
+        } else {
+          if (b == 240) {
+            Subnegotiation();
+          }
+          state_ = 0;
+        }
+        return;
+    }
+  }
+
+  void Negotiate(uint8_t verb, uint8_t option) {
+    if (!script_.answerNegotiation) {
+      return;
+    }
+    const bool agree = option != 44 || !script_.refuseComPort;
+    if (verb == 251) {  // WILL: DO or DONT
+      SendRaw({255, static_cast<uint8_t>(agree ? 253 : 254), option});
+    } else if (verb == 253) {  // DO: WILL
+      SendRaw({255, 251, option});
+    }
+  }
+
+  void Subnegotiation() {
+    if (sb_.size() < 2 || sb_[0] != 44) {
+      return;
+    }
+    const uint8_t command = sb_[1];
+    uint32_t value = 0;
+    for (size_t i = 2; i < sb_.size(); ++i) {
+      value = (value << 8) | sb_[i];
+    }
+    requests_.emplace_back(command, value);
+    const Bytes raw(sb_.begin() + 2, sb_.end());
+    switch (command) {
+      case 1:  // baud rate
+        if (script_.acknowledgeSettings) {
+          const uint32_t baud = script_.baudReply != 0 ? script_.baudReply : value;
+          Reply(command, {static_cast<uint8_t>(baud >> 24), static_cast<uint8_t>(baud >> 16),
+                          static_cast<uint8_t>(baud >> 8), static_cast<uint8_t>(baud)});
+        }
+        return;
+      case 2:
+      case 3:
+      case 4:
+      case 12:
+        if (script_.acknowledgeSettings) {
+          Reply(command, raw);
+        }
+        return;
+      case 5: {
+        const bool lineControl = value >= 8 && value <= 12;
+        if (lineControl ? script_.acknowledgeControl : script_.acknowledgeSettings) {
+          Reply(command, raw);
+        }
+        return;
+      }
+      case 7:  // the modem state, asked for
+        if (script_.reportModemState) {
+          Reply(7, {script_.modemState});
+        }
+        return;
+      case 11:  // the modem state mask
+        Reply(11, raw);
+        return;
+      default:
+        return;
+    }
+  }
+
+  const ServerScript script_;
+  int listen_ = -1;
+  int wake_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  uint16_t port_ = 0;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  int client_ = -1;
+  int connections_ = 0;
+  bool drop_ = false;
+  Bytes out_;
+  Bytes data_;
+  std::vector<Request> requests_;
+  int state_ = 0;
+  uint8_t verb_ = 0;
+  Bytes sb_;
+};
+
+}  // namespace qzlink::testing
