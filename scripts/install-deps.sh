@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  ser2net  # the RFC 2217 end-to-end tests run the library through it
 )
 
 missing=()
