@@ -133,7 +133,10 @@ class SimulatorProcess {
 // ser2net serving one device on 127.0.0.1:port with telnet(rfc2217).
 class Ser2netServer {
  public:
-  Ser2netServer(std::string program, const std::string& device, const std::string& workDir)
+  // extraOptions: more lines for the connection's options section, each
+  // indented by four blanks and ending in a newline.
+  Ser2netServer(std::string program, const std::string& device, const std::string& workDir,
+                const std::string& extraOptions = "")
       : program_(std::move(program)),
         config_(workDir + "/ser2net.yaml"),
         pidFile_(workDir + "/ser2net.pid"),
@@ -142,7 +145,8 @@ class Ser2netServer {
                            << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << port_ << "\n"
                            << "  connector: serialdev," << device << ",9600n81,local\n"
                            << "  options:\n"
-                           << "    kickolduser: true\n";
+                           << "    kickolduser: true\n"
+                           << extraOptions;
   }
 
   int Port() const { return port_; }
