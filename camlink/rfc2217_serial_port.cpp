@@ -108,7 +108,7 @@ int Resolve(const Rfc2217Address& address, int timeoutMs, addrinfo** result) {
     case EAI_SYSTEM:
       return errno != 0 ? errno : EIO;
     default:
-      return EHOSTUNREACH;  // the name does not resolve
+      return ENXIO;  // the name does not resolve: no such address
   }
 }
 

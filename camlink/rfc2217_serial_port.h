@@ -22,10 +22,10 @@
 // time-out covers waiting for the connection to take the frame, which the
 // server holds back while its own line is blocked.
 //
-// Failures carry errno values: ECONNREFUSED, EHOSTUNREACH for a name that
-// does not resolve, ETIMEDOUT for a server that does not answer in time,
-// EPROTONOSUPPORT for a server that refuses COM-PORT-OPTION, ECONNRESET when
-// the server closes the connection.
+// Failures carry errno values: ECONNREFUSED; ENXIO ("no such device or
+// address") for a name that does not resolve; ETIMEDOUT for a server that
+// does not answer in time; EPROTONOSUPPORT for a server that refuses
+// COM-PORT-OPTION; ECONNRESET when the server closes the connection.
 #pragma once
 
 #include <cstddef>
