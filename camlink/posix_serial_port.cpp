@@ -276,7 +276,11 @@ int PosixSerialPort::PendingOutput(size_t* count) {
 }
 
 void PosixSerialPort::DiscardOutput() {
-  if (fd_ >= 0) {
+  // Only when something is still pending: on a pseudo-terminal the bytes
+  // written have already reached the peer's input, and a flush there would
+  // drop earlier frames that were reported as sent.
+  size_t pending = 0;
+  if (PendingOutput(&pending) == 0 && pending > 0) {
     tcflush(fd_, TCOFLUSH);
   }
 }

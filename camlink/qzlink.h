@@ -156,12 +156,12 @@ QZLINK_API int32_t QZLINK_CALL QzGetLastError(int32_t* pSystemCode);
 QZLINK_API int32_t QZLINK_CALL QzGetStatus(void);
 
 /* ---- Command functions ----
- * Each sends one frame and returns 1 once it has left the line, 0 when
- * nothing was sent (QzGetLastError tells why). lUnit is the camera address 0
+ * Each sends one frame and returns 1 once it has left the line, 0 otherwise
+ * (QzGetLastError tells why). lUnit is the camera address 0
  * to 9 (any other value addresses '0'). Below, each function lists per
  * selector value (lMode) or for its one template: the command identifier
- * and, in parentheses or after the colon, the frame bytes in hex from the
- * command byte on. Every frame starts FF 30, the address character ('0' +
+ * (for QzSendCmd and QzGetCmdstr) and, in parentheses, the frame bytes in hex
+ * from the command byte on. Every frame starts FF 30, the address character ('0' +
  * lUnit) and 00, and ends with EF; value arguments follow as the digits
  * given. A selector outside its listed values sends nothing: 0 with
  * ERR_NONE. Value arguments are kept as the parameters of later QzSendCmd
@@ -169,9 +169,9 @@ QZLINK_API int32_t QZLINK_CALL QzGetStatus(void);
  * not fit its field sends nothing (0 with ERR_NONE). Decimal fields also take
  * -1 to -9, sent as a minus sign and a digit. QzGet2ByteStatus is
  * _QzGet2ByteStatus@4 on Windows. */
-/* QzGet2ByteStatus: sends 196: 86 32. */
+/* QzGet2ByteStatus: sends command 196 (86 32). */
 QZLINK_API int32_t QZLINK_CALL QzGet2ByteStatus(int32_t lUnit);
-/* QzGet4ByteStatus: sends 195: 86 31. */
+/* QzGet4ByteStatus: sends command 195 (86 31). */
 QZLINK_API int32_t QZLINK_CALL QzGet4ByteStatus(int32_t lUnit);
 /* QzSetCmdMode: lMode 0: 120 (90 30); 1: 121 (90 31); other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetCmdMode(int32_t lUnit, int32_t lMode);
@@ -185,7 +185,7 @@ QZLINK_API int32_t QZLINK_CALL QzGetMotorSpeed(int32_t lUnit, int32_t lMode);
 /* QzSetPanTilt1: lMode 0: 63 (53 30); 1: 64 (53 31); 2: 65 (53 32); 3: 66 (53 33); 4: 67
  * (53 34); other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetPanTilt1(int32_t lUnit, int32_t lMode);
-/* QzGotoHomePosition: sends 69: 57. */
+/* QzGotoHomePosition: sends command 69 (57). */
 QZLINK_API int32_t QZLINK_CALL QzGotoHomePosition(int32_t lUnit);
 /* QzPedestalInitialize: lMode 0: 70 (58 30); 1: 71 (58 31); other values send nothing
  * (result 0). */
@@ -202,10 +202,10 @@ QZLINK_API int32_t QZLINK_CALL QzGetGearRatio(int32_t lUnit, int32_t lMode);
  * 4: 86 (60 32 30); 5: 87 (60 31 31); 6: 88 (60 31 32); 7: 89 (60 32 31); 8: 90 (60 32 32);
  * other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetPanTilt2(int32_t lUnit, int32_t lMode);
-/* QzSetPTAngle2: sends 92: 62, then lAngle1 as 4 hex digits of its low 16 bits (any value), then
- * lAngle2 as 4 hex digits of its low 16 bits (any value). */
+/* QzSetPTAngle2: sends command 92 (62), then lAngle1 as 4 hex digits of its low 16 bits
+ * (any value), then lAngle2 as 4 hex digits of its low 16 bits (any value). */
 QZLINK_API int32_t QZLINK_CALL QzSetPTAngle2(int32_t lUnit, int32_t lAngle1, int32_t lAngle2);
-/* QzGetPTAngle2: sends 93: 63. */
+/* QzGetPTAngle2: sends command 93 (63). */
 QZLINK_API int32_t QZLINK_CALL QzGetPTAngle2(int32_t lUnit);
 /* QzSetPTAngle1: lMode 0: 94 (64 30); 1: 95 (64 31); other values send nothing (result 0); each
  * frame continues with lAngle1 as 4 hex digits of its low 16 bits (any value), then lAngle2 as 4
@@ -216,21 +216,21 @@ QZLINK_API int32_t QZLINK_CALL QzSetPTAngle1(int32_t lUnit, int32_t lMode, int32
 QZLINK_API int32_t QZLINK_CALL QzGetPTAngle1(int32_t lUnit, int32_t lMode);
 /* QzSetIRRemote: lMode 0: 102 (80 30); 1: 103 (80 31); other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetIRRemote(int32_t lUnit, int32_t lMode);
-/* QzGetExtendedOperateStatus: sends 147: 86 30. */
+/* QzGetExtendedOperateStatus: sends command 147 (86 30). */
 QZLINK_API int32_t QZLINK_CALL QzGetExtendedOperateStatus(int32_t lUnit);
-/* QzGetOperateStatus: sends 104: 86. */
+/* QzGetOperateStatus: sends command 104 (86). */
 QZLINK_API int32_t QZLINK_CALL QzGetOperateStatus(int32_t lUnit);
-/* QzGetUnitName: sends 106: 87. */
+/* QzGetUnitName: sends command 106 (87). */
 QZLINK_API int32_t QZLINK_CALL QzGetUnitName(int32_t lUnit);
-/* QzGetRomVersion: sends 107: 88. */
+/* QzGetRomVersion: sends command 107 (88). */
 QZLINK_API int32_t QZLINK_CALL QzGetRomVersion(int32_t lUnit);
-/* QzSetPresetMemory: sends 108: 89, then lMemory as 1 hex digit (0 to 0xF). */
+/* QzSetPresetMemory: sends command 108 (89), then lMemory as 1 hex digit (0 to 0xF). */
 QZLINK_API int32_t QZLINK_CALL QzSetPresetMemory(int32_t lUnit, int32_t lMemory);
-/* QzGoToPreset: sends 109: 8A, then lMemory as 1 hex digit (0 to 0xF). */
+/* QzGoToPreset: sends command 109 (8A), then lMemory as 1 hex digit (0 to 0xF). */
 QZLINK_API int32_t QZLINK_CALL QzGoToPreset(int32_t lUnit, int32_t lMemory);
-/* QzGetExtendPreset: sends 148: 8B 30. */
+/* QzGetExtendPreset: sends command 148 (8B 30). */
 QZLINK_API int32_t QZLINK_CALL QzGetExtendPreset(int32_t lUnit);
-/* QzGetPresetStatus: sends 110: 8B. */
+/* QzGetPresetStatus: sends command 110 (8B). */
 QZLINK_API int32_t QZLINK_CALL QzGetPresetStatus(int32_t lUnit);
 /* QzRemoteCommandPass: lMode 0: 113 (8D 30); 1: 114 (8D 31); other values send nothing
  * (result 0). */
@@ -242,29 +242,29 @@ QZLINK_API int32_t QZLINK_CALL QzSetLed(int32_t lUnit, int32_t lMode);
  * (91 30 33); 4: 126 (91 30 34); 5: 127 (91 30 35); 6: 128 (91 30 36); 7: 129 (91 30 37); 8: 130
  * (91 30 38); 9: 131 (91 30 39); other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetOnScreen(int32_t lUnit, int32_t lMode);
-/* QzSetTitleString: sends 132: 91 31, then lx as 2 hex digits (0 to 0xFF), then ly as 1 hex
- * digit (0 to 0xF), then lCharacter as 2 hex digits (0 to 0xFF). */
+/* QzSetTitleString: sends command 132 (91 31), then lx as 2 hex digits (0 to 0xFF), then ly as 1
+ * hex digit (0 to 0xF), then lCharacter as 2 hex digits (0 to 0xFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetTitleString(int32_t lUnit, int32_t lx, int32_t ly,
                                                 int32_t lCharacter);
-/* QzGetTitleString: sends 133: 91 32, then lx as 2 hex digits (0 to 0xFF), then ly as 1 hex
- * digit (0 to 0xF). */
+/* QzGetTitleString: sends command 133 (91 32), then lx as 2 hex digits (0 to 0xFF), then ly as 1
+ * hex digit (0 to 0xF). */
 QZLINK_API int32_t QZLINK_CALL QzGetTitleString(int32_t lUnit, int32_t lx, int32_t ly);
-/* QzSetDate: sends 134: 91 33, then lYear as 2 decimal digits (0 to 99), then lMoon as 2 decimal
- * digits (0 to 99), then lDay as 2 decimal digits (0 to 99). */
+/* QzSetDate: sends command 134 (91 33), then lYear as 2 decimal digits (0 to 99), then lMoon as
+ * 2 decimal digits (0 to 99), then lDay as 2 decimal digits (0 to 99). */
 QZLINK_API int32_t QZLINK_CALL QzSetDate(int32_t lUnit, int32_t lYear, int32_t lMoon, int32_t lDay);
-/* QzGetDate: sends 135: 91 34. */
+/* QzGetDate: sends command 135 (91 34). */
 QZLINK_API int32_t QZLINK_CALL QzGetDate(int32_t lUnit);
-/* QzSetTime: sends 136: 91 35, then lHour as 2 decimal digits (0 to 99), then lMinutes as 2
- * decimal digits (0 to 99), then lSecond as 2 decimal digits (0 to 99). */
+/* QzSetTime: sends command 136 (91 35), then lHour as 2 decimal digits (0 to 99), then lMinutes
+ * as 2 decimal digits (0 to 99), then lSecond as 2 decimal digits (0 to 99). */
 QZLINK_API int32_t QZLINK_CALL QzSetTime(int32_t lUnit, int32_t lHour, int32_t lMinutes,
                                          int32_t lSecond);
-/* QzGetTime: sends 137: 91 36. */
+/* QzGetTime: sends command 137 (91 36). */
 QZLINK_API int32_t QZLINK_CALL QzGetTime(int32_t lUnit);
-/* QzGetCameraTime: sends 138: 92 30. */
+/* QzGetCameraTime: sends command 138 (92 30). */
 QZLINK_API int32_t QZLINK_CALL QzGetCameraTime(int32_t lUnit);
-/* QzGetPTTime: sends 139: 92 31. */
+/* QzGetPTTime: sends command 139 (92 31). */
 QZLINK_API int32_t QZLINK_CALL QzGetPTTime(int32_t lUnit);
-/* QzSetDefault: sends 140: 93 30. */
+/* QzSetDefault: sends command 140 (93 30). */
 QZLINK_API int32_t QZLINK_CALL QzSetDefault(int32_t lUnit);
 /* QzSetNotify: lMode 0: 155 (94 30); 1: 156 (94 31); other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetNotify(int32_t lUnit, int32_t lMode);
@@ -278,9 +278,9 @@ QZLINK_API int32_t QZLINK_CALL QzSetFocusMode(int32_t lUnit, int32_t lMode);
 /* QzSetZooming: lMode 0: 11 (A2 30); 1: 12 (A2 31); 2: 13 (A2 32); 3: 14 (A2 33); 4: 15 (A2 34);
  * other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetZooming(int32_t lUnit, int32_t lMode);
-/* QzSetZoomPosition: sends 16: A3, then lPos as 2 hex digits (0 to 0xFF). */
+/* QzSetZoomPosition: sends command 16 (A3), then lPos as 2 hex digits (0 to 0xFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetZoomPosition(int32_t lUnit, int32_t lPos);
-/* QzGetZoomPosition: sends 17: A4. */
+/* QzGetZoomPosition: sends command 17 (A4). */
 QZLINK_API int32_t QZLINK_CALL QzGetZoomPosition(int32_t lUnit);
 /* QzSetBackLight: lMode 0: 22 (A5 30); 1: 23 (A5 31); other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetBackLight(int32_t lUnit, int32_t lMode);
@@ -288,28 +288,28 @@ QZLINK_API int32_t QZLINK_CALL QzSetBackLight(int32_t lUnit, int32_t lMode);
 QZLINK_API int32_t QZLINK_CALL QzSetExposed(int32_t lUnit, int32_t lMode);
 /* QzSetAELock: lMode 0: 159 (A5 34 30); 1: 160 (A5 34 31); other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetAELock(int32_t lUnit, int32_t lMode);
-/* QzSetShutterSpeedx: sends 149: A5 35, then lSpeed as 2 hex digits (0 to 0xFF). */
+/* QzSetShutterSpeedx: sends command 149 (A5 35), then lSpeed as 2 hex digits (0 to 0xFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetShutterSpeedx(int32_t lUnit, int32_t lSpeed);
-/* QzGetShutterSpeed: sends 28: A5 36. */
+/* QzGetShutterSpeed: sends command 28 (A5 36). */
 QZLINK_API int32_t QZLINK_CALL QzGetShutterSpeed(int32_t lUnit);
-/* QzSetAGCGain: sends 31: A5 37, then lGain as 2 hex digits (0 to 0xFF). */
+/* QzSetAGCGain: sends command 31 (A5 37), then lGain as 2 hex digits (0 to 0xFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetAGCGain(int32_t lUnit, int32_t lGain);
-/* QzGetAGCGain: sends 32: A5 38. */
+/* QzGetAGCGain: sends command 32 (A5 38). */
 QZLINK_API int32_t QZLINK_CALL QzGetAGCGain(int32_t lUnit);
-/* QzSetIris: sends 33: A5 39, then lIris as 2 hex digits (0 to 0xFF). */
+/* QzSetIris: sends command 33 (A5 39), then lIris as 2 hex digits (0 to 0xFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetIris(int32_t lUnit, int32_t lIris);
-/* QzGetIris: sends 34: A5 3A. */
+/* QzGetIris: sends command 34 (A5 3A). */
 QZLINK_API int32_t QZLINK_CALL QzGetIris(int32_t lUnit);
-/* QzSetAEVal: sends 35: A5 3B, then lAEVal as 2 hex digits (0 to 0xFF). */
+/* QzSetAEVal: sends command 35 (A5 3B), then lAEVal as 2 hex digits (0 to 0xFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetAEVal(int32_t lUnit, int32_t lAEVal);
-/* QzGetAEVal: sends 36: A5 3C. */
+/* QzGetAEVal: sends command 36 (A5 3C). */
 QZLINK_API int32_t QZLINK_CALL QzGetAEVal(int32_t lUnit);
 /* QzSetWhiteBalance: lMode 0: 150 (A7 30); 1: 151 (A7 31); 2: 39 (A7 32); 3: 40 (A7 33); other
  * values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetWhiteBalance(int32_t lUnit, int32_t lMode);
-/* QzSetWhiteBalanceMx: sends 41: A7 34, then lGain as 2 hex digits (0 to 0xFF). */
+/* QzSetWhiteBalanceMx: sends command 41 (A7 34), then lGain as 2 hex digits (0 to 0xFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetWhiteBalanceMx(int32_t lUnit, int32_t lGain);
-/* QzGetWhiteBalance: sends 42: A7 35. */
+/* QzGetWhiteBalance: sends command 42 (A7 35). */
 QZLINK_API int32_t QZLINK_CALL QzGetWhiteBalance(int32_t lUnit);
 /* QzSetShutterSpeed: lMode 0: 26 (A8 30); 1: 29 (A8 31); 2: 30 (A8 32); other values send
  * nothing (result 0). */
@@ -317,84 +317,84 @@ QZLINK_API int32_t QZLINK_CALL QzSetShutterSpeed(int32_t lUnit, int32_t lMode);
 /* QzSetFading: lMode 0: 44 (A9 30); 1: 45 (A9 31); 2: 46 (A9 32); 3: 47 (A9 33); other values
  * send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzSetFading(int32_t lUnit, int32_t lMode);
-/* QzCameraReset: sends 48: AA. */
+/* QzCameraReset: sends command 48 (AA). */
 QZLINK_API int32_t QZLINK_CALL QzCameraReset(int32_t lUnit);
-/* QzGetZoomRatio: sends 49: AB. */
+/* QzGetZoomRatio: sends command 49 (AB). */
 QZLINK_API int32_t QZLINK_CALL QzGetZoomRatio(int32_t lUnit);
-/* QzGetCCDSize: sends 50: AC. */
+/* QzGetCCDSize: sends command 50 (AC). */
 QZLINK_API int32_t QZLINK_CALL QzGetCCDSize(int32_t lUnit);
-/* QzSetFocusPosition: sends 8: B0, then lFocusPos as 4 hex digits (0 to 0xFFFF). */
+/* QzSetFocusPosition: sends command 8 (B0), then lFocusPos as 4 hex digits (0 to 0xFFFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetFocusPosition(int32_t lUnit, int32_t lFocusPos);
-/* QzGetFocusPosition: sends 9: B1 30. */
+/* QzGetFocusPosition: sends command 9 (B1 30). */
 QZLINK_API int32_t QZLINK_CALL QzGetFocusPosition(int32_t lUnit);
-/* QzSetOnePushAF: sends 10: B1 31. */
+/* QzSetOnePushAF: sends command 10 (B1 31). */
 QZLINK_API int32_t QZLINK_CALL QzSetOnePushAF(int32_t lUnit);
-/* QzGetFocusRange: sends 152: B1 32. */
+/* QzGetFocusRange: sends command 152 (B1 32). */
 QZLINK_API int32_t QZLINK_CALL QzGetFocusRange(int32_t lUnit);
-/* QzSetZoomPosition4: sends 18: B3, then lPos as 4 hex digits (0 to 0xFFFF). */
+/* QzSetZoomPosition4: sends command 18 (B3), then lPos as 4 hex digits (0 to 0xFFFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetZoomPosition4(int32_t lUnit, int32_t lPos);
-/* QzGetZoomPosition4: sends 19: B4 30. */
+/* QzGetZoomPosition4: sends command 19 (B4 30). */
 QZLINK_API int32_t QZLINK_CALL QzGetZoomPosition4(int32_t lUnit);
-/* QzSetZoomSpeed: sends 20: B4 31, then lSpeed as 1 hex digit (0 to 0xF). */
+/* QzSetZoomSpeed: sends command 20 (B4 31), then lSpeed as 1 hex digit (0 to 0xF). */
 QZLINK_API int32_t QZLINK_CALL QzSetZoomSpeed(int32_t lUnit, int32_t lSpeed);
-/* QzGetZoomSpeed: sends 21: B4 32. */
+/* QzGetZoomSpeed: sends command 21 (B4 32). */
 QZLINK_API int32_t QZLINK_CALL QzGetZoomSpeed(int32_t lUnit);
-/* QzGetZoomMax: sends 53: B4 33. */
+/* QzGetZoomMax: sends command 53 (B4 33). */
 QZLINK_API int32_t QZLINK_CALL QzGetZoomMax(int32_t lUnit);
 /* QzGetCameraVersion: lMode 0: 57 (BE 30); 1: 58 (BE 31); other values send nothing (result 0). */
 QZLINK_API int32_t QZLINK_CALL QzGetCameraVersion(int32_t lUnit, int32_t lMode);
-/* QzGetPedestalModel: sends 170: 9A 30. */
+/* QzGetPedestalModel: sends command 170 (9A 30). */
 QZLINK_API int32_t QZLINK_CALL QzGetPedestalModel(int32_t lUnit);
-/* QzGetCameraModel: sends 171: 9A 31. */
+/* QzGetCameraModel: sends command 171 (9A 31). */
 QZLINK_API int32_t QZLINK_CALL QzGetCameraModel(int32_t lUnit);
-/* QzSetPTAngle2ForQTR3: sends 98: 61, then lAngle1 as 3 hex digits of its low 16 bits
+/* QzSetPTAngle2ForQTR3: sends command 98 (61), then lAngle1 as 3 hex digits of its low 16 bits
  * (low 16 bits 0 to 0xFFF), then lAngle2 as 3 hex digits of its low 16 bits
  * (low 16 bits 0 to 0xFFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetPTAngle2ForQTR3(int32_t lUnit, int32_t lAngle1,
                                                     int32_t lAngle2);
-/* QzGetPTAngle2ForQTR3: sends 99: 61. */
+/* QzGetPTAngle2ForQTR3: sends command 99 (61). */
 QZLINK_API int32_t QZLINK_CALL QzGetPTAngle2ForQTR3(int32_t lUnit);
-/* QzSetQTR3Pan: sends 172: 54, then lAngle as 3 hex digits (0 to 0xFFF). */
+/* QzSetQTR3Pan: sends command 172 (54), then lAngle as 3 hex digits (0 to 0xFFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetQTR3Pan(int32_t lUnit, int32_t lAngle);
-/* QzGetQTR3Pan: sends 173: 56 30. */
+/* QzGetQTR3Pan: sends command 173 (56 30). */
 QZLINK_API int32_t QZLINK_CALL QzGetQTR3Pan(int32_t lUnit);
-/* QzSetQTR3Tilt: sends 174: 55, then lAngle as 3 hex digits (0 to 0xFFF). */
+/* QzSetQTR3Tilt: sends command 174 (55), then lAngle as 3 hex digits (0 to 0xFFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetQTR3Tilt(int32_t lUnit, int32_t lAngle);
-/* QzGetQTR3Tilt: sends 175: 56 31. */
+/* QzGetQTR3Tilt: sends command 175 (56 31). */
 QZLINK_API int32_t QZLINK_CALL QzGetQTR3Tilt(int32_t lUnit);
 /* QzSetAlarmOutput: lMode 0: 176 (72 30); any other value 177 (72 31). */
 QZLINK_API int32_t QZLINK_CALL QzSetAlarmOutput(int32_t lUnit, int32_t lMode);
-/* QzGetAlarmOutput: sends 178: 73. */
+/* QzGetAlarmOutput: sends command 178 (73). */
 QZLINK_API int32_t QZLINK_CALL QzGetAlarmOutput(int32_t lUnit);
-/* QzSetIrLight: sends 179: 76, then lMode as 1 hex digit (0 to 0xF). */
+/* QzSetIrLight: sends command 179 (76), then lMode as 1 hex digit (0 to 0xF). */
 QZLINK_API int32_t QZLINK_CALL QzSetIrLight(int32_t lUnit, int32_t lMode);
-/* QzGetIrLight: sends 180: 77. */
+/* QzGetIrLight: sends command 180 (77). */
 QZLINK_API int32_t QZLINK_CALL QzGetIrLight(int32_t lUnit);
 /* QzSetExternalLight: lMode 0: 181 (78 30); any other value 182 (78 31). */
 QZLINK_API int32_t QZLINK_CALL QzSetExternalLight(int32_t lUnit, int32_t lMode);
-/* QzGetExternalLight: sends 183: 79. */
+/* QzGetExternalLight: sends command 183 (79). */
 QZLINK_API int32_t QZLINK_CALL QzGetExternalLight(int32_t lUnit);
-/* QzGetLimitAngleForQTR3: sends 184: 5A, then lMode as 1 hex digit (0 to 0xF). */
+/* QzGetLimitAngleForQTR3: sends command 184 (5A), then lMode as 1 hex digit (0 to 0xF). */
 QZLINK_API int32_t QZLINK_CALL QzGetLimitAngleForQTR3(int32_t lUnit, int32_t lMode);
-/* QzSetIrCutFilter: sends 185: B5, then lMode as 1 hex digit (0 to 0xF). */
+/* QzSetIrCutFilter: sends command 185 (B5), then lMode as 1 hex digit (0 to 0xF). */
 QZLINK_API int32_t QZLINK_CALL QzSetIrCutFilter(int32_t lUnit, int32_t lMode);
-/* QzGetIrCutFilter: sends 186: B6. */
+/* QzGetIrCutFilter: sends command 186 (B6). */
 QZLINK_API int32_t QZLINK_CALL QzGetIrCutFilter(int32_t lUnit);
-/* QzSetElectronicZoom: sends 187: B7, then lMode as 2 decimal digits (0 to 99). */
+/* QzSetElectronicZoom: sends command 187 (B7), then lMode as 2 decimal digits (0 to 99). */
 QZLINK_API int32_t QZLINK_CALL QzSetElectronicZoom(int32_t lUnit, int32_t lMode);
-/* QzGetElectronicZoom: sends 188: B8. */
+/* QzGetElectronicZoom: sends command 188 (B8). */
 QZLINK_API int32_t QZLINK_CALL QzGetElectronicZoom(int32_t lUnit);
-/* QzSetNoiseReduction: sends 189: B9, then lMode as 1 hex digit (0 to 0xF). */
+/* QzSetNoiseReduction: sends command 189 (B9), then lMode as 1 hex digit (0 to 0xF). */
 QZLINK_API int32_t QZLINK_CALL QzSetNoiseReduction(int32_t lUnit, int32_t lMode);
-/* QzGetNoiseReduction: sends 190: BA. */
+/* QzGetNoiseReduction: sends command 190 (BA). */
 QZLINK_API int32_t QZLINK_CALL QzGetNoiseReduction(int32_t lUnit);
-/* QzSetSensorInputDetectProp: sends 191: 74, then lMode as 2 hex digits (0 to 0xFF). */
+/* QzSetSensorInputDetectProp: sends command 191 (74), then lMode as 2 hex digits (0 to 0xFF). */
 QZLINK_API int32_t QZLINK_CALL QzSetSensorInputDetectProp(int32_t lUnit, int32_t lMode);
-/* QzGetSensorInputTerminalStat: sends 192: 75. */
+/* QzGetSensorInputTerminalStat: sends command 192 (75). */
 QZLINK_API int32_t QZLINK_CALL QzGetSensorInputTerminalStat(int32_t lUnit);
-/* QzGetSensorInputDetectProp: sends 193: 75 30. */
+/* QzGetSensorInputDetectProp: sends command 193 (75 30). */
 QZLINK_API int32_t QZLINK_CALL QzGetSensorInputDetectProp(int32_t lUnit);
-/* QzGetBacklight: sends 194: A5 3F. */
+/* QzGetBacklight: sends command 194 (A5 3F). */
 QZLINK_API int32_t QZLINK_CALL QzGetBacklight(int32_t lUnit);
 
 #ifdef __cplusplus

@@ -69,6 +69,34 @@ TEST(ExportedSymbols, EachNameBindsByDlsymUnderTheControlsFileName) {
   dlclose(library);
 }
 
+// The names a shared library defines for dynamic linking.
+std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
+  std::set<std::string> defined;
+  FILE* pipe = popen(("nm -D --defined-only " + path).c_str(), "r");
+  if (pipe == nullptr) {
+    return defined;
+  }
+  char line[512];
+  while (std::fgets(line, sizeof line, pipe) != nullptr) {
+    char type = 0;
+    char name[256];
+    if (std::sscanf(line, "%*s %c %255s", &type, name) == 2) {
+      defined.insert(name);
+    }
+  }
+  EXPECT_EQ(pclose(pipe), 0);
+  return defined;
+}
+
+TEST(ExportedSymbols, ThePlatformLibraryExportsItsCApiOnly) {
+  const std::set<std::string> defined = DefinedDynamicSymbols(QZPLATFORM_PATH);
+  EXPECT_TRUE(defined.count("SendMessageA") == 1 && defined.count("RegOpenKeyExA") == 1 &&
+              defined.count("QzMsgWaitForFd") == 1);
+  for (const std::string& name : defined) {
+    EXPECT_NE(name.rfind("_Z", 0), 0u) << "a C++ symbol leaks: " << name;
+  }
+}
+
 TEST(ExportedSymbols, TheLibraryDefinesNoOtherDynamicSymbol) {
   FILE* pipe = popen("nm -D --defined-only " QZLINK_PATH, "r");
   ASSERT_NE(pipe, nullptr);

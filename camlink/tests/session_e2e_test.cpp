@@ -231,6 +231,25 @@ TEST_F(SessionTest, CloseRightAfterACommandStillDeliversIt) {
   }
 }
 
+TEST_F(SessionTest, CloseInsideAnotherThreadsMessageLeavesItsAnswerAlone) {
+  ASSERT_EQ(Open(), 1);
+  constexpr UINT kCloseNow = WM_APP + 50;
+  HWND window = QzCreateMessageWindow([](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+    if (message != kCloseNow) {
+      return 0;
+    }
+    QzClose();  // must not answer this message early on the reader's behalf
+    return 42;
+  });
+  std::atomic<LRESULT> result{-1};
+  std::thread other([&] { result = SendMessageA(window, kCloseNow, 0, 0); });
+  EXPECT_TRUE(PumpUntil([&] { return result.load() != -1; }));
+  other.join();
+  EXPECT_EQ(result.load(), 42);
+  EXPECT_EQ(Open(), 1) << "the session was closed";
+  DestroyWindow(window);
+}
+
 TEST_F(SessionTest, CloseWhileFramesAreArriving) {
   const int threadsBefore = ThreadsAtRest();
   ASSERT_EQ(Open(), 1);
