@@ -13,6 +13,9 @@
 // - DTR/RTS changes and the purge wait a short bounded time for their
 //   acknowledgement and go on without it (noted in the trace); a server that
 //   left one unacknowledged is not waited for again on that connection.
+// Close sends what is still queued (the DTR/RTS drop of a closing session),
+// ends the connection cleanly so that the server acts on it, and waits at
+// most 0.2 s for the server to hang up.
 //
 // A write has left when every byte has been transmitted onto the network:
 // nothing is queued here and the kernel reports no unsent byte
