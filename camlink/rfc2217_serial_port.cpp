@@ -48,18 +48,11 @@ void CloseFd(int& fd) {
   }
 }
 
-// A lookup whose owner may give up on it: glibc may still hold it then, so
-// an abandoned one is left to the library rather than freed under it.
-struct Lookup {
-  gaicb request{};
-  addrinfo hints{};
-  char host[256] = {};
-  char port[8] = {};
-};
-
-// Resolves host and port within timeoutMs. 0 with *result set (free with
-// freeaddrinfo), or an errno value.
-int Resolve(const Rfc2217Address& address, int timeoutMs, addrinfo** result) {
+// Resolves the address within timeoutMs: a numeric host at once, a name on
+// the resolver's thread. 0 with *result set (free with freeaddrinfo), or an
+// errno value.
+int Resolve(NameResolver& resolver, const Rfc2217Address& address, int timeoutMs,
+            addrinfo** result) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -67,49 +60,7 @@ int Resolve(const Rfc2217Address& address, int timeoutMs, addrinfo** result) {
   if (getaddrinfo(address.host, address.port, &hints, result) == 0) {
     return 0;
   }
-  auto* lookup = new Lookup;
-  std::memcpy(lookup->host, address.host, sizeof lookup->host);
-  std::memcpy(lookup->port, address.port, sizeof lookup->port);
-  lookup->hints.ai_family = AF_UNSPEC;
-  lookup->hints.ai_socktype = SOCK_STREAM;
-  lookup->hints.ai_flags = AI_NUMERICSERV;
-  lookup->request.ar_name = lookup->host;
-  lookup->request.ar_service = lookup->port;
-  lookup->request.ar_request = &lookup->hints;
-  gaicb* list[] = {&lookup->request};
-  if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
-    delete lookup;
-    return EAGAIN;
-  }
-  const timespec limit{timeoutMs / 1000, static_cast<long>(timeoutMs % 1000) * 1000000L};
-  const Deadline deadline = After(timeoutMs);
-  int status = gai_error(&lookup->request);
-  while (status == EAI_INPROGRESS && NowMs() < deadline) {
-    gai_suspend(list, 1, &limit);
-    status = gai_error(&lookup->request);
-  }
-  if (status == EAI_INPROGRESS) {
-    if (gai_cancel(&lookup->request) == EAI_CANCELED) {
-      delete lookup;
-    }
-    // Otherwise the lookup still runs inside the C library, which owns it
-    // now: a bounded leak, once per hung lookup.
-    return ETIMEDOUT;
-  }
-  *result = lookup->request.ar_result;
-  delete lookup;
-  switch (status) {
-    case 0:
-      return 0;
-    case EAI_AGAIN:
-      return EAGAIN;
-    case EAI_MEMORY:
-      return ENOMEM;
-    case EAI_SYSTEM:
-      return errno != 0 ? errno : EIO;
-    default:
-      return ENXIO;  // the name does not resolve: no such address
-  }
+  return resolver.Resolve(address.host, address.port, timeoutMs, result);
 }
 
 // Connects to one address within deadline. The socket, or -errno.
@@ -182,7 +133,7 @@ int Rfc2217SerialPort::Open(int32_t portNumber) {
 int Rfc2217SerialPort::Connect(Lock& lock) {
   const Deadline deadline = After(address_.timeoutMs);
   addrinfo* addresses = nullptr;
-  if (const int error = Resolve(address_, address_.timeoutMs, &addresses); error != 0) {
+  if (const int error = Resolve(resolver_, address_, address_.timeoutMs, &addresses); error != 0) {
     return error;
   }
   int result = ECONNREFUSED;

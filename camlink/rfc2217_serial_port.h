@@ -36,6 +36,7 @@
 #include <mutex>
 
 #include "camlink/frame_trace.h"
+#include "camlink/name_resolver.h"
 #include "camlink/rfc2217_address.h"
 #include "camlink/rfc2217_protocol.h"
 #include "camlink/serial_port.h"
@@ -101,6 +102,7 @@ class Rfc2217SerialPort final : public SerialPort {
   uint8_t rx_[4096] = {};
   size_t rxSize_ = 0;
   FrameTrace trace_;
+  NameResolver resolver_;
 };
 
 }  // namespace qzlink
