@@ -22,8 +22,12 @@
 // (SIOCOUTQNSD). The server's TCP acknowledgement is not awaited (a delayed
 // acknowledgement would eat the per-byte time-out), and RFC 2217 offers no
 // reliable word on when the server's UART has sent the bytes. The write
-// time-out covers waiting for the connection to take the frame, which the
-// server holds back while its own line is blocked.
+// time-out (the session's, per byte) covers both taking the frame into the
+// connection and its transmission, which the server holds back (TCP flow
+// control) while its own line is blocked. A frame cut short by the time-out
+// cannot be recalled from the connection: what the kernel already took still
+// reaches the server; only what it had not taken is dropped (DiscardOutput),
+// and never half of a doubled 0xFF.
 //
 // Failures carry errno values: ECONNREFUSED; ENXIO ("no such device or
 // address") for a name that does not resolve; ETIMEDOUT for a server that

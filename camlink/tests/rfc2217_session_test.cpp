@@ -226,6 +226,50 @@ TEST_F(Rfc2217SessionTest, FarSideWithoutModemLinesOpensWithoutAcknowledgedContr
   EXPECT_EQ(server.Requests(), expected);
 }
 
+TEST_F(Rfc2217SessionTest, WriteTimeOutWhileTheServerHoldsBackKeepsTheStreamWhole) {
+  ScriptedRfc2217Server server({});
+  UseAddress(server.Address());
+  ASSERT_EQ(Open(), 1);
+  // 0xFF bytes travel doubled; a cut between the two would corrupt the
+  // stream for good.
+  uint8_t manual[50];
+  for (size_t i = 0; i < sizeof manual; ++i) {
+    manual[i] = i % 3 == 0 ? 0xFF : static_cast<uint8_t>(0x30 + i % 10);
+  }
+  manual[sizeof manual - 1] = 0xEF;
+  server.PauseReading(true);
+  size_t sent = 0;
+  while (sent < 100000 && QzSetManualCommand(manual, sizeof manual) == 1) {
+    ++sent;
+  }
+  const auto [code, systemCode] = LastError();
+  EXPECT_EQ(code, ERR_SYSTEM);
+  EXPECT_EQ(systemCode, ETIMEDOUT);
+  server.PauseReading(false);
+  ASSERT_EQ(QzSetManualCommand(manual, sizeof manual), 1);
+
+  // Every frame reported as sent, then what the connection had taken of the
+  // one that timed out, then the frame after it.
+  const Bytes frame(manual, manual + sizeof manual);
+  ASSERT_TRUE(PumpUntil([&] {
+    const Bytes data = server.Data();
+    return data.size() >= (sent + 1) * frame.size() &&
+           Bytes(data.end() - static_cast<long>(frame.size()), data.end()) == frame;
+  }));
+  const Bytes data = server.Data();
+  const size_t partial = data.size() - (sent + 1) * frame.size();
+  ASSERT_LE(partial, frame.size());
+  for (size_t i = 0; i < sent; ++i) {
+    ASSERT_EQ(Bytes(data.begin() + static_cast<long>(i * frame.size()),
+                    data.begin() + static_cast<long>((i + 1) * frame.size())),
+              frame)
+        << "frame " << i;
+  }
+  EXPECT_EQ(Bytes(data.begin() + static_cast<long>(sent * frame.size()),
+                  data.begin() + static_cast<long>(sent * frame.size() + partial)),
+            Bytes(frame.begin(), frame.begin() + static_cast<long>(partial)));
+}
+
 TEST_F(Rfc2217SessionTest, DroppedConnectionFailsCommandsAndTheSessionReopens) {
   ScriptedRfc2217Server server({});
   UseAddress(server.Address());

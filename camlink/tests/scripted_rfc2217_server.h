@@ -37,6 +37,10 @@ class ScriptedRfc2217Server {
 
   explicit ScriptedRfc2217Server(ServerScript script) : script_(script) {
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // A small receive window, so that a client fills it quickly while the
+    // server does not read.
+    const int receiveBuffer = 4096;
+    ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -97,6 +101,13 @@ class ScriptedRfc2217Server {
     Queue(wire);
   }
   void SendModemState(uint8_t state) { Queue({255, 250, 44, 107, state, 255, 240}); }
+  // Stops or resumes reading from the client, as a server whose own line is
+  // blocked does.
+  void PauseReading(bool paused) {
+    std::lock_guard lock(mutex_);
+    paused_ = paused;
+    Wake();
+  }
   // Closes the client's connection, as a server restart does.
   void Drop() {
     std::lock_guard lock(mutex_);
@@ -136,7 +147,7 @@ class ScriptedRfc2217Server {
       pollfd fds[3] = {{wake_, POLLIN, 0}, {listen_, POLLIN, 0}, {-1, POLLIN, 0}};
       {
         std::lock_guard lock(mutex_);
-        fds[2].fd = client_;
+        fds[2].fd = paused_ ? -1 : client_;
       }
       if (::poll(fds, 3, 1000) < 0) {
         continue;
@@ -296,6 +307,7 @@ class ScriptedRfc2217Server {
   int client_ = -1;
   int connections_ = 0;
   bool drop_ = false;
+  bool paused_ = false;
   Bytes out_;
   Bytes data_;
   std::vector<Request> requests_;
