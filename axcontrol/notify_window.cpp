@@ -1,0 +1,78 @@
+#include "axcontrol/notify_window.h"
+
+#include <utility>
+
+#include "axcontrol/qzlink_ctrl.h"
+
+namespace qzaxctrl {
+
+SharedState::~SharedState() {
+  // The thread ends: let go of the active instance. Its termination finds
+  // oActiveCtrl already cleared.
+  bHooked = false;
+  bCommOpen = false;
+  if (QzlinkCtrl* ctrl = std::exchange(oActiveCtrl, nullptr)) {
+    ctrl->Release();
+  }
+}
+
+SharedState& Shared() {
+  thread_local SharedState state;
+  return state;
+}
+
+HWND NotifyWindow() {
+  // QzlinkFrm: a window with no code of its own.
+  thread_local HWND window = nullptr;
+  if (window == nullptr || !IsWindow(window)) {
+    window = QzCreateMessageWindow(DefWindowProcA);
+  }
+  return window;
+}
+
+void HookNotifyWindow() {
+  SharedState& s = Shared();
+  if (s.bHooked) {
+    return;
+  }
+  HWND handle = NotifyWindow();
+  s.lPrevWndProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NotifyWndProc)));
+  s.bHooked = true;
+  s.hNotifyWnd = handle;
+}
+
+void UnhookNotifyWindow() {
+  SharedState& s = Shared();
+  if (!s.bHooked) {
+    return;
+  }
+  HWND handle = NotifyWindow();
+  SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s.lPrevWndProc));
+  s.bHooked = false;
+}
+
+LRESULT NotifyWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  SharedState& s = Shared();
+  if (s.bCommOpen && hwnd == s.hNotifyWnd && (msg == kAckRxMessage || msg == kNotifyRxMessage) &&
+      s.oActiveCtrl != nullptr) {
+    // Keep the instance alive through its handlers, which may terminate it.
+    auto target = qzauto::ComPtr<QzlinkCtrl>::Share(s.oActiveCtrl);
+    // A binding failure here has no caller to go to: the event is skipped
+    // and the message still reaches the previous procedure.
+    target->RaiseRxEvent(msg == kAckRxMessage ? 1 : 2, wParam, lParam);
+  }
+  return CallWindowProcA(s.lPrevWndProc, hwnd, msg, wParam, lParam);
+}
+
+void SetActiveCtrl(QzlinkCtrl* ctrl) {
+  if (ctrl != nullptr) {
+    ctrl->AddRef();
+  }
+  QzlinkCtrl* before = std::exchange(Shared().oActiveCtrl, ctrl);
+  if (before != nullptr) {
+    before->Release();
+  }
+}
+
+}  // namespace qzaxctrl
