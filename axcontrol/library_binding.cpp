@@ -36,9 +36,9 @@ qzauto::HRESULT LibraryBinding::Bind(size_t entry, void** address, qzauto::EXCEP
   }
   void* bound = dlsym(handle_, EntryName(entry));
   if (bound == nullptr) {
-    return qzauto::RaiseError(excepInfo, qzauto::CTL_E_DLLENTRYPOINTNOTFOUND,
-                              std::string("Can't find DLL entry point ") + EntryName(entry) +
-                                  " in " + displayName_);
+    return qzauto::RaiseError(
+        excepInfo, qzauto::CTL_E_DLLENTRYPOINTNOTFOUND,
+        std::string("Can't find DLL entry point ") + EntryName(entry) + " in " + displayName_);
   }
   slots_[entry].store(bound, std::memory_order_release);
   *address = bound;

@@ -81,7 +81,9 @@ QZ_MODULE_EXPORT HRESULT DllGetClassObject(const CLSID& clsid, const IID& iid, v
 
 // Controls keep per-thread state and a reference to the active one, so the
 // module stays loaded once it has been used.
-QZ_MODULE_EXPORT HRESULT DllCanUnloadNow() { return S_FALSE; }
+QZ_MODULE_EXPORT HRESULT DllCanUnloadNow() {
+  return S_FALSE;
+}
 
 QZ_MODULE_EXPORT HRESULT DllRegisterServer() {
   const std::string path = ModulePathOf(reinterpret_cast<const void*>(&DllRegisterServer));

@@ -73,7 +73,9 @@ HRESULT QzlinkCtrl::QueryInterface(const IID& iid, void** object) {
   return S_OK;
 }
 
-const InterfaceDesc* QzlinkCtrl::GetTypeInfo() { return &QzlinkCtrlInterface(); }
+const InterfaceDesc* QzlinkCtrl::GetTypeInfo() {
+  return &QzlinkCtrlInterface();
+}
 
 HRESULT QzlinkCtrl::GetIDsOfNames(const char* const* names, uint32_t count, DISPID* dispids) {
   if (names == nullptr || dispids == nullptr || count == 0 || names[0] == nullptr) {
@@ -153,7 +155,8 @@ HRESULT QzlinkCtrl::Call(int member, const DispatchArgs& args, int32_t* result,
     case kGetLastCmdStr: {
       NoArgFn fn = nullptr;
       HRESULT hr = binding_.Resolve(kQzGetLastCmdstrVB, &fn, excepInfo);
-      if (Succeeded(hr)) *result = fn();
+      if (Succeeded(hr))
+        *result = fn();
       return hr;
     }
     case kGetPicLastCmd: {
@@ -164,13 +167,15 @@ HRESULT QzlinkCtrl::Call(int member, const DispatchArgs& args, int32_t* result,
       }
       PickByteFn fn = nullptr;
       HRESULT hr = binding_.Resolve(kQzPicLastCmdVB, &fn, excepInfo);
-      if (Succeeded(hr)) *result = fn(index);
+      if (Succeeded(hr))
+        *result = fn(index);
       return hr;
     }
     case kGetCommModemStatus: {
       NoArgFn fn = nullptr;
       HRESULT hr = binding_.Resolve(kQzGetStatus, &fn, excepInfo);
-      if (Succeeded(hr)) *result = fn();
+      if (Succeeded(hr))
+        *result = fn();
       return hr;
     }
     default:
@@ -306,8 +311,10 @@ HRESULT QzlinkCtrl::RaiseRxEvent(int kind, WPARAM wParam, LPARAM lParam) {
   }
   int32_t n = getMsg(static_cast<int32_t>(lParam));
   // The buffer holds 129 bytes; a longer frame is cut there.
-  if (n < 0) n = 0;
-  if (n > kRxBufferSize) n = kRxBufferSize;
+  if (n < 0)
+    n = 0;
+  if (n > kRxBufferSize)
+    n = kRxBufferSize;
   lRxBytes = n;
   for (int32_t i = 0; i < n; ++i) {
     bRxData[i] = pickByte(i);
@@ -330,7 +337,9 @@ HRESULT QzlinkCtrl::FindConnectionPoint(const IID& iid, IConnectionPoint** point
   return CONNECT_E_NOCONNECTION;
 }
 
-const CoclassDesc* QzlinkCtrl::GetClassInfo() { return &QzlinkAxCtrlLibrary().coclasses[0]; }
+const CoclassDesc* QzlinkCtrl::GetClassInfo() {
+  return &QzlinkAxCtrlLibrary().coclasses[0];
+}
 
 HRESULT QzlinkCtrl::InitNew() {
   lErrorCode = 0;

@@ -86,9 +86,9 @@ class QzlinkCtrl final : public qzauto::IDispatch,
 
 // Misc-status bits of the control class.
 constexpr uint32_t kQzlinkCtrlMiscStatus =
-    qzauto::OLEMISC_RECOMPOSEONRESIZE | qzauto::OLEMISC_CANTLINKINSIDE |
-    qzauto::OLEMISC_INSIDEOUT | qzauto::OLEMISC_ACTIVATEWHENVISIBLE |
-    qzauto::OLEMISC_INVISIBLEATRUNTIME | qzauto::OLEMISC_SETCLIENTSITEFIRST;
+    qzauto::OLEMISC_RECOMPOSEONRESIZE | qzauto::OLEMISC_CANTLINKINSIDE | qzauto::OLEMISC_INSIDEOUT |
+    qzauto::OLEMISC_ACTIVATEWHENVISIBLE | qzauto::OLEMISC_INVISIBLEATRUNTIME |
+    qzauto::OLEMISC_SETCLIENTSITEFIRST;
 static_assert(kQzlinkCtrlMiscStatus == 0x20591);
 
 }  // namespace qzaxctrl

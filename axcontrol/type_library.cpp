@@ -126,9 +126,11 @@ std::vector<ParamDesc> Params(const char* list) {
   std::string name;
   for (const char* p = list;; ++p) {
     if (*p == ',' || *p == '\0') {
-      if (!name.empty()) params.push_back({name, VT_I4});
+      if (!name.empty())
+        params.push_back({name, VT_I4});
       name.clear();
-      if (*p == '\0') break;
+      if (*p == '\0')
+        break;
     } else {
       name += *p;
     }
@@ -137,22 +139,25 @@ std::vector<ParamDesc> Params(const char* list) {
 }
 
 InterfaceDesc BuildInterface() {
-  InterfaceDesc iface{"_QzlinkCtrl", kIidQzlinkCtrl,
+  InterfaceDesc iface{"_QzlinkCtrl",
+                      kIidQzlinkCtrl,
                       TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDUAL |
                           TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE,
                       false,
                       {}};
   auto& f = iface.funcs;
   f.push_back({"ERRORCODE", kDispidErrorCode, InvokeKind::PropertyGet, {}, VT_I4});
-  f.push_back({"ERRORCODE", kDispidErrorCode, InvokeKind::PropertyPut,
-               {{"New_ErrorCode", VT_I4}}, VT_EMPTY});
+  f.push_back({"ERRORCODE",
+               kDispidErrorCode,
+               InvokeKind::PropertyPut,
+               {{"New_ErrorCode", VT_I4}},
+               VT_EMPTY});
   f.push_back({"Terminate", kDispidTerminate, InvokeKind::Method, {}, VT_EMPTY});
   f.push_back({"CommOpen", kDispidTerminate + 1, InvokeKind::Method,
                Params("prPort,prSpeed,prBytesize,prParity,prStopbit"), VT_I4});
   f.push_back({"CommClose", kDispidTerminate + 2, InvokeKind::Method, {}, VT_I4});
   DISPID next = kDispidFirstMethod;
-  f.push_back(
-      {"GetLastError", next++, InvokeKind::Method, {{"lError", VT_BYREF | VT_I4}}, VT_I4});
+  f.push_back({"GetLastError", next++, InvokeKind::Method, {{"lError", VT_BYREF | VT_I4}}, VT_I4});
   f.push_back({"GetPicData", next++, InvokeKind::Method, Params("lindex"), VT_I2});
   f.push_back({"GetLastCmdStr", next++, InvokeKind::Method, {}, VT_I4});
   f.push_back({"GetPicLastCmd", next++, InvokeKind::Method, Params("lindex"), VT_I2});
@@ -165,20 +170,20 @@ InterfaceDesc BuildInterface() {
 }
 
 InterfaceDesc BuildEventInterface() {
-  return {"__QzlinkCtrl",
-          kIidQzlinkCtrlEvents,
-          TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE,
-          true,
-          {{"NotifyRxEvent", kDispidNotifyRxEvent, InvokeKind::Method, Params("wParam,lBytes"),
-            VT_EMPTY},
-           {"AckRxEvent", kDispidAckRxEvent, InvokeKind::Method, Params("wParam,lBytes"),
-            VT_EMPTY}}};
+  return {
+      "__QzlinkCtrl",
+      kIidQzlinkCtrlEvents,
+      TYPEFLAG_FHIDDEN | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE,
+      true,
+      {{"NotifyRxEvent", kDispidNotifyRxEvent, InvokeKind::Method, Params("wParam,lBytes"),
+        VT_EMPTY},
+       {"AckRxEvent", kDispidAckRxEvent, InvokeKind::Method, Params("wParam,lBytes"), VT_EMPTY}}};
 }
 
 std::vector<std::string> BuildEntryNames() {
-  std::vector<std::string> names = {"QzOpen",        "QzClose",     "QzGetLastError",
-                                    "QzGetLastCmdstrVB", "QzPicLastCmdVB", "QzGetStatus",
-                                    "QzGetMsgVB",    "QzPicMsgVB"};
+  std::vector<std::string> names = {
+      "QzOpen",         "QzClose",     "QzGetLastError", "QzGetLastCmdstrVB",
+      "QzPicLastCmdVB", "QzGetStatus", "QzGetMsgVB",     "QzPicMsgVB"};
   for (size_t i = 0; i < kCameraMethodCount; ++i) {
     const CameraMethod& m = kCameraMethods[i];
     names.push_back(m.exportName != nullptr ? m.exportName : std::string("Qz") + m.name);
@@ -197,7 +202,9 @@ const char* EntryName(size_t entry) {
   return entry < EntryNames().size() ? EntryNames()[entry].c_str() : "";
 }
 
-size_t EntryCount() { return EntryNames().size(); }
+size_t EntryCount() {
+  return EntryNames().size();
+}
 
 const InterfaceDesc& QzlinkCtrlInterface() {
   static const InterfaceDesc iface = BuildInterface();
@@ -210,15 +217,14 @@ const InterfaceDesc& QzlinkCtrlEventInterface() {
 }
 
 const LibraryDesc& QzlinkAxCtrlLibrary() {
-  static const LibraryDesc library{
-      "QzlinkAXCtrlE",
-      kLibId,
-      1,
-      0,
-      0x409,
-      {&QzlinkCtrlInterface(), &QzlinkCtrlEventInterface()},
-      {{"QzlinkCtrl", kClsidQzlinkCtrl, TYPEFLAG_FCONTROL, &QzlinkCtrlInterface(),
-        &QzlinkCtrlEventInterface()}}};
+  static const LibraryDesc library{"QzlinkAXCtrlE",
+                                   kLibId,
+                                   1,
+                                   0,
+                                   0x409,
+                                   {&QzlinkCtrlInterface(), &QzlinkCtrlEventInterface()},
+                                   {{"QzlinkCtrl", kClsidQzlinkCtrl, TYPEFLAG_FCONTROL,
+                                     &QzlinkCtrlInterface(), &QzlinkCtrlEventInterface()}}};
   return library;
 }
 

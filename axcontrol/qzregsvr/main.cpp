@@ -29,8 +29,8 @@ int Usage() {
 
 void PrintInfo(const qzauto::ModuleMetadata& m) {
   std::printf("FileVersion: %s\nProductVersion: %s\nFixedVersion: %u.%u.%u.%u\n",
-              m.fileVersion.c_str(), m.productVersion.c_str(), m.fixedVersion[0],
-              m.fixedVersion[1], m.fixedVersion[2], m.fixedVersion[3]);
+              m.fileVersion.c_str(), m.productVersion.c_str(), m.fixedVersion[0], m.fixedVersion[1],
+              m.fixedVersion[2], m.fixedVersion[3]);
   std::printf("Comments: %s\nProductName: %s\nInternalName: %s\nOriginalFilename: %s\n",
               m.comments.c_str(), m.productName.c_str(), m.internalName.c_str(),
               m.originalFilename.c_str());

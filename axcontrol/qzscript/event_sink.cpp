@@ -8,8 +8,7 @@ namespace qzscript {
 
 using namespace qzauto;
 
-ComPtr<EventSink> EventSink::Create(ScriptHost* host, QString prefix,
-                                    const InterfaceDesc* events) {
+ComPtr<EventSink> EventSink::Create(ScriptHost* host, QString prefix, const InterfaceDesc* events) {
   return ComPtr<EventSink>::Attach(new EventSink(host, std::move(prefix), events));
 }
 

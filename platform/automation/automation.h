@@ -47,8 +47,12 @@ using ULONG = uint32_t;
 constexpr HRESULT MakeHresult(uint32_t severity, uint32_t facility, uint32_t code) {
   return static_cast<HRESULT>((severity << 31) | (facility << 16) | code);
 }
-constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
-constexpr bool Failed(HRESULT hr) { return hr < 0; }
+constexpr bool Succeeded(HRESULT hr) {
+  return hr >= 0;
+}
+constexpr bool Failed(HRESULT hr) {
+  return hr < 0;
+}
 
 constexpr uint32_t kFacilityControl = 0xA;
 
@@ -188,7 +192,9 @@ struct EXCEPINFO {
 };
 
 // The low 16 bits of an error number: what a host shows as "error 387".
-constexpr int ErrorCodeOf(HRESULT number) { return number & 0xFFFF; }
+constexpr int ErrorCodeOf(HRESULT number) {
+  return number & 0xFFFF;
+}
 
 struct InterfaceDesc;
 

@@ -3,7 +3,9 @@
 
 namespace qzauto {
 
-ConnectionPoint::~ConnectionPoint() { Clear(); }
+ConnectionPoint::~ConnectionPoint() {
+  Clear();
+}
 
 HRESULT ConnectionPoint::QueryInterface(const IID& iid, void** object) {
   if (object == nullptr) {

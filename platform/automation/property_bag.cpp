@@ -46,13 +46,15 @@ HRESULT MemoryPropertyBag::Read(const char* name, VARIANT* value) {
     case VT_I2: {
       int16_t v = 0;
       const HRESULT hr = VariantToI2(stored, &v);
-      if (Succeeded(hr)) *value = MakeI2(v);
+      if (Succeeded(hr))
+        *value = MakeI2(v);
       return hr;
     }
     case VT_I4: {
       int32_t v = 0;
       const HRESULT hr = VariantToI4(stored, &v);
-      if (Succeeded(hr)) *value = MakeI4(v);
+      if (Succeeded(hr))
+        *value = MakeI4(v);
       return hr;
     }
     default:
@@ -112,8 +114,8 @@ HRESULT AmbientSite::GetIDsOfNames(const char* const* names, uint32_t count, DIS
   return hr;
 }
 
-HRESULT AmbientSite::Invoke(DISPID dispid, uint16_t flags, DISPPARAMS*, VARIANT* result,
-                            EXCEPINFO*, uint32_t*) {
+HRESULT AmbientSite::Invoke(DISPID dispid, uint16_t flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                            uint32_t*) {
   if (dispid != DISPID_AMBIENT_USERMODE) {
     return DISP_E_MEMBERNOTFOUND;
   }
@@ -136,8 +138,8 @@ bool AmbientUserMode(IUnknown* site) {
   }
   VARIANT value;
   DISPPARAMS none;
-  if (Failed(dispatch->Invoke(DISPID_AMBIENT_USERMODE, DISPATCH_PROPERTYGET, &none, &value,
-                              nullptr, nullptr))) {
+  if (Failed(dispatch->Invoke(DISPID_AMBIENT_USERMODE, DISPATCH_PROPERTYGET, &none, &value, nullptr,
+                              nullptr))) {
     return true;
   }
   int32_t mode = 0;

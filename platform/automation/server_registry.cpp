@@ -47,7 +47,9 @@ bool GetText(const std::string& key, const char* name, std::string* text) {
   return true;
 }
 
-void DeleteTree(const std::string& key) { RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str()); }
+void DeleteTree(const std::string& key) {
+  RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+}
 
 // Loaded server modules stay loaded for the life of the process, as their
 // objects may outlive any one creation.
@@ -77,8 +79,7 @@ HRESULT RegisterServer(const ServerInfo& info, const std::string& modulePath) {
       SetText(classKey + "\\InprocServer32", "ThreadingModel", info.threadingModel) &&
       SetText(classKey + "\\ProgID", "", info.versionedProgId) &&
       SetText(classKey + "\\VersionIndependentProgID", "", info.progId) &&
-      SetText(classKey + "\\Control", "", "") &&
-      SetText(classKey + "\\MiscStatus", "", "0") &&
+      SetText(classKey + "\\Control", "", "") && SetText(classKey + "\\MiscStatus", "", "0") &&
       SetText(classKey + "\\MiscStatus\\1", "", std::to_string(info.miscStatus)) &&
       SetText(classKey + "\\ToolboxBitmap32", "",
               modulePath + ", " + std::to_string(info.toolboxBitmapId)) &&
@@ -196,8 +197,10 @@ std::vector<uint8_t> MakeToolboxBitmap(int width, int height) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       uint8_t shade = 0xC0;
-      if (y >= 4 && y <= height - 4 && x >= 2 && x <= width - 5) shade = 0x40;
-      if (y >= 6 && y <= height - 6 && x >= 6 && x <= 9) shade = 0xF0;
+      if (y >= 4 && y <= height - 4 && x >= 2 && x <= width - 5)
+        shade = 0x40;
+      if (y >= 6 && y <= height - 6 && x >= 6 && x <= 9)
+        shade = 0xF0;
       const size_t at = 54 + static_cast<size_t>(y * rowBytes + x * 3);
       bmp[at] = bmp[at + 1] = bmp[at + 2] = shade;
     }

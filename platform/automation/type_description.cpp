@@ -1,7 +1,7 @@
 // Type descriptions: member lookup, argument unpacking for Invoke, and IDL
 // text.
-#include <cstdio>
 #include <strings.h>
+#include <cstdio>
 
 #include "platform/automation/automation.h"
 
@@ -148,22 +148,28 @@ std::string Uuid(const GUID& guid) {
 
 std::string Attributes(const InterfaceDesc& iface) {
   std::string text = "      " + Uuid(iface.iid);
-  if (iface.flags & TYPEFLAG_FHIDDEN) text += ",\n      hidden";
-  if (iface.flags & TYPEFLAG_FNONEXTENSIBLE) text += ",\n      nonextensible";
-  if (iface.flags & TYPEFLAG_FDUAL) text += ",\n      dual";
-  if (iface.flags & TYPEFLAG_FOLEAUTOMATION) text += ",\n      oleautomation";
+  if (iface.flags & TYPEFLAG_FHIDDEN)
+    text += ",\n      hidden";
+  if (iface.flags & TYPEFLAG_FNONEXTENSIBLE)
+    text += ",\n      nonextensible";
+  if (iface.flags & TYPEFLAG_FDUAL)
+    text += ",\n      dual";
+  if (iface.flags & TYPEFLAG_FOLEAUTOMATION)
+    text += ",\n      oleautomation";
   return text;
 }
 
 std::string ParamList(const FuncDesc& func, bool withRetval) {
   std::string text;
   for (const ParamDesc& param : func.params) {
-    if (!text.empty()) text += ", ";
+    if (!text.empty())
+      text += ", ";
     const bool byRef = (param.vt & VT_BYREF) != 0;
     text += std::string(byRef ? "[in, out] " : "[in] ") + TypeName(param.vt) + " " + param.name;
   }
   if (withRetval && func.resultVt != VT_EMPTY) {
-    if (!text.empty()) text += ", ";
+    if (!text.empty())
+      text += ", ";
     text += "[out, retval] " + TypeName(func.resultVt) + "* ";
   }
   return text;
@@ -171,8 +177,10 @@ std::string ParamList(const FuncDesc& func, bool withRetval) {
 
 std::string Member(const FuncDesc& func, bool dual) {
   std::string attrs = "[id(" + Hex(static_cast<uint32_t>(func.dispid), 8) + ")";
-  if (func.kind == InvokeKind::PropertyGet) attrs += ", propget";
-  if (func.kind == InvokeKind::PropertyPut) attrs += ", propput";
+  if (func.kind == InvokeKind::PropertyGet)
+    attrs += ", propget";
+  if (func.kind == InvokeKind::PropertyPut)
+    attrs += ", propput";
   attrs += "]";
   if (dual) {
     return "        " + attrs + "\n        HRESULT " + func.name + "(" + ParamList(func, true) +
@@ -203,7 +211,8 @@ std::string PrintIdl(const LibraryDesc& library) {
   }
   for (const CoclassDesc& coclass : library.coclasses) {
     out += "\n    [\n      " + Uuid(coclass.clsid);
-    if (coclass.flags & TYPEFLAG_FCONTROL) out += ",\n      control";
+    if (coclass.flags & TYPEFLAG_FCONTROL)
+      out += ",\n      control";
     out += "\n    ]\n    coclass " + coclass.name + " {\n";
     if (coclass.defaultInterface != nullptr) {
       out += "        [default] interface " + coclass.defaultInterface->name + ";\n";
