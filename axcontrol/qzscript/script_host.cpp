@@ -277,9 +277,9 @@ QJSValue AutomationObject::invoke(int dispid, int flags, const QJSValue& args) {
       hr = DoubleToI4(arg.property("value").toNumber(), &refValues[i]);
       v = MakeI4Ref(&refValues[i]);
     } else {
-      int32_t value = 0;
-      hr = DoubleToI4(arg.toNumber(), &value);
-      v = MakeI4(value);
+      // Numbers go as doubles: the object's dispatch converts them to its
+      // parameter types (rounding, range) and reports what does not fit.
+      v = MakeR8(arg.toNumber());
     }
     if (Failed(hr)) {
       return ErrorResult(engine_, hr, DescribeHresult(hr));
