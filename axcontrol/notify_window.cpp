@@ -36,6 +36,9 @@ void HookNotifyWindow() {
     return;
   }
   HWND handle = NotifyWindow();
+  if (handle == nullptr) {
+    return;  // no window on this thread: CommOpen then refuses with 0
+  }
   s.lPrevWndProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NotifyWndProc)));
   s.bHooked = true;

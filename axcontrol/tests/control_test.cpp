@@ -314,6 +314,23 @@ TEST_F(ControlTest, ReleasingAnOlderInstanceLeavesTheActiveOneReceiving) {
   });
 }
 
+TEST_F(ControlTest, TerminateInsideAnEventHandlerOfAReleasedInstanceIsSafe) {
+  OnFreshThread([] {
+    Lib().frames[1] = {0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF};
+    auto c = NewControl();
+    auto sink = Listen(c.Get(), kIidQzlinkCtrlEvents);
+    ASSERT_EQ(Open(c.Get()), 1);
+    IDispatch* raw = c.Get();
+    // Only oActiveCtrl holds the instance now; its handler lets go of it.
+    sink->onEvent = [raw](const Event&) { Value(raw, "Terminate"); };
+    c.Reset();
+    Deliver(kAckRxMessage, 1, 1);
+    EXPECT_EQ(sink->events.size(), 1u);
+    EXPECT_FALSE(Shared().bHooked);
+    EXPECT_EQ(Shared().oActiveCtrl, nullptr);
+  });
+}
+
 TEST_F(ControlTest, LongFramesAreCutAtTheBuffer) {
   OnFreshThread([] {
     auto c = NewControl();
