@@ -397,25 +397,5 @@ TEST_F(ControlTest, BindingFailureInTheWindowProcedureSkipsTheEventOnly) {
   });
 }
 
-TEST_F(ControlTest, DispatchRejectsBadCalls) {
-  OnFreshThread([] {
-    auto c = NewControl();
-    struct Row {
-      const char* name;
-      std::vector<VARIANT> args;
-      HRESULT expected;
-    };
-    const Row rows[] = {
-        {"SetZooming", {MakeI4(1)}, DISP_E_BADPARAMCOUNT},
-        {"SetZooming", {MakeI4(1), MakeR8(3e10)}, DISP_E_OVERFLOW},
-        {"GetPicData", {MakeR8(2.5)}, S_OK},  // rounds to 2
-        {"NoSuchMember", {}, DISP_E_UNKNOWNNAME},
-    };
-    for (const Row& row : rows) {
-      EXPECT_EQ(Call(c.Get(), row.name, row.args).hr, row.expected) << row.name;
-    }
-  });
-}
-
 }  // namespace
 }  // namespace qzaxctrl::testing

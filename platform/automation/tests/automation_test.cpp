@@ -223,18 +223,6 @@ TEST(PropertyBagTest, ReadsConvertAndMissingValuesFail) {
   EXPECT_EQ(bag->Write("Ref", &ref), DISP_E_BADVARTYPE);
 }
 
-TEST(AmbientSiteTest, ReportsTheUserMode) {
-  EXPECT_TRUE(AmbientUserMode(nullptr));
-  auto site = AmbientSite::Create(false);
-  EXPECT_FALSE(AmbientUserMode(site.Get()));
-  site->SetUserMode(true);
-  EXPECT_TRUE(AmbientUserMode(site.Get()));
-  const char* name = "usermode";
-  DISPID id = 0;
-  EXPECT_EQ(site->GetIDsOfNames(&name, 1, &id), S_OK);
-  EXPECT_EQ(id, DISPID_AMBIENT_USERMODE);
-}
-
 class RegistrationTest : public ::testing::Test {
  protected:
   void SetUp() override {
