@@ -38,13 +38,20 @@ class SessionTest : public ::testing::Test {
   qzlink::testing::PtyPair pty_;
 };
 
+// The real library, named by its path (the control's library search is
+// exercised through the module by the script tests).
+LibraryBinding& RealLibrary() {
+  static LibraryBinding binding(QZLINKE_PATH, "QZLINKE.DLL");
+  return binding;
+}
+
 int32_t OpenCom3(IDispatch* c) {
   return Value(c, "CommOpen", {MakeI4(3), MakeI4(9600), MakeI4(8), MakeI4(0), MakeI4(0)});
 }
 
 TEST_F(SessionTest, AnswersArriveAsEventsWithTheirBytes) {
   OnFreshThread([&] {
-    auto ctrl = QzlinkCtrl::Create(QzlinkeBinding());
+    auto ctrl = QzlinkCtrl::Create(RealLibrary());
     auto c = ctrl.As<IDispatch>(IID_IDispatch);
     auto sink = Listen(c.Get(), kIidQzlinkCtrlEvents);
     ASSERT_EQ(OpenCom3(c.Get()), 1) << Value(c.Get(), "ERRORCODE");
@@ -70,7 +77,7 @@ TEST_F(SessionTest, AnswersArriveAsEventsWithTheirBytes) {
 
 TEST_F(SessionTest, CommCloseInsideAnEventHandlerReturns) {
   OnFreshThread([&] {
-    auto ctrl = QzlinkCtrl::Create(QzlinkeBinding());
+    auto ctrl = QzlinkCtrl::Create(RealLibrary());
     auto c = ctrl.As<IDispatch>(IID_IDispatch);
     auto sink = Listen(c.Get(), kIidQzlinkCtrlEvents);
     int32_t closed = 0;
