@@ -29,7 +29,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
   return true;
 }
 
-class SessionTest : public ::testing::Test {
+class ControlSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(pty_.Valid());
@@ -49,7 +49,7 @@ int32_t OpenCom3(IDispatch* c) {
   return Value(c, "CommOpen", {MakeI4(3), MakeI4(9600), MakeI4(8), MakeI4(0), MakeI4(0)});
 }
 
-TEST_F(SessionTest, AnswersArriveAsEventsWithTheirBytes) {
+TEST_F(ControlSessionTest, AnswersArriveAsEventsWithTheirBytes) {
   OnFreshThread([&] {
     auto ctrl = QzlinkCtrl::Create(RealLibrary());
     auto c = ctrl.As<IDispatch>(IID_IDispatch);
@@ -75,7 +75,7 @@ TEST_F(SessionTest, AnswersArriveAsEventsWithTheirBytes) {
   });
 }
 
-TEST_F(SessionTest, CommCloseInsideAnEventHandlerReturns) {
+TEST_F(ControlSessionTest, CommCloseInsideAnEventHandlerReturns) {
   OnFreshThread([&] {
     auto ctrl = QzlinkCtrl::Create(RealLibrary());
     auto c = ctrl.As<IDispatch>(IID_IDispatch);
