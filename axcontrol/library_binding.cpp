@@ -46,8 +46,10 @@ qzauto::HRESULT LibraryBinding::Bind(size_t entry, void** address, qzauto::EXCEP
 }
 
 LibraryBinding& QzlinkeBinding() {
-  static LibraryBinding binding("libqzlinke.so", "QZLINKE.DLL");
-  return binding;
+  // Never destroyed: the library may still deliver messages while the
+  // process's static objects are being destroyed.
+  static LibraryBinding* binding = new LibraryBinding("libqzlinke.so", "QZLINKE.DLL");
+  return *binding;
 }
 
 }  // namespace qzaxctrl

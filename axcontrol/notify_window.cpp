@@ -7,8 +7,12 @@
 namespace qzaxctrl {
 
 SharedState::~SharedState() {
-  // The thread ends: let go of the active instance. Its termination finds
-  // oActiveCtrl already cleared.
+  // The thread ends: give the window its own procedure back (a library
+  // session still open may deliver during the process's exit) and let go of
+  // the active instance, whose termination finds oActiveCtrl already cleared.
+  if (bHooked && hNotifyWnd != nullptr) {
+    SetWindowLongPtrA(hNotifyWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(lPrevWndProc));
+  }
   bHooked = false;
   bCommOpen = false;
   if (QzlinkCtrl* ctrl = std::exchange(oActiveCtrl, nullptr)) {
