@@ -57,6 +57,9 @@ TEST_F(ControlSessionTest, AnswersArriveAsEventsWithTheirBytes) {
     ASSERT_EQ(OpenCom3(c.Get()), 1) << Value(c.Get(), "ERRORCODE");
     EXPECT_EQ(Value(c.Get(), "SetZooming", {MakeI4(1), MakeI4(2)}), 1);
     EXPECT_EQ(pty_.ReadFrame(), (qzlink::testing::Bytes{0xFF, 0x30, 0x31, 0x00, 0xA2, 0x32, 0xEF}));
+    // The plain-named status function is bound: a pseudo-terminal counts as
+    // asserting CTS.
+    EXPECT_EQ(Value(c.Get(), "GetCommModemStatus") & 0x10, 0x10);
     // The last command as bytes.
     EXPECT_EQ(Value(c.Get(), "GetLastCmdStr"), 7);
     EXPECT_EQ(Value(c.Get(), "GetPicLastCmd", {MakeI4(4)}), 0xA2);
