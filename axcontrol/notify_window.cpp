@@ -67,7 +67,10 @@ LRESULT NotifyWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto target = qzauto::ComPtr<QzlinkCtrl>::Share(s.oActiveCtrl);
     // A binding failure here has no caller to go to: the event is skipped
     // and the message still reaches the previous procedure.
+    const bool readerWaits = InSendMessage() != FALSE;
+    s.readerEventDepth += readerWaits ? 1 : 0;
     target->RaiseRxEvent(msg == kAckRxMessage ? 1 : 2, wParam, lParam);
+    s.readerEventDepth -= readerWaits ? 1 : 0;
   }
   return CallWindowProcA(s.lPrevWndProc, hwnd, msg, wParam, lParam);
 }

@@ -17,6 +17,9 @@ struct SharedState {
   bool bHooked = false;
   bool bCommOpen = false;
   QzlinkCtrl* oActiveCtrl = nullptr;  // holds a reference
+  // Events being raised for library messages that another thread (the
+  // library's reader) sent and is waiting on.
+  int readerEventDepth = 0;
 
   SharedState() = default;
   ~SharedState();  // releases oActiveCtrl when the thread ends

@@ -270,9 +270,10 @@ HRESULT QzlinkCtrl::CommClose(int32_t* result, EXCEPINFO* excepInfo) {
     // Events end with the close: frames the reader delivers while the
     // library waits for it raise nothing.
     s.bCommOpen = false;
-    // Called from an event handler, the library's reader waits for this very
-    // message: answer it first so that the reader can end.
-    if (InSendMessage()) {
+    // Called from an event handler, the library's reader waits for the
+    // message being handled: answer it first (its result is ignored), so that
+    // the reader can end while the library waits for it.
+    if (s.readerEventDepth > 0 && InSendMessage()) {
       ReplyMessage(0);
     }
     r = close();

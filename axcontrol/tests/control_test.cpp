@@ -331,6 +331,27 @@ TEST_F(ControlTest, TerminateInsideAnEventHandlerOfAReleasedInstanceIsSafe) {
   });
 }
 
+TEST_F(ControlTest, CommCloseInAHandlerAnswersTheWaitingReaderFirst) {
+  OnFreshThread([] {
+    Lib().frames[1] = {0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF};
+    auto c = NewControl();
+    auto sink = Listen(c.Get(), kIidQzlinkCtrlEvents);
+    ASSERT_EQ(Open(c.Get()), 1);
+    int32_t closed = 0;
+    sink->onEvent = [&](const Event&) { closed = Value(c.Get(), "CommClose"); };
+    // The reader: a thread that sends and waits for the window procedure.
+    const HWND window = Shared().hNotifyWnd;
+    std::thread reader([window] { SendMessageA(window, kAckRxMessage, 1, 1); });
+    while (closed == 0) {
+      QzMsgWaitForFd(QzMessageWakeFd(), 1000);
+      QzDispatchMessages();
+    }
+    reader.join();
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(Lib().closesWhileASenderWaits, 0);
+  });
+}
+
 TEST_F(ControlTest, LongFramesAreCutAtTheBuffer) {
   OnFreshThread([] {
     auto c = NewControl();

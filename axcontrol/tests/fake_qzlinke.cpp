@@ -49,6 +49,9 @@ FAKE_EXPORT int32_t QzOpen(HWND, int32_t port, int32_t baud, int32_t, int32_t, i
 }
 FAKE_EXPORT int32_t QzClose() {
   state.calls.push_back("QzClose()");
+  // The real library joins its reader here; a reader still waiting for the
+  // caller's reply would never end.
+  state.closesWhileASenderWaits += InSendMessage() ? 1 : 0;
   state.open = false;
   return 1;
 }

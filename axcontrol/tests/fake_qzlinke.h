@@ -14,6 +14,7 @@ struct FakeQzlinkeState {
   int32_t errorCode = -1;                  // what QzGetLastError reports after a 0
   int32_t errorDetail = 9;
   bool open = false;
+  int closesWhileASenderWaits = 0;                 // QzClose calls with an unanswered send
   std::map<int32_t, std::vector<uint8_t>> frames;  // by sequence number
   int32_t lengthOverride = -1;                     // QzGetMsgVB result when >= 0
   uint8_t message[256] = {};
