@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-qpa-plugins fonts-ipafont-gothic
 )
 
 missing=()
