@@ -86,4 +86,32 @@ ExtendedStatus DecodeExtendedStatus(std::uint32_t bits) {
   };
 }
 
+DisplayStatus DecodeDisplayStatus(std::uint32_t word) {
+  const auto bit = [word](int n) { return ((word >> n) & 1u) != 0; };
+  return DisplayStatus{
+      .onScreen = bit(7),
+      .secondDisplay = bit(6),
+      .dateDisplay = bit(4) ? 8 : (bit(5) ? 9 : 7),
+      .timeDisplay = bit(2) ? 5 : (bit(3) ? 6 : 4),
+  };
+}
+
+int DecodeLedState(std::uint32_t word, int current) {
+  const bool b0 = (word & 1u) != 0;
+  const bool b1 = (word & 2u) != 0;
+  if ((word & 0xF0u) == 0)
+    return 2;
+  if (b0 && !b1)
+    return 1;
+  if (!b0 && b1)
+    return 3;
+  if (b0 && b1)
+    return 4;
+  return current;
+}
+
+int DecodeElectronicZoom(std::uint32_t v) {
+  return static_cast<int>((v % 16) + (v / 16) * 10);
+}
+
 }  // namespace qtr90x

@@ -30,4 +30,20 @@ struct ExtendedStatus {
 
 ExtendedStatus DecodeExtendedStatus(std::uint32_t bits);
 
+struct DisplayStatus {
+  bool onScreen;
+  bool secondDisplay;
+  int dateDisplay;  // 8, 9 or 7
+  int timeDisplay;  // 5, 6 or 4
+};
+
+// The 4-digit status word; only its low byte carries the display flags.
+DisplayStatus DecodeDisplayStatus(std::uint32_t word);
+
+// The 2-digit LED status; returns `current` for a combination with no meaning.
+int DecodeLedState(std::uint32_t word, int current);
+
+// The electronic zoom answers two digits meant as decimal: 0x12 is 12.
+int DecodeElectronicZoom(std::uint32_t v);
+
 }  // namespace qtr90x

@@ -41,5 +41,35 @@ TEST(AnswerDecoding, ExtendedStatusBits) {
   EXPECT_FALSE(DecodeExtendedStatus(1u << 6).localMode);  // needs bit 18 too
 }
 
+TEST(AnswerDecoding, StatusWords) {
+  struct Case {
+    std::uint32_t word;
+    bool onScreen, second;
+    int date, time;
+  };
+  const Case cases[] = {
+      {0x0000, false, false, 7, 4},
+      {0x80 | 0x10 | 0x04, true, false, 8, 5},
+      {0x40 | 0x30 | 0x0C, false, true, 8, 5},  // bit 4 wins over 5, bit 2 over 3
+      {0x20 | 0x08, false, false, 9, 6},
+      {0xFF00, false, false, 7, 4},  // high byte ignored
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.word);
+    const DisplayStatus d = DecodeDisplayStatus(c.word);
+    EXPECT_EQ(d.onScreen, c.onScreen);
+    EXPECT_EQ(d.secondDisplay, c.second);
+    EXPECT_EQ(d.dateDisplay, c.date);
+    EXPECT_EQ(d.timeDisplay, c.time);
+  }
+  EXPECT_EQ(DecodeLedState(0x03, 9), 2);  // upper bits clear wins
+  EXPECT_EQ(DecodeLedState(0x11, 9), 1);
+  EXPECT_EQ(DecodeLedState(0x12, 9), 3);
+  EXPECT_EQ(DecodeLedState(0x13, 9), 4);
+  EXPECT_EQ(DecodeLedState(0x10, 9), 9);  // no meaning: unchanged
+  EXPECT_EQ(DecodeElectronicZoom(0x12), 12);
+  EXPECT_EQ(DecodeElectronicZoom(0x00), 0);
+}
+
 }  // namespace
 }  // namespace qtr90x
