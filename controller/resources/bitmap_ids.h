@@ -22,6 +22,12 @@ inline constexpr ButtonBitmaps kWide{175, 176, 236, 221};
 inline constexpr ButtonBitmaps kNear{168, 169, 233, 170};
 inline constexpr ButtonBitmaps kFar{162, 163, 232, 166};
 
+// Sensor indicator of the Adjust page, 32 x 32; RGB(0, 128, 128) is the key
+// colour replaced by the button face.
+inline constexpr int kSensorDetected = 237;
+inline constexpr int kSensorNotDetected = 238;
+inline constexpr int kSensorNotifyOff = 239;
+
 inline constexpr int kAppIcon = 246;
 
 }  // namespace qtr90x::bmp
