@@ -1,4 +1,4 @@
-// About box.
+// About box: the application icon, the version text and OK.
 #pragma once
 
 #include <QDialog>
@@ -7,7 +7,7 @@ namespace qtr90x {
 
 class AboutBox : public QDialog {
  public:
-  explicit AboutBox(QWidget* parent = nullptr) : QDialog(parent) {}
+  explicit AboutBox(QWidget* parent = nullptr);
 };
 
 }  // namespace qtr90x
