@@ -22,7 +22,7 @@ class PresetNameDialog : public QDialog {
 
   QLineEdit* Edit(int index) const { return edits_[index]; }
 
- protected:
+  // "Set": checks the names; stores them and ends the dialog only if all pass.
   void accept() override;
 
  private:
