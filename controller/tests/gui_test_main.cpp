@@ -8,6 +8,7 @@ QObject* MakeDirectionButtonTest();
 QObject* MakeActionSliderTest();
 QObject* MakePagesTest();
 QObject* MakeToolWindowsTest();
+QObject* MakeScreenshotTest();
 }  // namespace qtr90x::testing
 
 int main(int argc, char** argv) {
@@ -15,8 +16,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   using namespace qtr90x::testing;
   int failures = 0;
-  for (auto make :
-       {MakeDirectionButtonTest, MakeActionSliderTest, MakePagesTest, MakeToolWindowsTest}) {
+  for (auto make : {MakeDirectionButtonTest, MakeActionSliderTest, MakePagesTest,
+                    MakeToolWindowsTest, MakeScreenshotTest}) {
     std::unique_ptr<QObject> test(make());
     failures += QTest::qExec(test.get(), argc, argv);
   }

@@ -53,6 +53,7 @@ AdjustPage::AdjustPage(QWidget* parent) : TabPage(parent) {
     speedGrid->addWidget(sliders[i], i + 1, 1);
   }
   speedGrid->setColumnStretch(1, 1);
+  speedGrid->setRowStretch(4, 1);
 
   electronicZoom_ = WithId(new QComboBox, kElectronicZoom);
   for (int id :
@@ -88,7 +89,7 @@ AdjustPage::AdjustPage(QWidget* parent) : TabPage(parent) {
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(speed, 3);
   layout->addLayout(right, 2);
-  setMinimumSize(DialogUnits(212, 115));
+  SetTemplateSize(212, 115);
 
   SetTabOrder(
       {pan_, tilt_, zoom_, externalLight_, alarmOutput_, notifyDetection_, electronicZoom_});

@@ -41,7 +41,7 @@ AutoExposurePanel::AutoExposurePanel(QWidget* parent) : TabPage(parent) {
   grid->addWidget(brightness_, 2, 2);
   grid->addWidget(new QLabel(tr("Bright")), 2, 3);
   grid->setColumnStretch(2, 1);
-  setFixedSize(DialogUnits(128, 68));
+  SetTemplateSize(128, 68);
 
   SetTabOrder({flickerless_, backlight_, brightness_});
 

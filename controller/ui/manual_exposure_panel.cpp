@@ -61,7 +61,7 @@ ManualExposurePanel::ManualExposurePanel(QWidget* parent) : TabPage(parent) {
   // first position of the normal range.
   slowMark_ = WithId(new QLabel(QStringLiteral("|"), this), kSlowShutterMark);
   slowMark_->adjustSize();
-  setFixedSize(DialogUnits(128, 68));
+  SetTemplateSize(128, 68);
 
   SetTabOrder({iris_, agc_, shutter_});
 

@@ -28,7 +28,7 @@ PicturePage::PicturePage(QWidget* parent) : TabPage(parent) {
   autoPanel_ = new AutoExposurePanel(this);
   manualPanel_ = new ManualExposurePanel(this);
   panelSpace_ = new QWidget;
-  panelSpace_->setFixedSize(autoPanel_->size().expandedTo(manualPanel_->size()));
+  panelSpace_->setFixedSize(PanelSize());
 
   auto* radios = new QHBoxLayout;
   radios->addWidget(auto_);
@@ -46,7 +46,7 @@ PicturePage::PicturePage(QWidget* parent) : TabPage(parent) {
   side->addStretch(1);
   layout->addLayout(side);
   layout->addStretch(1);
-  setMinimumSize(DialogUnits(211, 115));
+  SetTemplateSize(211, 115);
 
   SetTabOrder({auto_, manual_, autoPanel_, manualPanel_, lockWb_});
   auto_->setChecked(true);
@@ -88,13 +88,20 @@ void PicturePage::ChooseExposure(bool manual) {
   }
 }
 
+QSize PicturePage::PanelSize() const {
+  return autoPanel_->sizeHint().expandedTo(manualPanel_->sizeHint());
+}
+
 void PicturePage::LayOutPanels() {
+  if (panelSpace_->size() != PanelSize()) {
+    panelSpace_->setFixedSize(PanelSize());
+  }
   TabPage* shown = manualExposure_ ? static_cast<TabPage*>(manualPanel_) : autoPanel_;
   TabPage* hidden = manualExposure_ ? static_cast<TabPage*>(autoPanel_) : manualPanel_;
   hidden->hide();
   const int x = exposure_->geometry().left() + panelSpace_->x();
   const int y = auto_->mapTo(this, QPoint(0, auto_->height())).y() + 10;
-  shown->move(x, y);
+  shown->setGeometry(x, y, PanelSize().width(), PanelSize().height());
   shown->show();
   shown->raise();
 }

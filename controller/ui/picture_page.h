@@ -32,6 +32,7 @@ class PicturePage : public TabPage {
  private:
   void ChooseExposure(bool manual);
   void LayOutPanels();
+  QSize PanelSize() const;
 
   QGroupBox* exposure_;
   QRadioButton* auto_;

@@ -81,7 +81,7 @@ SystemPage::SystemPage(QWidget* parent) : TabPage(parent) {
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(onScreenGroup, 3);
   layout->addLayout(side, 2);
-  setMinimumSize(DialogUnits(212, 115));
+  SetTemplateSize(212, 115);
 
   SetTabOrder({onScreen_, setDate_, setTime_, dateFormat_, timeFormat_, cameraPower_,
                noiseReduction_, led_});

@@ -105,6 +105,15 @@ bool TabPage::event(QEvent* e) {
   return QWidget::event(e);
 }
 
+QSize TabPage::sizeHint() const {
+  return QWidget::sizeHint().expandedTo(DialogUnits(templateSize_.width(), templateSize_.height()));
+}
+
+QSize TabPage::minimumSizeHint() const {
+  return QWidget::minimumSizeHint().expandedTo(
+      DialogUnits(templateSize_.width(), templateSize_.height()));
+}
+
 QSize TabPage::DialogUnits(int width, int height) const {
   // A dialog unit is a quarter of the average character width across and an
   // eighth of the character height down.

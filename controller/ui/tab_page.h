@@ -48,15 +48,22 @@ class TabPage : public QWidget {
   void FocusEntry(QWidget* w, bool forward);
   QWidget* FirstEntry(bool forward) const;
 
-  // Size of the page template in dialog units, converted with this font.
+  // The template's size in dialog units: the page is never smaller.
+  void SetTemplateSize(int width, int height) { templateSize_ = QSize(width, height); }
   QSize DialogUnits(int width, int height) const;
 
+ public:
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+ protected:
   bool event(QEvent* e) override;
   bool focusNextPrevChild(bool next) override;
   void keyPressEvent(QKeyEvent* e) override;
 
   PageHost* host_ = nullptr;
   std::vector<QWidget*> tabOrder_;
+  QSize templateSize_;
 };
 
 // The control id as the widget's object name and "controlId" property.

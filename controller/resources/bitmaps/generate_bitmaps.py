@@ -73,10 +73,15 @@ def fill(img, test, colour, dx=0, dy=0):
 # Symbols: functions of a point in a 24 x 24 box, centred at (12, 12).
 def arrow(angle_deg):
     a = math.radians(angle_deg)
-    base = [(7.0, 0.0), (-4.0, 6.5), (-4.0, -6.5)]  # pointing right
-    pts = [(12 + x * math.cos(a) - y * math.sin(a), 12 - (x * math.sin(a) + y * math.cos(a)))
-           for x, y in base]
-    return lambda x, y: inside_polygon(x, y, pts)
+    head = [(8.5, 0.0), (0.5, 6.5), (0.5, -6.5)]  # pointing right
+    shaft = [(-7.5, 2.2), (1.0, 2.2), (1.0, -2.2), (-7.5, -2.2)]
+
+    def rotate(points):
+        return [(12 + x * math.cos(a) - y * math.sin(a), 12 - (x * math.sin(a) + y * math.cos(a)))
+                for x, y in points]
+
+    head, shaft = rotate(head), rotate(shaft)
+    return lambda x, y: inside_polygon(x, y, head) or inside_polygon(x, y, shaft)
 
 
 def home(x, y):
