@@ -4,7 +4,6 @@
 #include "core/adjust_mapping.h"
 #include "core/command_text.h"
 #include "core/debug_log.h"
-#include "core/direction_moves.h"
 #include "core/exposure_mapping.h"
 #include "core/preset_name_rules.h"
 #include "core/system_mapping.h"
@@ -12,39 +11,6 @@
 
 namespace qtr90x {
 namespace {
-
-TEST(DirectionMoves, StartAndStopCodesPerButton) {
-  struct Case {
-    int id;
-    MoveKind kind;
-    MoveCall call;
-    int start;
-    int stop;
-  };
-  const Case cases[] = {
-      {1011, MoveKind::kDiagonal, MoveCall::kPanTilt, 8, 0},  // D&L
-      {1007, MoveKind::kDiagonal, MoveCall::kPanTilt, 5, 0},  // U&R
-      {1008, MoveKind::kPan, MoveCall::kPanTilt, 4, 0},       // L
-      {1012, MoveKind::kTilt, MoveCall::kPanTilt, 2, 0},      // D
-      {1017, MoveKind::kZoom, MoveCall::kZooming, 2, 0},      // Tele
-      {1016, MoveKind::kFocus, MoveCall::kFocusMode, 2, 1},   // Near
-      {1015, MoveKind::kFocus, MoveCall::kFocusMode, 3, 1},   // Far
-      {1009, MoveKind::kHome, MoveCall::kNone, 0, 0},         // Home
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.id);
-    const auto move = FindDirectionMove(c.id);
-    ASSERT_TRUE(move);
-    EXPECT_EQ(move->kind, c.kind);
-    EXPECT_EQ(move->call, c.call);
-    EXPECT_EQ(move->startCode, c.start);
-    EXPECT_EQ(move->stopCode, c.stop);
-  }
-  EXPECT_FALSE(FindDirectionMove(1030));
-  EXPECT_FALSE(AllowsInching(MoveKind::kFocus));
-  EXPECT_FALSE(AllowsInching(MoveKind::kHome));
-  EXPECT_TRUE(AllowsInching(MoveKind::kDiagonal));
-}
 
 TEST(AdjustMapping, ElectronicZoomBothWays) {
   const int values[] = {1, 2, 4, 8, 12, 16};

@@ -420,27 +420,6 @@ class PagesTest : public QObject {
     QCOMPARE(shown->y(), radio->mapTo(pages.picture, QPoint(0, radio->height())).y() + 10);
   }
 
-  void BacklightListByModel_data() {
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<QStringList>("items");
-    QTest::newRow("QT-R90xN") << "QT-R90xN" << QStringList{"Off", "On1", "On2"};
-    QTest::newRow("QT-R7") << "QT-R7" << QStringList{"Off", "On"};
-  }
-  void BacklightListByModel() {
-    QFETCH(QString, unit);
-    QFETCH(QStringList, items);
-    Pages pages(&host_);
-    host_.camera.unitName = unit.toStdString();
-    PostMessageTo(pages.picture->AutoPanel(), um::kRefreshPage);
-    Settle(10);
-    auto* list = Control<QComboBox>(pages.picture->AutoPanel(), 1067);
-    QStringList shown;
-    for (int i = 0; i < list->count(); ++i) {
-      shown << list->itemText(i);
-    }
-    QCOMPARE(shown, items);
-  }
-
   // Tab leaves a page at its ends with UM_FOCUSHANDOFF, Escape posts
   // UM_PAGEESCAPE, Enter does nothing.
   void KeyboardConventions_data() {

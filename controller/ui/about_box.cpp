@@ -1,5 +1,6 @@
 #include "ui/about_box.h"
 
+#include <QAction>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +32,21 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
   layout->addLayout(row);
   layout->addWidget(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QAction* InstallVersionInfoEntry(QWidget* window) {
+  // The string carries its accelerator after a tab: "...\t(&A)".
+  const QString text = QString::fromUtf8(LoadString(str::kVersionInfoMenu));
+  if (text.isEmpty()) {
+    return nullptr;
+  }
+  auto* entry = new QAction(text.section('\t', 0, 0), window);
+  entry->setShortcut(QKeySequence(Qt::ALT | Qt::Key_A));
+  entry->setShortcutContext(Qt::WindowShortcut);
+  QObject::connect(entry, &QAction::triggered, window, [window] { AboutBox(window).exec(); });
+  window->addAction(entry);
+  window->setContextMenuPolicy(Qt::ActionsContextMenu);
+  return entry;
 }
 
 }  // namespace qtr90x

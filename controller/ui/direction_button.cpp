@@ -1,5 +1,6 @@
 #include "ui/direction_button.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSet>
@@ -221,6 +222,10 @@ void DirectionButton::changeEvent(QEvent* e) {
     replacement_ = palette().color(QPalette::Button).rgb();
   }
   QPushButton::changeEvent(e);
+}
+
+void DirectionButton::contextMenuEvent(QContextMenuEvent* e) {
+  e->accept();
 }
 
 void DirectionButton::paintEvent(QPaintEvent* e) {

@@ -50,6 +50,9 @@ class DirectionButton : public QPushButton {
   void focusOutEvent(QFocusEvent* e) override;
   void hideEvent(QHideEvent* e) override;
   void changeEvent(QEvent* e) override;
+  // The right button is inching here: no context menu of a parent may pop up
+  // (it would take the focus and stop the move).
+  void contextMenuEvent(QContextMenuEvent* e) override;
 
  private:
   void SendStart();

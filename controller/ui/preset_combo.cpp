@@ -1,5 +1,6 @@
 #include "ui/preset_combo.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 
 #include "core/private_messages.h"
@@ -30,4 +31,10 @@ void PresetCombo::mousePressEvent(QMouseEvent* e) {
   QComboBox::mousePressEvent(e);
 }
 
+}  // namespace qtr90x
+
+namespace qtr90x {
+void PresetCombo::contextMenuEvent(QContextMenuEvent* e) {
+  e->accept();
+}
 }  // namespace qtr90x

@@ -17,6 +17,8 @@ class PresetCombo : public QComboBox {
  protected:
   void mouseMoveEvent(QMouseEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
+  // The right button opens the Preset Name Settings dialog, no menu.
+  void contextMenuEvent(QContextMenuEvent* e) override;
 
  private:
   PageHost* host_ = nullptr;
