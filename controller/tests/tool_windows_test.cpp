@@ -219,6 +219,11 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(window.RowCount(), 0);
     window.AddLine(QStringLiteral("FA 30 31 00 A0 31 EF"), 6);  // logged while hidden
     QCOMPARE(list->topLevelItemCount(), 1);
+    window.show();
+    QTest::keyClick(list, Qt::Key_Return);  // Enter closes too
+    Settle(10);
+    QVERIFY(!window.isVisible());
+    QCOMPARE(host_.Messages(um::kDebugClose).size(), 2);
   }
 
   // A frame of 40 bytes, the longest the library hands out, arrives whole.

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "camlink/qzlink.h"
 #include "core/adjust_mapping.h"
@@ -28,6 +29,7 @@ namespace {
 ActionSlider* SpeedSlider(int controlId, int minimum, int maximum, const QString& name) {
   auto* slider = WithId(new ActionSlider, controlId);
   slider->setRange(minimum, maximum);
+  slider->setPageStep(std::max(1, (maximum - minimum) / 5));  // the trackbar's default page
   slider->setAccessibleName(name);
   return slider;
 }

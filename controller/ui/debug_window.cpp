@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -129,6 +130,14 @@ void DebugWindow::Close() {
   if (host_ != nullptr) {
     PostMessageTo(host_->MainWindow(), um::kDebugClose);
   }
+}
+
+void DebugWindow::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    Close();
+    return;
+  }
+  QDialog::keyPressEvent(e);
 }
 
 void DebugWindow::reject() {
