@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabWidget>
 #include <QTest>
 #include <QVBoxLayout>
 #include <functional>
@@ -463,6 +464,32 @@ class PagesTest : public QObject {
     Settle(10);
     QCOMPARE(host_.Messages(um::kPageEscape).size(), 1);
     QVERIFY(pages.window.isVisible());
+  }
+
+  // Ctrl+Tab and Ctrl+Shift+Tab pass through a page to the tab control,
+  // which changes the page, wrapping round.
+  void CtrlTabReachesTheTabControl() {
+    QTabWidget tabs;
+    auto* adjust = new AdjustPage;
+    auto* picture = new PicturePage;
+    adjust->SetHost(&host_);
+    picture->SetHost(&host_);
+    tabs.addTab(adjust, QStringLiteral("Adjust"));
+    tabs.addTab(new SystemPage, QStringLiteral("System"));
+    tabs.addTab(picture, QStringLiteral("Picture"));
+    tabs.setCurrentIndex(2);
+    tabs.show();
+    QVERIFY(QTest::qWaitForWindowActive(&tabs));
+    QWidget* brightness = Control(picture->AutoPanel(), 1068);
+    brightness->setFocus();
+    QTest::keyClick(brightness, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(tabs.currentIndex(), 0);
+    QWidget* pan = Control(adjust, 1046);
+    pan->setFocus();
+    QTest::keyClick(pan, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(tabs.currentIndex(), 2);
+    Settle(10);
+    QVERIFY(host_.Messages(um::kFocusHandoff).isEmpty());
   }
 
   // The Picture page's tab order runs radio -> sub-panel -> Lock WB.
