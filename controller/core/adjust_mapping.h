@@ -1,0 +1,31 @@
+// Value mappings of the Adjust page.
+#pragma once
+
+#include <optional>
+
+namespace qtr90x {
+
+inline constexpr int kPanSpeedMin = 8;
+inline constexpr int kPanSpeedMax = 800;
+inline constexpr int kTiltSpeedMin = 8;
+inline constexpr int kTiltSpeedMax = 622;
+inline constexpr int kZoomSpeedMin = 0;
+inline constexpr int kZoomSpeedMax = 7;
+
+// Electronic zoom list: "Off", "x 2", "x 4", "x 8", "x 12", "x 16".
+inline constexpr int kElectronicZoomItems = 6;
+
+// The magnification an item sends; "Off" sends 1.
+int ElectronicZoomForItem(int item);
+
+// The item of a reported magnification; 0 and 1 both mean "Off". Nullopt for
+// a value the list does not hold: the selection is then left as it is.
+std::optional<int> ElectronicZoomItem(int value);
+
+enum class SensorImage { kDetected, kNotDetected, kNotifyOff };
+
+// The sensor indicator's image: detected / not detected while notification
+// is on, the notification-off image otherwise.
+SensorImage ChooseSensorImage(bool notifyOn, int sensorInput);
+
+}  // namespace qtr90x

@@ -1,0 +1,94 @@
+#include "core/settings.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/registry_key.h"
+
+namespace qtr90x {
+
+namespace {
+
+constexpr const char* kBasePath = "Software\\Orveda\\QTR90xControler\\1.0\\";
+
+// Opens the key, creating the path when it is missing.
+bool OpenOrCreate(RegistryKey* key, const char* path) {
+  if (key->Open(path))
+    return true;
+  return key->CreateKeyPath(path) && key->Open(path);
+}
+
+void PresetKeyPath(int port, int camera, char (&path)[128]) {
+  std::snprintf(path, sizeof path, "%s%s%d\\%s%d", kBasePath, "COM", port, "Cam", camera);
+}
+
+void DefaultName(int index, std::array<char, 16>* slot) {
+  std::snprintf(slot->data(), slot->size(), "%d", index + 1);
+}
+
+}  // namespace
+
+int LoadGeneralSettings(GeneralSettings* settings) {
+  char path[128];
+  std::snprintf(path, sizeof path, "%sGen", kBasePath);
+  RegistryKey key;
+  if (!OpenOrCreate(&key, path))
+    return -1;
+  std::uint32_t v = 0;
+  settings->portIndex = key.QueryDword("PortTableID", &v) && v <= 3 ? static_cast<int>(v) : 0;
+  settings->dispCommandWindow = key.QueryDword("DispCommandWindow", &v) ? (v != 0) : 0;
+  settings->dispSendCmd = key.QueryDword("DispSendCmd", &v) ? (v != 0) : 0;
+  key.Close();
+  return 0;
+}
+
+int SaveGeneralSettings(const GeneralSettings& settings) {
+  char path[128];
+  std::snprintf(path, sizeof path, "%sGen", kBasePath);
+  RegistryKey key;
+  if (!OpenOrCreate(&key, path))
+    return -1;
+  key.SetDword("PortTableID", static_cast<std::uint32_t>(settings.portIndex));
+  key.SetDword("DispCommandWindow", settings.dispCommandWindow);
+  key.SetDword("DispSendCmd", settings.dispSendCmd);
+  key.Close();
+  return 0;
+}
+
+int LoadPresetNames(int port, int camera, PresetNames* names) {
+  char path[128];
+  PresetKeyPath(port, camera, path);
+  RegistryKey key;
+  if (!OpenOrCreate(&key, path))
+    return -1;
+  for (int i = 0; i < 9; ++i) {
+    char valueName[16];
+    std::snprintf(valueName, sizeof valueName, "%s%d", "Preset", i + 1);
+    std::array<char, 16>& slot = (*names)[static_cast<std::size_t>(i)];
+    if (!key.QueryString(valueName, slot.data(), slot.size()) || slot[0] == '\0')
+      DefaultName(i, &slot);
+  }
+  key.Close();
+  return 0;
+}
+
+int SavePresetNames(int port, int camera, const PresetNames& names) {
+  char path[128];
+  PresetKeyPath(port, camera, path);
+  RegistryKey key;
+  if (!OpenOrCreate(&key, path))
+    return -1;
+  for (int i = 0; i < 9; ++i) {
+    char valueName[16];
+    std::snprintf(valueName, sizeof valueName, "%s%d", "Preset", i + 1);
+    std::array<char, 16> slot = names[static_cast<std::size_t>(i)];
+    slot.back() = '\0';
+    if (slot[0] == '\0')
+      DefaultName(i, &slot);
+    key.SetString(valueName, slot.data());
+  }
+  key.Close();
+  return 0;
+}
+
+}  // namespace qtr90x

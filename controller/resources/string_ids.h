@@ -1,0 +1,48 @@
+// String ids of the string table (texts in string_table.cpp).
+#pragma once
+
+namespace qtr90x::str {
+
+inline constexpr int kVersionInfoMenu = 101;
+inline constexpr int kTabAdjust = 102;
+inline constexpr int kTabSystem = 103;
+inline constexpr int kTabPicture = 104;
+inline constexpr int kOff = 105;
+inline constexpr int kOn1 = 106;
+inline constexpr int kOn2 = 107;
+inline constexpr int kLow = 115;
+inline constexpr int kHigh = 116;
+inline constexpr int kLedNormal = 117;
+inline constexpr int kLedGreen = 118;
+inline constexpr int kLedRed = 119;
+inline constexpr int kLedOrange = 120;
+inline constexpr int kDateYyMmDd = 121;
+inline constexpr int kDateDdMmYy = 122;
+inline constexpr int kTime24 = 123;
+inline constexpr int kTime12 = 124;
+inline constexpr int kZoomX2 = 125;
+inline constexpr int kZoomX4 = 126;
+inline constexpr int kZoomX8 = 127;
+inline constexpr int kZoomX12 = 128;
+inline constexpr int kZoomX16 = 129;
+inline constexpr int kCameraBusy = 131;
+inline constexpr int kWrongParameter = 132;
+inline constexpr int kWrongMode = 133;
+inline constexpr int kFatalError = 134;
+inline constexpr int kNotExecuted = 135;
+inline constexpr int kLabelSend = 136;
+inline constexpr int kLabelAck = 137;
+inline constexpr int kLabelNotify = 138;
+inline constexpr int kLabelRemoteOn = 139;
+inline constexpr int kLabelRemoteOff = 140;
+inline constexpr int kLabelGlobalNotify = 141;
+inline constexpr int kLabelError = 142;
+inline constexpr int kLabelFatalError = 143;
+inline constexpr int kFailedToOpenCom = 144;
+inline constexpr int kOn = 146;
+inline constexpr int kAppTitle = 57344;
+inline constexpr int kFailToSendCommand = 57345;
+inline constexpr int kLabelDetect = 57346;
+inline constexpr int kPresetNameHint = 57351;
+
+}  // namespace qtr90x::str

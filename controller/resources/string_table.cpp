@@ -1,0 +1,68 @@
+#include "resources/string_table.h"
+
+#include "resources/string_ids.h"
+
+namespace qtr90x {
+
+namespace {
+
+struct Entry {
+  int id;
+  const char* text;
+};
+
+constexpr Entry kStrings[] = {
+    {str::kVersionInfoMenu, "The Version Info of QTR90xControler...\t(&A)"},
+    {str::kTabAdjust, "Adjust"},
+    {str::kTabSystem, "System"},
+    {str::kTabPicture, "Picture"},
+    {str::kOff, "Off"},
+    {str::kOn1, "On1"},
+    {str::kOn2, "On2"},
+    {str::kLow, "Low"},
+    {str::kHigh, "High"},
+    {str::kLedNormal, "Normal"},
+    {str::kLedGreen, "Green"},
+    {str::kLedRed, "Red"},
+    {str::kLedOrange, "Orange"},
+    {str::kDateYyMmDd, "yy.mm.dd"},
+    {str::kDateDdMmYy, "dd.MM.yy"},
+    {str::kTime24, "hh:mm:ss"},
+    {str::kTime12, "HH:mm:ss tt"},
+    {str::kZoomX2, "x 2"},
+    {str::kZoomX4, "x 4"},
+    {str::kZoomX8, "x 8"},
+    {str::kZoomX12, "x 12"},
+    {str::kZoomX16, "x 16"},
+    {str::kCameraBusy, "the camera is busy(code:%d)"},
+    {str::kWrongParameter, "the specified parameter is wrong(code:%d)"},
+    {str::kWrongMode, "the specified mode is wrong(code:%d)"},
+    {str::kFatalError, "the fatal error of a system occurred(code:%d)"},
+    {str::kNotExecuted, "the transmitted command has not been executed (code:%d)"},
+    {str::kLabelSend, "send"},
+    {str::kLabelAck, "ack"},
+    {str::kLabelNotify, "notify"},
+    {str::kLabelRemoteOn, "remote on"},
+    {str::kLabelRemoteOff, "remote off"},
+    {str::kLabelGlobalNotify, "global notify"},
+    {str::kLabelError, "error"},
+    {str::kLabelFatalError, "fatal error"},
+    {str::kFailedToOpenCom, "Failed to open COM%d"},
+    {str::kOn, "On"},
+    {str::kAppTitle, "QT-R90x Controler"},
+    {str::kFailToSendCommand, "fail to send command"},
+    {str::kLabelDetect, "detect"},
+    {str::kPresetNameHint, "* Each preset name is less than 15 letters."},
+};
+
+}  // namespace
+
+const char* LoadString(int id) {
+  for (const Entry& e : kStrings) {
+    if (e.id == id)
+      return e.text;
+  }
+  return "";
+}
+
+}  // namespace qtr90x

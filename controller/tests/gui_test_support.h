@@ -1,0 +1,99 @@
+// Helpers of the GUI tests: a simulated camera line, a library session whose
+// answers are pumped by the Qt event loop, and a fake main dialog.
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+
+#include "core/camera_state.h"
+#include "ui/message_event.h"
+#include "ui/page_host.h"
+
+namespace qtr90x::testing {
+
+// qtr90x-camsim on a pseudo-terminal (--fast), reachable as COM1.
+class SimulatedCamera {
+ public:
+  explicit SimulatedCamera(const QStringList& options = {});
+  ~SimulatedCamera();
+
+  bool Ready() const { return ready_; }
+  // One control line; its reply lines.
+  QStringList Control(const QString& line);
+  // The key=value fields of camera 1 in `state`, and the line counters.
+  QMap<QString, QString> Camera();
+  int Commands();
+
+ private:
+  QProcess process_;
+  QString link_;
+  bool ready_ = false;
+};
+
+struct Frame {
+  unsigned message;  // AckRxMessage or NotifyRxMessage
+  int kind;
+  int sequence;
+  QByteArray bytes;
+};
+
+// The library session on COM1, its answers and notifications collected.
+class LibrarySession {
+ public:
+  LibrarySession();
+  ~LibrarySession();
+
+  bool Open();
+  // Runs the event loop until `count` more answers than before have arrived.
+  bool WaitForAnswers(int count, int timeoutMs = 3000);
+  int Answers() const;
+  const QVector<Frame>& Frames() const;
+  // The last command sent, as upper-case hex text.
+  static QString LastCommand();
+
+ private:
+  std::unique_ptr<QSocketNotifier> notifier_;
+  void* window_ = nullptr;
+};
+
+// Stands in for the main dialog: keeps the camera state, records what the
+// pages post and report.
+class FakeHost : public QObject, public PageHost {
+ public:
+  struct Posted {
+    int message;
+    std::intptr_t wParam;
+    std::intptr_t lParam;
+  };
+
+  int SelectedCamera() const override { return 1; }
+  const CameraState& Camera() const override { return camera; }
+  QObject* MainWindow() override { return this; }
+  void SetRefreshIdle() override { ++refreshIdle; }
+  void SetWaitCursorState(int state) override { waitCursor << state; }
+  void ExpectExposureAnswer(int target) override;
+
+  // Messages of one kind posted so far (after processing posted events).
+  QVector<Posted> Messages(int message) const;
+
+  CameraState camera;
+  int refreshIdle = 0;
+  QVector<int> waitCursor;
+  QVector<int> exposureTargets;
+  QString lastCommandWhenExpected;  // the library's last command at that moment
+  QVector<Posted> posted;
+
+ protected:
+  bool event(QEvent* e) override;
+};
+
+// Processes posted events (and the library's wake descriptor) for a while.
+void Settle(int ms = 30);
+
+}  // namespace qtr90x::testing

@@ -1,0 +1,532 @@
+// The Adjust, System and Picture pages and the exposure sub-panels: what each
+// control sends (checked in the simulator's state), the refresh rules, the
+// brightness hand-shake and the keyboard conventions.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "camlink/qzlink.h"
+#include "core/private_messages.h"
+#include "resources/bitmap_ids.h"
+#include "tests/gui_test_support.h"
+#include "ui/action_slider.h"
+#include "ui/adjust_page.h"
+#include "ui/auto_exposure_panel.h"
+#include "ui/manual_exposure_panel.h"
+#include "ui/picture_page.h"
+#include "ui/system_page.h"
+
+namespace qtr90x::testing {
+
+namespace {
+
+template <typename W = QWidget>
+W* Control(QWidget* page, int id) {
+  W* w = page->findChild<W*>(QString::number(id));
+  if (w == nullptr) {
+    qFatal("no control %d", id);
+  }
+  return w;
+}
+
+// Moves a slider one step onto `value` with the arrow key, as an operator does.
+void StepTo(QSlider* slider, int value) {
+  slider->setValue(value - slider->singleStep());
+  slider->setFocus();
+  QTest::keyClick(slider, Qt::Key_Right);
+}
+
+void Choose(QComboBox* list, int item) {
+  list->setCurrentIndex(item);
+  emit list->activated(item);
+}
+
+}  // namespace
+
+class PagesTest : public QObject {
+  Q_OBJECT
+
+ private:
+  // The three pages in a dialog, as the main dialog holds them.
+  struct Pages {
+    explicit Pages(FakeHost* host) {
+      auto* layout = new QVBoxLayout(&window);
+      for (TabPage* page : std::initializer_list<TabPage*>{adjust, system, picture}) {
+        page->SetHost(host);
+        layout->addWidget(page);
+      }
+      defaultButton = new QPushButton(QStringLiteral("Default"));
+      defaultButton->setDefault(true);
+      layout->addWidget(defaultButton);
+      window.show();
+      window.activateWindow();
+      active = QTest::qWaitForWindowActive(&window);
+    }
+    QDialog window;
+    bool active = false;
+    AdjustPage* adjust = new AdjustPage;
+    SystemPage* system = new SystemPage;
+    PicturePage* picture = new PicturePage;
+    QPushButton* defaultButton;
+  };
+
+  std::unique_ptr<SimulatedCamera> camera_;
+  std::unique_ptr<LibrarySession> session_;
+  FakeHost host_;
+
+  QString Field(const char* name) { return camera_->Camera().value(name); }
+
+ private slots:
+  void initTestCase() {
+    camera_ = std::make_unique<SimulatedCamera>();
+    QVERIFY(camera_->Ready());
+    session_ = std::make_unique<LibrarySession>();
+    QVERIFY(session_->Open());
+  }
+  void cleanupTestCase() {
+    session_.reset();
+    camera_.reset();
+  }
+  void init() {
+    host_.camera = CameraState{};
+    host_.camera.unitName = "QT-R90x";
+    host_.camera.cameraPower = true;
+    host_.posted.clear();
+    host_.waitCursor.clear();
+    host_.exposureTargets.clear();
+  }
+
+  void EveryControlSendsItsRow() {
+    Pages pages(&host_);
+    pages.system->SetClock([] { return QDateTime(QDate(2003, 12, 31), QTime(10, 20, 30)); });
+    struct Row {
+      const char* name;
+      std::function<void()> act;
+      const char* field;
+      QString expected;  // a prefix of the field's value
+    };
+    QWidget* adjust = pages.adjust;
+    QWidget* system = pages.system;
+    QWidget* autoPanel = pages.picture->AutoPanel();
+    QWidget* manualPanel = pages.picture->ManualPanel();
+    const Row rows[] = {
+        {"pan speed", [&] { StepTo(Control<QSlider>(adjust, 1046), 300); }, "panSpeed", "300"},
+        {"tilt speed", [&] { StepTo(Control<QSlider>(adjust, 1077), 200); }, "tiltSpeed", "200"},
+        {"zoom speed", [&] { StepTo(Control<QSlider>(adjust, 1045), 5); }, "zoomSpeed", "5"},
+        {"electronic zoom x 8", [&] { Choose(Control<QComboBox>(adjust, 1041), 3); }, "ezoom", "8"},
+        {"electronic zoom off", [&] { Choose(Control<QComboBox>(adjust, 1041), 0); }, "ezoom", "1"},
+        {"external light", [&] { Control<QCheckBox>(adjust, 1047)->click(); }, "extlight", "on"},
+        {"alarm output", [&] { Control<QCheckBox>(adjust, 1049)->click(); }, "alarm", "on"},
+        {"date 2003-12-31", [&] { Control<QPushButton>(system, 1055)->click(); }, "clock",
+         "031231-"},
+        {"time 10:20:30", [&] { Control<QPushButton>(system, 1056)->click(); }, "clock",
+         "031231-1020"},
+        {"date format dd.MM.yy", [&] { Choose(Control<QComboBox>(system, 1052), 2); }, "date", "9"},
+        {"time format hh:mm:ss", [&] { Choose(Control<QComboBox>(system, 1053), 1); }, "time", "5"},
+        {"noise reduction high", [&] { Choose(Control<QComboBox>(system, 1058), 2); }, "nr", "2"},
+        {"LED off", [&] { Choose(Control<QComboBox>(system, 1059), 4); }, "led", "2"},
+        {"LED red", [&] { Choose(Control<QComboBox>(system, 1059), 2); }, "led", "3"},
+        {"LED orange", [&] { Choose(Control<QComboBox>(system, 1059), 3); }, "led", "4"},
+        {"lock WB", [&] { Control<QCheckBox>(pages.picture, 1047)->click(); }, "wb", "1"},
+        {"manual exposure", [&] { Control<QRadioButton>(pages.picture, 1141)->click(); },
+         "exposure", "manual"},
+        {"iris", [&] { StepTo(Control<QSlider>(manualPanel, 1072), 10); }, "iris", "10"},
+        {"AGC", [&] { StepTo(Control<QSlider>(manualPanel, 1071), 100); }, "gain", "100"},
+        {"shutter position 29", [&] { StepTo(Control<QSlider>(manualPanel, 1070), 29); }, "shutter",
+         "25"},
+        {"shutter position 4", [&] { StepTo(Control<QSlider>(manualPanel, 1070), 4); }, "shutter",
+         "0"},
+        {"shutter position 3",
+         [&] {
+           QSlider* s = Control<QSlider>(manualPanel, 1070);
+           s->setValue(4);
+           s->setFocus();
+           QTest::keyClick(s, Qt::Key_Left);
+         },
+         "shutter", "128"},
+        {"auto exposure", [&] { Control<QRadioButton>(pages.picture, 1140)->click(); }, "exposure",
+         "auto"},
+        {"flickerless", [&] { Control<QCheckBox>(autoPanel, 1069)->click(); }, "shutterMode", "2"},
+        {"flickerless off", [&] { Control<QCheckBox>(autoPanel, 1069)->click(); }, "shutterMode",
+         "0"},
+        {"backlight on",
+         [&] {
+           auto* list = Control<QComboBox>(autoPanel, 1067);
+           list->addItems({"Off", "On1", "On2"});
+           Choose(list, 1);
+         },
+         "backlight", "1"},
+        {"brightness", [&] { StepTo(Control<QSlider>(autoPanel, 1068), 100); }, "ae", "100"},
+    };
+    for (const Row& row : rows) {
+      row.act();
+      QVERIFY2(session_->WaitForAnswers(1), row.name);
+      const QString value = Field(row.field);
+      QVERIFY2(value.startsWith(row.expected),
+               qPrintable(QString("%1: %2=%3").arg(row.name, row.field, value)));
+      PostMessageTo(pages.picture->AutoPanel(), um::kAeValueReady);  // as the main dialog would
+      Settle(10);
+    }
+  }
+
+  void PostedActions_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<int>("message");
+    QTest::newRow("On Screen") << 1054 << um::kOnScreenChanged;
+    QTest::newRow("Camera Power On (off)") << 1047 << um::kPowerOff;
+  }
+  void PostedActions() {
+    QFETCH(int, id);
+    QFETCH(int, message);
+    Pages pages(&host_);
+    auto* box = Control<QCheckBox>(pages.system, id);
+    box->setChecked(true);
+    box->click();
+    Settle(10);
+    QCOMPARE(host_.Messages(message).size(), 1);
+  }
+
+  void PowerBoxStaysUsableWithoutPower() {
+    Pages pages(&host_);
+    pages.system->SetCameraControlsEnabled(false);
+    QVERIFY(Control(pages.system, 1047)->isEnabled());
+    QVERIFY(!Control(pages.system, 1059)->isEnabled());
+    QVERIFY(!Control(pages.system, 1055)->isEnabled());
+  }
+
+  // At most one brightness command is outstanding; the camera's pending
+  // answer is noted before the command leaves.
+  void BrightnessHandShake() {
+    Pages pages(&host_);
+    QzSetExposed(1, 0);
+    QVERIFY(session_->WaitForAnswers(1));
+    auto* panel = pages.picture->AutoPanel();
+    auto* slider = Control<QSlider>(panel, 1068);
+    slider->setValue(16);
+    slider->setFocus();
+    const int commands = camera_->Commands();
+    for (int i = 0; i < 5; ++i) {
+      QTest::keyClick(slider, Qt::Key_Right);
+    }
+    QCOMPARE(host_.exposureTargets, QVector<int>{0});
+    QVERIFY(!host_.lastCommandWhenExpected.contains("A5 3B"));
+    QVERIFY(session_->WaitForAnswers(1));
+    QCOMPARE(camera_->Commands(), commands + 1);
+    QCOMPARE(Field("ae"), QStringLiteral("19"));  // the first position went out at once
+    QTest::keyClick(slider, Qt::Key_Right);       // before the answer is handed on: dropped
+    Settle(20);
+    QCOMPARE(camera_->Commands(), commands + 1);
+    PostMessageTo(panel, um::kAeValueReady);
+    Settle(10);
+    QTest::keyClick(slider, Qt::Key_Right);
+    QVERIFY(session_->WaitForAnswers(1));
+    QCOMPARE(Field("ae"), QString::number(slider->value()));
+  }
+
+  // The sub-panel's read waits for the answer to the exposure-mode command.
+  void ExposureModeReadFollowsTheAnswer_data() {
+    QTest::addColumn<int>("radio");
+    QTest::addColumn<int>("target");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("Manual") << 1141 << 1 << 5;
+    QTest::newRow("Auto") << 1140 << 0 << 4;
+  }
+  void ExposureModeReadFollowsTheAnswer() {
+    QFETCH(int, radio);
+    QFETCH(int, target);
+    QFETCH(int, kind);
+    Pages pages(&host_);
+    Control<QRadioButton>(pages.picture, radio)->click();
+    QCOMPARE(host_.exposureTargets, QVector<int>{target});
+    QVERIFY(session_->WaitForAnswers(1));
+    Settle(10);
+    QVERIFY(host_.Messages(um::kStartQuery).isEmpty());
+    QWidget* panel = target == 1 ? static_cast<QWidget*>(pages.picture->ManualPanel())
+                                 : pages.picture->AutoPanel();
+    QVERIFY(panel->isVisible());
+    PostMessageTo(panel, um::kAeValueReady);  // the main dialog relays the answer
+    Settle(10);
+    QCOMPARE(host_.Messages(um::kStartQuery).size(), 1);
+    QCOMPARE(int(host_.Messages(um::kStartQuery)[0].lParam), kind);
+  }
+
+  // "On2" cannot be sent: the wait cursor ends and the selection returns.
+  void BacklightChoiceTheLibraryCannotSend() {
+    Pages pages(&host_);
+    host_.camera.backlight = 1;
+    auto* panel = pages.picture->AutoPanel();
+    PostMessageTo(panel, um::kRefreshPage);
+    Settle(10);
+    auto* list = Control<QComboBox>(panel, 1067);
+    QCOMPARE(list->count(), 3);
+    host_.waitCursor.clear();
+    Choose(list, 2);
+    QCOMPARE(host_.waitCursor, (QVector<int>{2, 1}));
+    QCOMPARE(list->currentIndex(), 1);
+  }
+
+  // A slow shutter value shows at the position that sends it back unchanged.
+  void SlowShutterRoundTrip() {
+    Pages pages(&host_);
+    QzSetExposed(1, 1);
+    QVERIFY(session_->WaitForAnswers(1));
+    QzSetShutterSpeedx(1, 131);
+    QVERIFY(session_->WaitForAnswers(1));
+    host_.camera.shutterSpeed = Field("shutter").toInt();
+    QCOMPARE(host_.camera.shutterSpeed, 131);
+    auto* panel = pages.picture->ManualPanel();
+    PostMessageTo(panel, um::kRefreshPage);
+    Settle(10);
+    auto* shutter = panel->Shutter();
+    QCOMPARE(shutter->value(), 0);
+    QzSetShutterSpeedx(1, 5);
+    QVERIFY(session_->WaitForAnswers(1));
+    shutter->setFocus();
+    QTest::keyClick(shutter, Qt::Key_Right);  // 1 -> back to 0: within the slow range
+    QTest::keyClick(shutter, Qt::Key_Left);
+    Settle(20);
+    QCOMPARE(shutter->value(), 0);
+    const QPoint thumb(shutter->ThumbCentreX(0), shutter->height() / 2);
+    QTest::mouseClick(shutter, Qt::LeftButton, {}, thumb);  // release on the unchanged thumb
+    Settle(20);
+    QCOMPARE(Field("shutter"), QStringLiteral("5"));  // nothing sent within the slow range
+    shutter->SetLastValue(5);
+    QTest::mouseClick(shutter, Qt::LeftButton, {}, thumb);
+    QVERIFY(session_->WaitForAnswers(1));
+    QCOMPARE(Field("shutter"), QStringLiteral("131"));
+    QzSetExposed(1, 0);
+    QVERIFY(session_->WaitForAnswers(1));
+  }
+
+  void AdjustRefresh_data() {
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<int>("item");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("R90x x 12") << "QT-R90x" << 12 << 4 << true;
+    QTest::newRow("R90x zoom 0 is off") << "QT-R90x" << 0 << 0 << true;
+    QTest::newRow("R90x zoom 6 leaves the list") << "QT-R90x" << 6 << 2 << true;
+    QTest::newRow("QT-R7") << "QT-R7" << 12 << 0 << false;
+  }
+  void AdjustRefresh() {
+    QFETCH(QString, unit);
+    QFETCH(int, zoom);
+    QFETCH(int, item);
+    QFETCH(bool, enabled);
+    Pages pages(&host_);
+    host_.camera.unitName = unit.toStdString();
+    host_.camera.electronicZoom = zoom;
+    host_.camera.panSpeed = 400;
+    host_.camera.sensorInput = 1;
+    host_.camera.externalLight = true;
+    auto* list = Control<QComboBox>(pages.adjust, 1041);
+    list->setCurrentIndex(2);
+    auto* notify = Control<QCheckBox>(pages.adjust, 1159);
+    notify->setChecked(true);
+    PostMessageTo(pages.adjust, um::kRefreshPage);
+    Settle(10);
+    QCOMPARE(list->currentIndex(), item);
+    QCOMPARE(list->isEnabled(), enabled);
+    QCOMPARE(Control(pages.adjust, 1047)->isEnabled(), enabled);
+    QCOMPARE(notify->isChecked(), enabled);
+    QCOMPARE(Control<QSlider>(pages.adjust, 1046)->value(), 400);
+    const int image = Control(pages.adjust, 1158)->property("bitmapId").toInt();
+    QCOMPARE(image, enabled ? bmp::kSensorDetected : bmp::kSensorNotifyOff);
+    QCOMPARE(host_.refreshIdle > 0, true);
+    QCOMPARE(host_.waitCursor.last(), 1);
+  }
+
+  void SensorChangeRedrawsTheIndicator() {
+    Pages pages(&host_);
+    Control<QCheckBox>(pages.adjust, 1159)->click();
+    QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorNotDetected);
+    host_.camera.sensorInput = 2;
+    const int idle = host_.refreshIdle;
+    PostMessageTo(pages.adjust, um::kSensorChanged);
+    Settle(10);
+    QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorDetected);
+    QCOMPARE(host_.refreshIdle, idle + 1);
+    Control<QCheckBox>(pages.adjust, 1159)->click();
+    QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorNotifyOff);
+  }
+
+  void SystemRefresh_data() {
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<int>("firstRead");
+    QTest::addColumn<int>("ledState");
+    QTest::addColumn<int>("ledItem");
+    QTest::addColumn<int>("dateItem");
+    QTest::addColumn<bool>("noiseEnabled");
+    QTest::newRow("R90x LED off") << "QT-R90x" << 0 << 2 << 4 << 2 << true;
+    QTest::newRow("R90x LED red") << "QT-R90x" << 0 << 3 << 2 << 2 << true;
+    QTest::newRow("R90x LED state 0 leaves it") << "QT-R90x" << 0 << 0 << 1 << 2 << true;
+    QTest::newRow("R90x LED state 5 leaves it") << "QT-R90x" << 0 << 5 << 1 << 2 << true;
+    QTest::newRow("QT-R7 first read") << "QT-R7" << 1 << 0 << 0 << 2 << false;
+    QTest::newRow("QT-R7 later read") << "QT-R7" << 0 << 0 << 1 << 0 << false;
+  }
+  void SystemRefresh() {
+    QFETCH(QString, unit);
+    QFETCH(int, firstRead);
+    QFETCH(int, ledState);
+    QFETCH(int, ledItem);
+    QFETCH(int, dateItem);
+    QFETCH(bool, noiseEnabled);
+    Pages pages(&host_);
+    host_.camera.unitName = unit.toStdString();
+    host_.camera.ledState = ledState;
+    host_.camera.dateDisplay = 9;
+    host_.camera.timeDisplay = 6;
+    host_.camera.noiseReduction = 1;
+    auto* led = Control<QComboBox>(pages.system, 1059);
+    led->setCurrentIndex(1);
+    auto* noise = Control<QComboBox>(pages.system, 1058);
+    PostMessageTo(pages.system, um::kRefreshPage, firstRead);
+    Settle(10);
+    QCOMPARE(led->currentIndex(), ledItem);
+    QCOMPARE(Control<QComboBox>(pages.system, 1052)->currentIndex(), dateItem);
+    QCOMPARE(noise->isEnabled(), noiseEnabled);
+    QCOMPARE(noise->currentIndex(), noiseEnabled ? 1 : 0);
+    QVERIFY(Control<QCheckBox>(pages.system, 1047)->isChecked());
+  }
+
+  void PictureRefreshChainsIntoTheSubPanel_data() {
+    QTest::addColumn<bool>("exposureAuto");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("auto") << true << 4;
+    QTest::newRow("manual") << false << 5;
+  }
+  void PictureRefreshChainsIntoTheSubPanel() {
+    QFETCH(bool, exposureAuto);
+    QFETCH(int, kind);
+    Pages pages(&host_);
+    host_.camera.exposureAuto = exposureAuto;
+    PostMessageTo(pages.picture, um::kRefreshPage);
+    Settle(10);
+    QCOMPARE(host_.Messages(um::kStartQuery).size(), 1);
+    QCOMPARE(int(host_.Messages(um::kStartQuery)[0].lParam), kind);
+    QCOMPARE(pages.picture->ManualPanel()->isVisible(), !exposureAuto);
+    QCOMPARE(pages.picture->AutoPanel()->isVisible(), exposureAuto);
+    // Placed inside the group, 10 pixels below the "Auto" radio button.
+    QWidget* shown = exposureAuto ? static_cast<QWidget*>(pages.picture->AutoPanel())
+                                  : pages.picture->ManualPanel();
+    QWidget* radio = Control(pages.picture, 1140);
+    QCOMPARE(shown->y(), radio->mapTo(pages.picture, QPoint(0, radio->height())).y() + 10);
+  }
+
+  // Tab leaves a page at its ends with UM_FOCUSHANDOFF, Escape posts
+  // UM_PAGEESCAPE, Enter does nothing.
+  void KeyboardConventions_data() {
+    QTest::addColumn<int>("page");  // 0 Adjust, 1 System
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("last");
+    QTest::newRow("Adjust") << 0 << 1046 << 1041;
+    QTest::newRow("System") << 1 << 1054 << 1059;
+  }
+  void KeyboardConventions() {
+    QFETCH(int, page);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    Pages pages(&host_);
+    TabPage* tab = page == 0 ? static_cast<TabPage*>(pages.adjust) : pages.system;
+    QWidget* firstControl = Control(tab, first);
+    QWidget* lastControl = Control(tab, last);
+    lastControl->setFocus();
+    QTest::keyClick(lastControl, Qt::Key_Tab);
+    Settle(10);
+    QCOMPARE(host_.Messages(um::kFocusHandoff).size(), 1);
+    QCOMPARE(int(host_.Messages(um::kFocusHandoff)[0].lParam), 0);
+    firstControl->setFocus();
+    QTest::keyClick(firstControl, Qt::Key_Backtab, Qt::ShiftModifier);
+    Settle(10);
+    QCOMPARE(host_.Messages(um::kFocusHandoff).size(), 2);
+    QCOMPARE(int(host_.Messages(um::kFocusHandoff)[1].lParam), 1);
+    QVERIFY(firstControl->hasFocus());  // no wrap inside the page
+    PostMessageTo(tab, um::kFocusHandoff, 0, 1);
+    Settle(10);
+    QVERIFY(lastControl->hasFocus());
+    PostMessageTo(tab, um::kFocusHandoff, 0, 0);
+    Settle(10);
+    QVERIFY(firstControl->hasFocus());
+    QTest::keyClick(firstControl, Qt::Key_Down);  // moves within the page
+    bool clicked = false;
+    connect(pages.defaultButton, &QPushButton::clicked, [&] { clicked = true; });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(!clicked);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    Settle(10);
+    QCOMPARE(host_.Messages(um::kPageEscape).size(), 1);
+    QVERIFY(pages.window.isVisible());
+  }
+
+  // Ctrl+Tab and Ctrl+Shift+Tab pass through a page to the tab control,
+  // which changes the page, wrapping round.
+  void CtrlTabReachesTheTabControl() {
+    QTabWidget tabs;
+    auto* adjust = new AdjustPage;
+    auto* picture = new PicturePage;
+    adjust->SetHost(&host_);
+    picture->SetHost(&host_);
+    tabs.addTab(adjust, QStringLiteral("Adjust"));
+    tabs.addTab(new SystemPage, QStringLiteral("System"));
+    tabs.addTab(picture, QStringLiteral("Picture"));
+    tabs.setCurrentIndex(2);
+    tabs.show();
+    QVERIFY(QTest::qWaitForWindowActive(&tabs));
+    QWidget* brightness = Control(picture->AutoPanel(), 1068);
+    brightness->setFocus();
+    QTest::keyClick(brightness, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(tabs.currentIndex(), 0);
+    QWidget* pan = Control(adjust, 1046);
+    pan->setFocus();
+    QTest::keyClick(pan, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(tabs.currentIndex(), 2);
+    Settle(10);
+    QVERIFY(host_.Messages(um::kFocusHandoff).isEmpty());
+  }
+
+  // The Picture page's tab order runs radio -> sub-panel -> Lock WB.
+  void PictureFocusRunsThroughTheSubPanel() {
+    Pages pages(&host_);
+    auto* autoRadio = Control<QRadioButton>(pages.picture, 1140);
+    autoRadio->setFocus();
+    QTest::keyClick(autoRadio, Qt::Key_Tab);
+    Settle(10);
+    QVERIFY(Control(pages.picture->AutoPanel(), 1069)->hasFocus());
+    QWidget* brightness = Control(pages.picture->AutoPanel(), 1068);
+    brightness->setFocus();
+    QTest::keyClick(brightness, Qt::Key_Tab);
+    Settle(10);
+    QVERIFY(Control(pages.picture, 1047)->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    Settle(10);
+    QVERIFY(brightness->hasFocus());
+    QWidget* flickerless = Control(pages.picture->AutoPanel(), 1069);
+    flickerless->setFocus();
+    QTest::keyClick(flickerless, Qt::Key_Backtab, Qt::ShiftModifier);
+    Settle(10);
+    QVERIFY(autoRadio->hasFocus());
+    QTest::keyClick(autoRadio, Qt::Key_Backtab, Qt::ShiftModifier);
+    Settle(10);
+    QCOMPARE(host_.Messages(um::kFocusHandoff).size(), 1);
+    QCOMPARE(int(host_.Messages(um::kFocusHandoff)[0].lParam), 1);
+    QTest::keyClick(flickerless, Qt::Key_Escape);
+    Settle(10);
+    QCOMPARE(host_.Messages(um::kPageEscape).size(), 1);
+  }
+};
+
+QObject* MakePagesTest() {
+  return new PagesTest;
+}
+
+}  // namespace qtr90x::testing
+
+#include "pages_test.moc"

@@ -1,0 +1,243 @@
+// Pictures of every page, sub-panel and tool window for the documentation,
+// with the values read from the simulated camera. Runs only when
+// QZ_SCREENSHOT_DIR names the folder to write to.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "camlink/qzlink.h"
+#include "core/answer_decoding.h"
+#include "core/private_messages.h"
+#include "resources/bitmap_ids.h"
+#include "tests/gui_test_support.h"
+#include "ui/about_box.h"
+#include "ui/adjust_page.h"
+#include "ui/auto_exposure_panel.h"
+#include "ui/debug_window.h"
+#include "ui/direction_button.h"
+#include "ui/input_command_window.h"
+#include "ui/manual_exposure_panel.h"
+#include "ui/picture_page.h"
+#include "ui/preset_name_dialog.h"
+#include "ui/system_page.h"
+
+namespace qtr90x::testing {
+
+class ScreenshotTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QString dir_;
+  std::unique_ptr<SimulatedCamera> camera_;
+  std::unique_ptr<LibrarySession> session_;
+  FakeHost host_;
+
+  // Sends one query and returns its answer as hex text.
+  std::string Ask(const std::function<void()>& query) {
+    query();
+    if (!session_->WaitForAnswers(1)) {
+      return {};
+    }
+    QStringList hex;
+    for (char c : session_->Frames().last().bytes) {
+      hex << QStringLiteral("%1").arg(quint8(c), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return hex.join(' ').toStdString();
+  }
+  int Value(const std::function<void()>& query) {
+    return static_cast<int>(AnswerValue(Ask(query)).value_or(0));
+  }
+
+  void ReadCamera() {
+    CameraState& c = host_.camera;
+    const ExtendedStatus status =
+        DecodeExtendedStatus(Value([] { QzGetExtendedOperateStatus(1); }));
+    c.cameraPower = status.cameraPower;
+    c.exposureAuto = status.exposureAuto;
+    c.wbLock = status.wbLock;
+    c.flickerless = status.flickerless;
+    c.unitName = AnswerDataText(Ask([] { QzGetUnitName(1); })).value_or("");
+    c.panSpeed = Value([] { QzGetMotorSpeed(1, 0); });
+    c.tiltSpeed = Value([] { QzGetMotorSpeed(1, 1); });
+    c.zoomSpeed = Value([] { QzGetZoomSpeed(1); });
+    c.externalLight = Value([] { QzGetExternalLight(1); }) != 0;
+    c.alarmOutput = Value([] { QzGetAlarmOutput(1); }) != 0;
+    c.electronicZoom = DecodeElectronicZoom(Value([] { QzGetElectronicZoom(1); }));
+    c.sensorInput = Value([] { QzGetSensorInputTerminalStat(1); });
+    c.noiseReduction = Value([] { QzGetNoiseReduction(1); });
+    const DisplayStatus display = DecodeDisplayStatus(Value([] { QzGet4ByteStatus(1); }));
+    c.onScreen = display.onScreen;
+    c.dateDisplay = display.dateDisplay;
+    c.timeDisplay = display.timeDisplay;
+    c.ledState = DecodeLedState(Value([] { QzGet2ByteStatus(1); }), c.ledState);
+    c.aeValue = Value([] { QzGetAEVal(1); });
+    c.backlight = Value([] { QzGetBacklight(1); });
+    c.iris = Value([] { QzGetIris(1); });
+    c.agcGain = Value([] { QzGetAGCGain(1); });
+    c.shutterSpeed = Value([] { QzGetShutterSpeed(1); });
+  }
+
+  void Save(QWidget* w, const QString& name) {
+    w->show();
+    Settle(30);
+    QVERIFY(w->grab().save(dir_ + '/' + name));
+  }
+
+  // A page as the tab control shows it.
+  void SavePage(TabPage* page, const QString& caption, const QString& name) {
+    QTabWidget tabs;
+    page->SetHost(&host_);
+    tabs.addTab(page, caption);
+    tabs.show();
+    PostMessageTo(page, um::kRefreshPage, 1);
+    Save(&tabs, name);
+  }
+
+ private slots:
+  void initTestCase() {
+    dir_ = qEnvironmentVariable("QZ_SCREENSHOT_DIR");
+    if (dir_.isEmpty()) {
+      QSKIP("QZ_SCREENSHOT_DIR not set");
+    }
+    QDir().mkpath(dir_);
+    camera_ = std::make_unique<SimulatedCamera>();
+    QVERIFY(camera_->Ready());
+    session_ = std::make_unique<LibrarySession>();
+    QVERIFY(session_->Open());
+    // Some settings an operator might have made.
+    for (auto set : std::initializer_list<std::function<void()>>{
+             [] { QzSetMotorSpeed(1, 0, 420); }, [] { QzSetMotorSpeed(1, 1, 180); },
+             [] { QzSetZoomSpeed(1, 5); }, [] { QzSetExternalLight(1, 1); },
+             [] { QzSetElectronicZoom(1, 4); }, [] { QzSetSensorInputDetectProp(1, 17); },
+             [] { QzSetOnScreen(1, 1); }, [] { QzSetOnScreen(1, 8); }, [] { QzSetOnScreen(1, 5); },
+             [] { QzSetNoiseReduction(1, 1); }, [] { QzSetLed(1, 1); }, [] { QzSetAEVal(1, 128); },
+             [] { QzSetBackLight(1, 1); }}) {
+      set();
+      QVERIFY(session_->WaitForAnswers(1));
+    }
+    camera_->Control(QStringLiteral("sensor 1 1"));
+    Settle(50);
+  }
+  void cleanupTestCase() {
+    session_.reset();
+    camera_.reset();
+  }
+
+  void Pages() {
+    ReadCamera();
+    auto* adjust = new AdjustPage;
+    adjust->findChild<QCheckBox*>(QStringLiteral("1159"))->setChecked(true);
+    SavePage(adjust, QStringLiteral("Adjust"), QStringLiteral("page-adjust.png"));
+    SavePage(new SystemPage, QStringLiteral("System"), QStringLiteral("page-system.png"));
+    auto* picture = new PicturePage;
+    picture->SetHost(&host_);
+    PostMessageTo(picture->AutoPanel(), um::kRefreshPage);
+    SavePage(picture, QStringLiteral("Picture"), QStringLiteral("page-picture-auto.png"));
+    QzSetExposed(1, 1);
+    QVERIFY(session_->WaitForAnswers(1));
+    QzSetIris(1, 9);
+    QVERIFY(session_->WaitForAnswers(1));
+    QzSetShutterSpeedx(1, 12);
+    QVERIFY(session_->WaitForAnswers(1));
+    ReadCamera();
+    auto* manual = new PicturePage;
+    manual->SetHost(&host_);
+    PostMessageTo(manual->ManualPanel(), um::kRefreshPage);
+    SavePage(manual, QStringLiteral("Picture"), QStringLiteral("page-picture-manual.png"));
+  }
+
+  void DirectionButtons() {
+    QWidget pad;
+    auto* grid = new QGridLayout(&pad);
+    struct Button {
+      int id;
+      const char* caption;
+      bmp::ButtonBitmaps images;
+      int row;
+      int column;
+    };
+    const Button buttons[] = {
+        {1005, "U&&L", bmp::kUpLeft, 0, 0},    {1006, "U", bmp::kUp, 0, 1},
+        {1007, "U&&R", bmp::kUpRight, 0, 2},   {1008, "L", bmp::kLeft, 1, 0},
+        {1009, "H", bmp::kHome, 1, 1},         {1010, "R", bmp::kRight, 1, 2},
+        {1011, "D&&L", bmp::kDownLeft, 2, 0},  {1012, "D", bmp::kDown, 2, 1},
+        {1013, "D&&R", bmp::kDownRight, 2, 2}, {1017, "Tele", bmp::kTele, 0, 4},
+        {1018, "Wide", bmp::kWide, 1, 4},      {1016, "Near", bmp::kNear, 0, 5},
+        {1015, "Far", bmp::kFar, 1, 5},
+    };
+    for (const Button& b : buttons) {
+      auto* button = new DirectionButton;
+      button->SetControl(b.id, QString::fromLatin1(b.caption));
+      button->SetKeyColour(qRgb(255, 0, 255));
+      QVERIFY(button->LoadBitmaps(b.images[0], b.images[1], b.images[2], b.images[3]));
+      button->setFixedSize(24, 24);
+      grid->addWidget(button, b.row, b.column);
+      if (b.id == 1015) {
+        button->setEnabled(false);
+      }
+      if (b.id == 1010) {
+        button->setDown(true);
+      }
+    }
+    grid->setColumnMinimumWidth(3, 16);
+    Save(&pad, QStringLiteral("direction-buttons.png"));
+  }
+
+  void ToolWindows() {
+    PresetNameDialog presets;
+    PresetNames names{};
+    const char* texts[] = {"Entrance", "Lobby", "Parking north", "4", "Loading dock",
+                           "6",        "7",     "Roof",          "9"};
+    for (int i = 0; i < 9; ++i) {
+      std::snprintf(names[i].data(), 16, "%s", texts[i]);
+    }
+    presets.SetNames(names, 2);
+    Save(&presets, QStringLiteral("preset-names.png"));
+
+    InputCommandWindow command;
+    for (const char* text : {"FF 30 31 00 8E 31 EF", "ff 30 31 00 86 30 ef"}) {
+      command.CommandText()->setEditText(QString::fromLatin1(text));
+      QVERIFY(command.Send());
+      QVERIFY(session_->WaitForAnswers(1));
+    }
+    command.CommandText()->setEditText(QStringLiteral("FF 30 31 00 87 EF"));
+    Save(&command, QStringLiteral("input-command.png"));
+
+    DebugWindow debug;
+    const std::pair<const char*, int> lines[] = {
+        {"FF 30 31 00 52 30 EF", 0},
+        {"FE 30 31 30 30 31 41 34 EF", 1},
+        {"FF 30 31 00 A5 3A 30 39 EF", 0},
+        {"FE 30 31 39 30 EF", 4},
+        {"the specified mode is wrong(code:90)", 4},
+        {"FA 30 31 00 A0 31 EF", 6},
+        {"FD 30 31 EF", 7},
+        {"FC 30 31 EF", 8},
+        {"F8 30 31 EF", 9},
+        {"FB 30 31 30 31 EF", 11},
+        {"FE 30 31 30 31 EF", 5},
+        {"the fatal error of a system occurred(code:1)", 5},
+    };
+    for (const auto& [text, type] : lines) {
+      debug.AddLine(QString::fromLatin1(text), type);
+    }
+    debug.show();
+    debug.List()->setCurrentItem(debug.List()->topLevelItem(1));
+    Save(&debug, QStringLiteral("debug-window.png"));
+
+    AboutBox about;
+    Save(&about, QStringLiteral("about-box.png"));
+  }
+};
+
+QObject* MakeScreenshotTest() {
+  return new ScreenshotTest;
+}
+
+}  // namespace qtr90x::testing
+
+#include "screenshot_test.moc"

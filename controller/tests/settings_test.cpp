@@ -1,0 +1,69 @@
+#include "core/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "core/registry_key.h"
+
+namespace qtr90x {
+namespace {
+
+constexpr const char* kGen = "Software\\Orveda\\QTR90xControler\\1.0\\Gen";
+
+TEST(Settings, FirstStartUsesDefaultsAndCreatesGenKey) {
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Orveda");
+  GeneralSettings s{3, 1, 1};
+  ASSERT_EQ(LoadGeneralSettings(&s), 0);
+  EXPECT_EQ(s.portIndex, 0);
+  EXPECT_EQ(s.dispCommandWindow, 0);
+  EXPECT_EQ(s.dispSendCmd, 0);
+  RegistryKey key;
+  EXPECT_TRUE(key.Open(kGen, true));
+}
+
+TEST(Settings, GeneralRoundTripAndOutOfRangePort) {
+  ASSERT_EQ(SaveGeneralSettings({2, 1, 1}), 0);
+  GeneralSettings s;
+  ASSERT_EQ(LoadGeneralSettings(&s), 0);
+  EXPECT_EQ(s.portIndex, 2);
+  EXPECT_EQ(s.dispCommandWindow, 1);
+  EXPECT_EQ(s.dispSendCmd, 1);
+  {
+    RegistryKey key;
+    ASSERT_TRUE(key.Open(kGen));
+    key.SetDword("PortTableID", 7);
+  }
+  ASSERT_EQ(LoadGeneralSettings(&s), 0);
+  EXPECT_EQ(s.portIndex, 0);  // outside COM1..COM4 selects COM1
+}
+
+TEST(Settings, PresetNamesDefaultsTooLongAndRoundTrip) {
+  PresetNames names{};
+  ASSERT_EQ(LoadPresetNames(3, 9, &names), 0);
+  for (int i = 0; i < 9; ++i)
+    EXPECT_EQ(std::atoi(names[static_cast<std::size_t>(i)].data()), i + 1);
+  std::strcpy(names[0].data(), "Gate");
+  names[4][0] = '\0';
+  ASSERT_EQ(SavePresetNames(3, 9, names), 0);
+  {
+    RegistryKey key;
+    ASSERT_TRUE(key.Open("Software\\Orveda\\QTR90xControler\\1.0\\COM3\\Cam9"));
+    key.SetString("Preset2", "ThisNameIsTooLong");  // 17 characters
+  }
+  PresetNames back{};
+  ASSERT_EQ(LoadPresetNames(3, 9, &back), 0);
+  EXPECT_STREQ(back[0].data(), "Gate");
+  EXPECT_STREQ(back[1].data(), "2");
+  EXPECT_STREQ(back[4].data(), "5");
+}
+
+TEST(RegistryKey, RefusesOverlongPath) {
+  RegistryKey key;
+  EXPECT_FALSE(key.CreateKeyPath(std::string(260, 'a').c_str()));
+}
+
+}  // namespace
+}  // namespace qtr90x

@@ -1,0 +1,50 @@
+// Adjust tab page: speeds, external light, alarm output, electronic zoom and
+// the sensor detection indicator.
+#pragma once
+
+#include "ui/tab_page.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+
+namespace qtr90x {
+
+class ActionSlider;
+
+class AdjustPage : public TabPage {
+ public:
+  explicit AdjustPage(QWidget* parent = nullptr);
+
+  // The speed sliders; the main dialog records their positions before
+  // inching and restores the camera's speeds from them afterwards.
+  ActionSlider* PanSpeed() const { return pan_; }
+  ActionSlider* TiltSpeed() const { return tilt_; }
+  ActionSlider* ZoomSpeed() const { return zoom_; }
+
+ protected:
+  void Refresh(std::intptr_t firstRead) override;
+  void OnMessage(const MessageEvent& message) override;
+  void showEvent(QShowEvent* e) override;
+
+ private:
+  // requirePower: a repaint counts notification as on only while the camera
+  // power is on; a change of the box or of the sensor does not ask for it.
+  void DrawIndicator(bool requirePower);
+  void DrawIndicatorOff();
+  void ShowIndicatorImage(int bitmapId);
+
+  ActionSlider* pan_;
+  ActionSlider* tilt_;
+  ActionSlider* zoom_;
+  QComboBox* electronicZoom_;
+  QLabel* electronicZoomLabel_;
+  QCheckBox* externalLight_;
+  QCheckBox* alarmOutput_;
+  QCheckBox* notifyDetection_;
+  QLabel* indicator_;
+  QGroupBox* sensorGroup_;
+};
+
+}  // namespace qtr90x
