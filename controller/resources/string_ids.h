@@ -44,5 +44,9 @@ inline constexpr int kAppTitle = 57344;
 inline constexpr int kFailToSendCommand = 57345;
 inline constexpr int kLabelDetect = 57346;
 inline constexpr int kPresetNameHint = 57351;
+inline constexpr int kModelQtR7 = 57352;
+inline constexpr int kModelQtR90x = 57353;
+inline constexpr int kModelQtR90xN = 57354;
+inline constexpr int kModelUnknown = 57355;
 
 }  // namespace qtr90x::str

@@ -53,6 +53,10 @@ constexpr Entry kStrings[] = {
     {str::kFailToSendCommand, "fail to send command"},
     {str::kLabelDetect, "detect"},
     {str::kPresetNameHint, "* Each preset name is less than 15 letters."},
+    {str::kModelQtR7, "Model : QT-R7"},
+    {str::kModelQtR90x, "Model : QT-R90x"},
+    {str::kModelQtR90xN, "Model : QT-R90xN"},
+    {str::kModelUnknown, "Model : Unknown"},
 };
 
 }  // namespace
