@@ -9,31 +9,15 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/camera_state.h"
 #include "core/library_call.h"
+#include "core/sequence_kind.h"
 
 namespace qtr90x {
-
-enum class SequenceKind : int {
-  kNone = -1,
-  kConnect = 0,
-  kAdjustPage = 1,
-  kSystemPage = 2,
-  kPicturePage = 3,
-  kAutoExposure = 4,
-  kManualExposure = 5,
-  kCommandMode = 6,
-  kCameraChange = 7,
-  kOnScreen = 8,
-  kPowerOn = 10,
-  kPowerOff = 11,
-  kSensorInput = 12,
-};
 
 // The failed power-on message box text (shown with a single OK button).
 inline constexpr char kConnectionFailedText[] = "接続失敗";
@@ -218,6 +202,10 @@ class SequenceEngine {
   int WaitCursorStateValue() const { return waitCursorState_; }
   bool WaitCursorShown() const { return waitCursorShown_; }
 
+  // The visible tab page (0 Adjust, 1 System, 2 Picture): its read follows
+  // the connect and camera change sequences.
+  void SetVisiblePage(int tabIndex) { visiblePage_ = tabIndex; }
+
   // --- state ---------------------------------------------------------------------
 
   const CameraState& Camera() const { return camera_; }
@@ -238,40 +226,68 @@ class SequenceEngine {
   void NotePresetNamesSet();
 
  private:
+  // What the running sequence waits for.
   enum class Wait : std::uint8_t {
-    kNone,                   // idle, or a UM_NEXTSTEP is on its way
-    kAnswer,                 // a step's answer is due
+    kNone,                   // between steps (a UM_NEXTSTEP is on its way) or done
+    kAnswer,                 // the answer to the step just sent
     kPowerOnNotification,    // "00 A0 31" acknowledged, its notification due
     kPedestalNotification,   // "00 58 30" acknowledged, the end of initialisation due
-    kTimerStatus,            // the status read after PowerOnTimer is due
-    kBacklightNotification,  // "00 A5 30" acknowledged (kind 4)
+    kTimerStatus,            // the answer to the status read after PowerOnTimer
+    kBacklightNotification,  // kind 4: "00 A5 30" acknowledged
     kPowerNotification,      // kinds 10 and 11
   };
 
+  // Inching has its own state, apart from the sequence's.
   struct Inching {
     bool pending = false;
     bool answered = false;
     bool pressed = false;
-    bool inFlight = false;
     int moveKind = 0;
-    int step = 0;
     const void* button = nullptr;
     SpeedPositions speeds;
-    bool speedsValid[3] = {false, false, false};  // pan, tilt, zoom read from this camera
+    bool speedKnown[3] = {false, false, false};  // pan, tilt, zoom read from this camera
+    std::vector<LibraryCall> queued;             // speed commands still to send
+    std::vector<std::uint64_t> inFlight;         // call numbers awaiting their answer
   };
+
+  enum class Owner : std::uint8_t { kNone, kSequence, kInching };
+
+  void StartSequence(SequenceKind kind, bool requestWaitCursor, EngineActions& out);
+  void RunStep(EngineActions& out);
+  void EndSequence(EngineActions& out);
+  void StopPowerOnTimer(EngineActions& out);
+  void ClearCamera();
+  bool IsQtR7() const;
+  int CompleteAt() const;
+  void Complete(EngineActions& out);
+  void PostNextStep(EngineActions& out);
+  // Decodes a sequence answer; returns the wait that follows it (kNone: go on).
+  Wait DecodeSequenceAnswer(std::string_view sent, std::string_view answer, bool error,
+                            EngineActions& out);
+  void EvaluateError(std::string_view sent, std::string_view answer, Owner owner,
+                     EngineActions& out);
+  void SendInchingCall(const LibraryCall& call, EngineActions& out);
+  void InchingAnswered(EngineActions& out);
+  bool Call(const LibraryCall& call, EngineActions& out);
+  void Finish(EngineActions& out);
+  LibraryCall BuildStepCall(int step) const;
 
   LibraryCaller& caller_;
   std::function<LocalDateTime()> clock_;
   bool debugLogging_ = false;
 
   CameraState camera_;
+  bool speedRead_[3] = {false, false, false};  // pan, tilt, zoom speed read since the last clear
   int selectedCamera_ = 0;
   int port_ = 0;
+  int visiblePage_ = 0;
+
   SequenceKind kind_ = SequenceKind::kNone;
   int step_ = 0;
   Wait wait_ = Wait::kNone;
-  std::uint64_t callCounter_ = 0;
-  std::uint64_t sequenceCallAt_ = 0;
+  bool nextStepPosted_ = false;
+  std::uint64_t calls_ = 0;         // numbers every call the engine makes
+  std::uint64_t sequenceCall_ = 0;  // the number of the sequence's call in flight
   bool firstReadSystem_ = true;
   bool firstReadAutoExposure_ = true;
   bool powerOnAcknowledged_ = false;
@@ -279,14 +295,17 @@ class SequenceEngine {
   bool sensorQueryPending_ = false;
   bool commandModeLocal_ = false;
   bool onScreenChecked_ = false;
+
   bool exposureRefreshPending_ = false;
   int exposureRefreshTarget_ = 0;
+
   int waitCursorState_ = 0;
   bool waitCursorShown_ = false;
-  bool speedRead_[3] = {false, false, false};
-  std::uint64_t inchingCallAt_ = 0;
+
   Inching inching_;
-  std::optional<std::pair<int, int>> presetNamesOwner_;
+  bool presetNamesOwned_ = false;
+  int presetNamesPort_ = 0;
+  int presetNamesCamera_ = 0;
 };
 
 }  // namespace qtr90x
