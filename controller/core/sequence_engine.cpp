@@ -673,9 +673,10 @@ LibraryCall SequenceEngine::BuildStepCall(int step) const {
     case StepArgs::kOnScreenSecond:
       return MakeCall(spec.function, cam, onScreenChecked_ ? 3 : 2);
     case StepArgs::kFixed:
+    case StepArgs::kFixedLine:
       break;
   }
-  LibraryCall call = MakeCall(spec.function, cam);
+  LibraryCall call = MakeCall(spec.function, spec.source == StepArgs::kFixedLine ? 0 : cam);
   call.argCount = spec.argCount;
   call.args = {spec.args[0], spec.args[1], 0};
   return call;
