@@ -580,7 +580,8 @@ EngineActions SequenceEngine::OnPowerOnTimer() {
 
 EngineActions SequenceEngine::OnPageRefreshed() {
   EngineActions out;
-  EndSequence(out);
+  if (completed_)
+    EndSequence(out);
   Finish(out);
   return out;
 }
@@ -639,6 +640,7 @@ void SequenceEngine::StartSequence(SequenceKind kind, bool requestWaitCursor, En
   step_ = 0;
   wait_ = Wait::kNone;
   nextStepPosted_ = false;
+  completed_ = false;
   if (requestWaitCursor)
     RequestWaitCursor(2);
   if (IsConnectOrChange(kind)) {
@@ -732,6 +734,7 @@ void SequenceEngine::Complete(EngineActions& out) {
   }
   wait_ = Wait::kNone;
   nextStepPosted_ = false;
+  completed_ = true;
   out.push_back(
       Post(CompletionTarget(kind_), CompletionMessage(kind_), firstRead, static_cast<int>(kind_)));
 }
@@ -742,6 +745,7 @@ void SequenceEngine::EndSequence(EngineActions& out) {
   step_ = 0;
   wait_ = Wait::kNone;
   nextStepPosted_ = false;
+  completed_ = false;
 }
 
 void SequenceEngine::StopPowerOnTimer(EngineActions& out) {

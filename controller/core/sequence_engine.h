@@ -186,7 +186,9 @@ class SequenceEngine {
   EngineActions OnNotification(int wParam, std::string_view text);
   // PowerOnTimer fired.
   EngineActions OnPowerOnTimer();
-  // A page or sub-panel has shown its values (PageHost::SetRefreshIdle).
+  // A page or sub-panel has shown its values (PageHost::SetRefreshIdle): ends
+  // the sequence whose completion it received. A late one from an earlier
+  // sequence leaves a newer, still running sequence alone.
   EngineActions OnPageRefreshed();
   // PageHost::ExpectExposureAnswer: the next answer belongs to an exposure
   // sub-panel (0 auto, 1 manual).
@@ -286,6 +288,7 @@ class SequenceEngine {
   int step_ = 0;
   Wait wait_ = Wait::kNone;
   bool nextStepPosted_ = false;
+  bool completed_ = false;          // its completion message is posted; the receiver ends it
   std::uint64_t calls_ = 0;         // numbers every call the engine makes
   std::uint64_t sequenceCall_ = 0;  // the number of the sequence's call in flight
   bool firstReadSystem_ = true;

@@ -473,6 +473,18 @@ TEST(SequenceEngineTest, ErrorAnswersAreDebugLinesOnlyAndTheSequenceGoesOn) {
   EXPECT_TRUE(cam.Engine().OnAnswer("FF 30 31 00 86 30 EF", "FE 30 31 39 30 EF").empty());
 }
 
+TEST(SequenceEngineTest, ALatePageIdleLeavesANewerSequenceRunning) {
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  cam.Actions().clear();
+  cam.Take(cam.Engine().HandleMessage(um::kStartQuery, 0, 2));
+  cam.Take(cam.Engine().OnPageRefreshed());  // the Adjust page, late
+  EXPECT_EQ(cam.Engine().Kind(), SequenceKind::kSystemPage);
+  cam.Run();
+  EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 1);
+  EXPECT_FALSE(cam.Engine().SequenceActive());
+}
+
 TEST(SequenceEngineTest, WaitCursorBeginAndEndStayBalanced) {
   ScriptedCamera cam(CameraScript{});
   SequenceEngine& e = cam.Engine();
