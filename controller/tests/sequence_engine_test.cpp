@@ -169,19 +169,21 @@ TEST(SequenceEngineTest, PowerOnTimerReadsStatusAndALateNotificationAddsNoStep) 
     s.holdPowerOn = true;
   }));
   Connect(cam);
-  cam.Feed(cam.Engine().OnPowerOnTimer());
+  cam.Take(cam.Engine().OnPowerOnTimer());
   EXPECT_FALSE(cam.Engine().PowerOnTimerRunning());
-  const std::size_t afterTimer = cam.Calls().size();
-  EXPECT_EQ(cam.Calls()[6], "QzGetExtendedOperateStatus(1)");
-  EXPECT_EQ(cam.Calls()[7], "QzGetUnitName(1)");
+  // The power notification comes only after the timer's status read.
+  cam.ReleasePower();
+  cam.Run();
+  std::vector<std::string> expected(kConnectHead.begin(), kConnectHead.begin() + 6);
+  expected = Join(expected, {"QzGetExtendedOperateStatus(1)", "QzGetUnitName(1)", "QzGetIrLight(1)",
+                             "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
+                             "QzSetSensorInputDetectProp(1, 17)"});
+  EXPECT_EQ(CallsUntilPageRead(cam), expected);
+  // One command in flight at a time: each answer met its own command.
+  EXPECT_EQ(cam.Engine().Camera().unitName, "QT-R90x");
   EXPECT_FALSE(cam.Engine().SequenceActive());
   EXPECT_FALSE(cam.Engine().Camera().cameraPower);
   EXPECT_FALSE(cam.ActionsOf(T::kCameraControlsEnabled).at(0).flag);
-
-  // The power notification arrives long after: nothing more is sent.
-  cam.ReleasePower();
-  cam.Run();
-  EXPECT_EQ(cam.Calls().size(), afterTimer);
 }
 
 TEST(SequenceEngineTest, SecondPowerOnAcknowledgementWithPowerOffFailsTheConnection) {
@@ -432,7 +434,7 @@ TEST(SequenceEngineFaultTest, MalformedAnswersLeaveTheStateUnchanged) {
   };
   const Case cases[] = {
       {"FF 30 31 00 86 30 EF", "FE 30 31 30 30 47 47 30 30 30 EF"},  // 'G' is no hex digit
-      {"FF 30 31 00 86 30 EF", "FE 30 31 30 30 31 EF"},              // too few digits
+      {"FF 30 31 00 86 30 EF", "FE 30 31 30 30 32 EF"},              // too few digits
       {"FF 30 31 00 86 30 EF", "FE 30"},                             // cut short
       {"FF 30 31 00 86 30 EF", ""},
   };
