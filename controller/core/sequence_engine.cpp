@@ -646,8 +646,6 @@ void SequenceEngine::StartSequence(SequenceKind kind, bool requestWaitCursor, En
   if (IsConnectOrChange(kind)) {
     powerOnAcknowledged_ = false;
     ClearCamera();
-    // Commands of the previous camera or session are never answered here.
-    inching_.inFlight.clear();
   }
   if (kind == SequenceKind::kAutoExposure && !firstReadAutoExposure_)
     step_ = StepTableOf(kind, ChooseModelColumn(IsQtR7(), false)).firstStepNotFirstRead;

@@ -5,6 +5,20 @@
 // a method call, library calls go through a LibraryCaller, and everything
 // else it wants done comes back as a list of EngineAction values that the
 // main dialog carries out in order.
+//
+// How the main dialog drives it:
+// - at the start of every message it receives: AtMessageStart(), and begin,
+//   end or restore the wait cursor as told;
+// - 0x800A (wParam 1): OnAnswer(TrafficText of QzGetLastCmdstr, TrafficText
+//   of QzGetMsg); 0x800B: OnNotification(wParam, TrafficText of the frame);
+// - its own private messages: HandleMessage; UM_ONSCREENCHANGED,
+//   UM_INCHSTART/UM_INCHSTOP and the operator actions through their methods;
+// - PageHost::SetRefreshIdle -> OnPageRefreshed, SetWaitCursorState ->
+//   RequestWaitCursor, ExpectExposureAnswer -> ExpectExposureAnswer;
+// - the timer with id kPowerOnTimerId -> OnPowerOnTimer;
+// - after QzOpen: OnConnectionAttempt; after QzClose: OnConnectionClosed.
+// Every returned action list is carried out in order, posts included; the
+// engine never posts or calls anything on its own.
 #pragma once
 
 #include <cstdint>
