@@ -365,8 +365,11 @@ EngineActions SequenceEngine::HandleMessage(int message, std::intptr_t wParam,
     case um::kCmdModeDone:
       if (kind_ == SequenceKind::kCommandMode) {
         RequestWaitCursor(1);
+        // The mode the camera accepted: after a refused change the radios
+        // go back rather than contradict the camera.
+        out.push_back(CommandModeRadios(camera_.localMode));
         if (camera_.cameraPower)
-          out.push_back(Flag(EngineAction::Type::kEnableControls, !commandModeLocal_));
+          out.push_back(Flag(EngineAction::Type::kEnableControls, !camera_.localMode));
         EndSequence(out);
       }
       break;

@@ -119,6 +119,9 @@ std::string ScriptedCamera::FrameText(const LibraryCall& call) const {
 }
 
 std::string ScriptedCamera::Answer(const LibraryCall& call) const {
+  const std::string name(LibraryFunctionName(call.function));
+  if (std::find(script_.refused.begin(), script_.refused.end(), name) != script_.refused.end())
+    return "FE 30 " + Dec(call.camera, 1) + " 39 30 EF";
   if (call.function == F::kQzSetCascade)
     return "FE 30 " + (call.args[0] == 1 ? Dec(script_.cameras, 1) : "30") + " 30 30 EF";
   std::string data;

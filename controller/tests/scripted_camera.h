@@ -22,6 +22,8 @@ struct CameraScript {
   bool holdPowerOn = false;
   // Calls numbered from 1 that the library refuses (result 0).
   std::vector<int> failingCalls;
+  // Exports whose commands the camera refuses with "39 30" (wrong mode).
+  std::vector<std::string> refused;
   int panSpeed = 0x100;
   int tiltSpeed = 0x80;
   int zoomSpeed = 5;

@@ -521,6 +521,22 @@ TEST(SequenceEngineTest, PowerOnAndOffFromTheSystemPage) {
   EXPECT_EQ(cam.CursorDepth(), 0);
 }
 
+TEST(SequenceEngineTest, HostLocalFollowsWhatTheCameraAccepted) {
+  for (const bool refused : {false, true}) {
+    ScriptedCamera cam(CameraScript{});
+    Connect(cam);
+    cam.Actions().clear();
+    if (refused)
+      cam.Script().refused = {"QzSetCmdMode"};
+    cam.Feed(cam.Engine().OnCommandModeClicked(true));
+    EXPECT_EQ(cam.Calls().back(), "QzSetCmdMode(1, 1)");
+    EXPECT_EQ(cam.ActionsOf(T::kMakeCompact).size(), 1u);
+    EXPECT_EQ(cam.ActionsOf(T::kCommandModeRadios).back().checked, !refused);
+    EXPECT_EQ(cam.ActionsOf(T::kEnableControls).back().flag, refused);
+    EXPECT_FALSE(cam.Engine().SequenceActive());
+  }
+}
+
 TEST(SequenceEngineTest, NightModeIsInvertedAndResetsTheIrLight) {
   ScriptedCamera cam(CameraScript{});
   for (const bool checked : {true, false}) {
