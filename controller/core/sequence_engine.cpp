@@ -577,6 +577,7 @@ EngineActions SequenceEngine::OnPowerOnTimer() {
   } else {
     EndSequence(out);
     RequestWaitCursor(1);
+    Finish(out);
   }
   return out;
 }
