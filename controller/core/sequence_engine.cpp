@@ -365,8 +365,11 @@ EngineActions SequenceEngine::HandleMessage(int message, std::intptr_t wParam,
     case um::kCmdModeDone:
       if (kind_ == SequenceKind::kCommandMode) {
         RequestWaitCursor(1);
+        // The mode the camera accepted: after a refused change the radios
+        // go back rather than contradict the camera.
+        out.push_back(CommandModeRadios(camera_.localMode));
         if (camera_.cameraPower)
-          out.push_back(Flag(EngineAction::Type::kEnableControls, !commandModeLocal_));
+          out.push_back(Flag(EngineAction::Type::kEnableControls, !camera_.localMode));
         EndSequence(out);
       }
       break;
@@ -574,13 +577,15 @@ EngineActions SequenceEngine::OnPowerOnTimer() {
   } else {
     EndSequence(out);
     RequestWaitCursor(1);
+    Finish(out);
   }
   return out;
 }
 
 EngineActions SequenceEngine::OnPageRefreshed() {
   EngineActions out;
-  EndSequence(out);
+  if (completed_)
+    EndSequence(out);
   Finish(out);
   return out;
 }
@@ -639,13 +644,12 @@ void SequenceEngine::StartSequence(SequenceKind kind, bool requestWaitCursor, En
   step_ = 0;
   wait_ = Wait::kNone;
   nextStepPosted_ = false;
+  completed_ = false;
   if (requestWaitCursor)
     RequestWaitCursor(2);
   if (IsConnectOrChange(kind)) {
     powerOnAcknowledged_ = false;
     ClearCamera();
-    // Commands of the previous camera or session are never answered here.
-    inching_.inFlight.clear();
   }
   if (kind == SequenceKind::kAutoExposure && !firstReadAutoExposure_)
     step_ = StepTableOf(kind, ChooseModelColumn(IsQtR7(), false)).firstStepNotFirstRead;
@@ -673,9 +677,10 @@ LibraryCall SequenceEngine::BuildStepCall(int step) const {
     case StepArgs::kOnScreenSecond:
       return MakeCall(spec.function, cam, onScreenChecked_ ? 3 : 2);
     case StepArgs::kFixed:
+    case StepArgs::kFixedLine:
       break;
   }
-  LibraryCall call = MakeCall(spec.function, cam);
+  LibraryCall call = MakeCall(spec.function, spec.source == StepArgs::kFixedLine ? 0 : cam);
   call.argCount = spec.argCount;
   call.args = {spec.args[0], spec.args[1], 0};
   return call;
@@ -731,6 +736,7 @@ void SequenceEngine::Complete(EngineActions& out) {
   }
   wait_ = Wait::kNone;
   nextStepPosted_ = false;
+  completed_ = true;
   out.push_back(
       Post(CompletionTarget(kind_), CompletionMessage(kind_), firstRead, static_cast<int>(kind_)));
 }
@@ -741,6 +747,7 @@ void SequenceEngine::EndSequence(EngineActions& out) {
   step_ = 0;
   wait_ = Wait::kNone;
   nextStepPosted_ = false;
+  completed_ = false;
 }
 
 void SequenceEngine::StopPowerOnTimer(EngineActions& out) {

@@ -5,6 +5,20 @@
 // a method call, library calls go through a LibraryCaller, and everything
 // else it wants done comes back as a list of EngineAction values that the
 // main dialog carries out in order.
+//
+// How the main dialog drives it:
+// - at the start of every message it receives: AtMessageStart(), and begin,
+//   end or restore the wait cursor as told;
+// - 0x800A (wParam 1): OnAnswer(TrafficText of QzGetLastCmdstr, TrafficText
+//   of QzGetMsg); 0x800B: OnNotification(wParam, TrafficText of the frame);
+// - its own private messages: HandleMessage; UM_ONSCREENCHANGED,
+//   UM_INCHSTART/UM_INCHSTOP and the operator actions through their methods;
+// - PageHost::SetRefreshIdle -> OnPageRefreshed, SetWaitCursorState ->
+//   RequestWaitCursor, ExpectExposureAnswer -> ExpectExposureAnswer;
+// - the timer with id kPowerOnTimerId -> OnPowerOnTimer;
+// - after QzOpen: OnConnectionAttempt; after QzClose: OnConnectionClosed.
+// Every returned action list is carried out in order, posts included; the
+// engine never posts or calls anything on its own.
 #pragma once
 
 #include <cstdint>
@@ -186,7 +200,9 @@ class SequenceEngine {
   EngineActions OnNotification(int wParam, std::string_view text);
   // PowerOnTimer fired.
   EngineActions OnPowerOnTimer();
-  // A page or sub-panel has shown its values (PageHost::SetRefreshIdle).
+  // A page or sub-panel has shown its values (PageHost::SetRefreshIdle): ends
+  // the sequence whose completion it received. A late one from an earlier
+  // sequence leaves a newer, still running sequence alone.
   EngineActions OnPageRefreshed();
   // PageHost::ExpectExposureAnswer: the next answer belongs to an exposure
   // sub-panel (0 auto, 1 manual).
@@ -286,6 +302,7 @@ class SequenceEngine {
   int step_ = 0;
   Wait wait_ = Wait::kNone;
   bool nextStepPosted_ = false;
+  bool completed_ = false;          // its completion message is posted; the receiver ends it
   std::uint64_t calls_ = 0;         // numbers every call the engine makes
   std::uint64_t sequenceCall_ = 0;  // the number of the sequence's call in flight
   bool firstReadSystem_ = true;

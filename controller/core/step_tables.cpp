@@ -19,6 +19,10 @@ constexpr StepSpec Q(F function, int a) {
 constexpr StepSpec Q(F function, int a, int b) {
   return StepSpec{function, StepArgs::kFixed, 2, {a, b}};
 }
+// To address 0, the whole line.
+constexpr StepSpec Line(F function, int a) {
+  return StepSpec{function, StepArgs::kFixedLine, 1, {a, 0}};
+}
 constexpr StepSpec From(F function, StepArgs source) {
   return StepSpec{function, source, 0, {0, 0}};
 }
@@ -27,9 +31,10 @@ constexpr StepSpec kDate = From(F::kQzSetDate, StepArgs::kDate);
 constexpr StepSpec kTime = From(F::kQzSetTime, StepArgs::kTime);
 
 // Kind 0, connect. Steps 0 to 6 are the same in every column.
-#define CONNECT_COMMON                                                                           \
-  Q(F::kQzSetCascade, 0), Q(F::kQzSetCascade, 1), Q(F::kQzSetCmdMode, 0), Q(F::kQzSetNotify, 1), \
-      Q(F::kQzGetExtendedOperateStatus), Q(F::kQzSetCameraPower, 1), Q(F::kQzGetUnitName)
+#define CONNECT_COMMON                                                                      \
+  Line(F::kQzSetCascade, 0), Line(F::kQzSetCascade, 1), Q(F::kQzSetCmdMode, 0),             \
+      Q(F::kQzSetNotify, 1), Q(F::kQzGetExtendedOperateStatus), Q(F::kQzSetCameraPower, 1), \
+      Q(F::kQzGetUnitName)
 
 constexpr std::array kConnectQtR7Ped{CONNECT_COMMON, Q(F::kQzGetExtendPreset)};
 constexpr std::array kConnectQtR7NotPed{CONNECT_COMMON, Q(F::kQzPedestalInitialize, 0), kDate,

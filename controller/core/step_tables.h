@@ -20,6 +20,7 @@ ModelColumn ChooseModelColumn(bool isQtR7, bool pedestalInitialised);
 // Where a step's arguments after the camera address come from.
 enum class StepArgs : std::uint8_t {
   kFixed,           // `args`, `argCount` of them
+  kFixedLine,       // the same, sent to address 0 (the whole line) instead of the camera
   kDate,            // year - 2000, month 1..12, day
   kTime,            // hour, minute, second
   kLocalMode,       // Local checked ? 1 : 0
