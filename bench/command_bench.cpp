@@ -7,8 +7,8 @@
 #include <atomic>
 #include <thread>
 
-#include "testsupport/alloc_counter.h"
 #include "camlink/qzlink.h"
+#include "testsupport/alloc_counter.h"
 #include "testsupport/link_test_support.h"
 
 namespace {
