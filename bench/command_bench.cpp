@@ -7,9 +7,9 @@
 #include <atomic>
 #include <thread>
 
-#include "bench/alloc_counter.h"
 #include "camlink/qzlink.h"
-#include "camlink/tests/test_support.h"
+#include "testsupport/alloc_counter.h"
+#include "testsupport/link_test_support.h"
 
 namespace {
 
@@ -57,7 +57,7 @@ int32_t SendOne(int64_t i) {
 template <typename Command>
 double AllocationsPerCommand(Command command) {
   constexpr int64_t kCommands = 100000;
-  qzbench::AllocationScope scope;
+  qztest::AllocationScope scope;
   for (int64_t i = 0; i < kCommands; ++i) {
     benchmark::DoNotOptimize(command(i));
   }

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "camlink/qzlink.h"
-#include "camlink/tests/test_support.h"
+#include "testsupport/link_test_support.h"
 
 namespace {
 

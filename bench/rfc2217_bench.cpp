@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "camlink/qzlink.h"
-#include "camlink/tests/ser2net_line.h"
+#include "testsupport/ser2net_line.h"
 
 namespace {
 

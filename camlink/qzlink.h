@@ -51,12 +51,17 @@
  *   - QzPicMsgVB and QzPicLastCmdVB give 0 for an index outside 0 to 199.
  *   - Null pointers are tolerated: QzGetCmdstr with a null length pointer and
  *     QzGetLastError with a null code pointer write nothing through it.
- *   - QzOpen with a port outside 0 to 9 gives 0, ERR_PORT_BUSY, system code 0.
+ *   - QzOpen refuses port 0 and every port outside 1 to 9: result 0,
+ *     ERR_PORT_BUSY, system code 0, nothing opened.
  *   - The system code that comes with ERR_SYSTEM is an errno value:
  *       EBADF      a command function with no session open;
  *       ENOENT     the device does not exist;
  *       EACCES     the user may not use the device;
  *       EBUSY      another program holds the device;
+ *       EISDIR     the device path names a folder;
+ *       ENAMETOOLONG  the device path is too long (longer than 255 bytes);
+ *       ELOOP      the device path is a cycle of symbolic links;
+ *       ENXIO      the device node has no device behind it;
  *       ENOTTY     the device is not a terminal;
  *       EINVAL     byte size, parity or stop bits outside the codes above, or
  *                  the driver did not take the speed, framing or CTS flow

@@ -2,6 +2,19 @@
 if(QZ_SANITIZE_ADDRESS AND QZ_SANITIZE_THREAD)
   message(FATAL_ERROR "QZ_SANITIZE_ADDRESS and QZ_SANITIZE_THREAD exclude each other")
 endif()
+if(QZ_BUILD_FUZZERS)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "QZ_BUILD_FUZZERS needs clang (CC=clang CXX=clang++)")
+  endif()
+  if(QZ_SANITIZE_ADDRESS OR QZ_SANITIZE_THREAD)
+    message(FATAL_ERROR "QZ_BUILD_FUZZERS brings its own sanitizers")
+  endif()
+  # Every library a harness links is instrumented for coverage and checked by
+  # ASan and UBSan; the harnesses add the fuzzer's main (fuzz/CMakeLists.txt).
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
 if(QZ_SANITIZE_ADDRESS)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

@@ -9,9 +9,11 @@
  * lock (flock on "<file>.lock"), written to a temporary file in the same
  * folder, flushed, and renamed over the old file with mode 0600: a crash never
  * leaves half a file and two processes never lose each other's changes.
- * A file that cannot be parsed is never overwritten: it is renamed to
- * "<file>.corrupt-<time>" with a message on standard error, and the store
- * starts empty.
+ * When the file is a symbolic link, all this happens at the file it points
+ * to ("<target>.lock", the temporary file beside the target): the link stays.
+ * A file that cannot be parsed, or that does not end with a line break (cut
+ * short), is never overwritten: it is renamed to "<file>.corrupt-<time>" with
+ * a message on standard error, and the store starts empty.
  *
  * Only HKEY_CURRENT_USER is a root. Key names compare without regard to ASCII
  * letter case and keep the case they were created with, as in the registry.

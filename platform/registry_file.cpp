@@ -351,6 +351,15 @@ bool ParseRegistryText(std::string_view text, RegistryModel& model, RegistryPars
   nextLine(line);
   if (line != kRegistryHeader)
     return fail("unknown header");
+  // The writer ends every line, the last one included, with a line break. A
+  // text without one was cut short, and its last line may look whole (a byte
+  // list cut between two bytes, a value cut after its closing quote): refuse
+  // it rather than lose what the cut took.
+  if (!text.ends_with('\n')) {
+    const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    error = {lines + 1, "last line has no line break: the file was cut short"};
+    return false;
+  }
 
   std::string section;
   bool inSection = false;

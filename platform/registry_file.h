@@ -83,7 +83,8 @@ struct RegistryParseError {
 // Parses the file text (UTF-8, LF or CRLF, optional byte-order mark). An empty
 // text is an empty store. Import-style deletions are applied in order:
 // "[-key]" removes the key and its sub-keys read so far, "name"=- removes a
-// value. Returns false with the first fault in error.
+// value. A non-empty text must end with a line break: one that does not was
+// cut short. Returns false with the first fault in error.
 bool ParseRegistryText(std::string_view text, RegistryModel& model, RegistryParseError& error);
 
 // The file text: header line, then one section per key (the root only when it

@@ -4,6 +4,13 @@
 // sees either the old or the new complete file. The lock lives on a separate
 // "<file>.lock" that is never removed: a lock held on the data file itself
 // would be lost with the inode that the rename replaces.
+//
+// When the store's path is a symbolic link, everything happens at the file it
+// finally points to: the lock is "<target>.lock", the temporary file is made
+// beside the target and renamed onto it, and a damaged target is moved aside
+// beside it. The link itself is left alone and keeps seeing every change, and
+// writers that reach the same file through different links (or none) share
+// one lock.
 #include "platform/registry_storage.h"
 
 #include <dirent.h>
@@ -13,6 +20,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -42,6 +50,26 @@ std::string ParentFolder(const std::string& path) {
   if (slash == std::string::npos)
     return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a path names once every symbolic link on its last component is
+// followed (it need not exist yet), so that the store is changed beside that
+// file and a link to it keeps working. A cycle of links is left to the open,
+// which fails with ELOOP.
+std::string FollowLinks(std::string path) {
+  constexpr int kMaxLinks = 40;  // as the kernel allows in one lookup
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+      return path;
+    std::string target(PATH_MAX, '\0');
+    ssize_t n = readlink(path.c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= target.size())
+      return path;  // raced away or unreadable: the open or rename reports it
+    target.resize(static_cast<std::size_t>(n));
+    path = target.starts_with('/') ? target : ParentFolder(path) + "/" + target;
+  }
+  return path;
 }
 
 // Reads the whole file; returns 0 or the errno (ENOENT for a missing file).
@@ -243,6 +271,7 @@ LONG LoadRegistry(RegistryModel& model) {
   std::string path = RegistryFilePath();
   if (path.empty())
     return ERROR_BADDB;
+  path = FollowLinks(path);
   RegistryParseError error;
   bool damaged = false;
   if (LONG result = ReadStore(path, model, error, damaged); !damaged)
@@ -259,6 +288,7 @@ LONG UpdateRegistry(const std::function<LONG(RegistryModel&)>& change) {
   std::string path = RegistryFilePath();
   if (path.empty())
     return ERROR_BADDB;
+  path = FollowLinks(path);
   if (int err = MakeFolders(ParentFolder(path)); err != 0) {
     return ErrorFromErrno(err, ERROR_CANTWRITE);
   }

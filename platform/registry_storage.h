@@ -16,6 +16,10 @@ namespace qzplatform {
 // HOME either. Looked up at every call, so a changed environment takes effect.
 std::string RegistryFilePath();
 
+// When that path is a symbolic link (or a chain of them), the store is the
+// file it finally points to, which need not exist yet: it is read, locked
+// ("<target>.lock"), replaced and moved aside there, and the link stays.
+
 // Reads the current store. A missing file is an empty store. A file that
 // cannot be parsed is moved aside to "<file>.corrupt-<YYYYmmdd-HHMMSS>[-n]"
 // (under the lock, with one line on standard error) and the store is empty.

@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   ser2net  # the RFC 2217 end-to-end tests run the library through it
   qt6-base-dev qt6-declarative-dev qt6-qpa-plugins fonts-ipafont-gothic
+  clang libclang-rt-14-dev  # the libFuzzer harnesses in fuzz/
+  clang-format              # scripts/check-format.sh
 )
 
 missing=()

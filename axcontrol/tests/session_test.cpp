@@ -11,7 +11,7 @@
 #include "axcontrol/qzlink_ctrl.h"
 #include "axcontrol/tests/control_test_support.h"
 #include "axcontrol/type_library.h"
-#include "camlink/tests/test_support.h"
+#include "testsupport/link_test_support.h"
 
 namespace qzaxctrl::testing {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "camlink/command_templates.h"
-#include "camlink/tests/test_support.h"
+#include "testsupport/link_test_support.h"
 
 namespace qzlink {
 namespace {

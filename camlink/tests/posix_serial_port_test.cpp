@@ -15,7 +15,7 @@
 #include <string>
 
 #include "camlink/custom_baud_rate.h"
-#include "camlink/tests/test_support.h"
+#include "testsupport/link_test_support.h"
 
 namespace qzlink {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "camlink/qzlink.h"
 #include "camlink/tests/scripted_rfc2217_server.h"
-#include "camlink/tests/test_support.h"
+#include "testsupport/link_test_support.h"
 
 namespace qzlink {
 namespace {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "camlink/qzlink.h"
-#include "camlink/tests/ser2net_line.h"
-#include "camlink/tests/test_support.h"
+#include "testsupport/link_test_support.h"
+#include "testsupport/ser2net_line.h"
 
 namespace qzlink::testing {
 namespace {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "camlink/qzlink.h"
-#include "camlink/tests/test_support.h"
+#include "testsupport/link_test_support.h"
 
 namespace qzlink {
 namespace {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,34 @@ TEST(RegistryFileTest, RejectsCorruptTextWithItsLine) {
     RegistryParseError error;
     EXPECT_FALSE(ParseRegistryText(text, model, error)) << text;
     EXPECT_EQ(error.line, line) << text;
+  }
+}
+
+// A file cut off anywhere but right after a line it ends (a crash of a writer
+// that does not replace the file atomically, a full disk, a copy cut short)
+// must be refused, never read as a smaller store.
+TEST(RegistryFileTest, RefusesEveryCutThatIsNotALineEnd) {
+  RegistryModel model;
+  model.CreateKey("Software\\Orveda\\Gen");
+  model.SetValue("Software\\Orveda\\Gen", Sz("Name", "Door \"left\""));
+  model.SetValue("Software\\Orveda\\Gen", RegistryValue{"Id", REG_DWORD, {0x1a, 0, 0, 0}});
+  model.SetValue("Software\\Orveda\\Gen",
+                 RegistryValue{"Raw", REG_BINARY, {0x01, 0xab, 0x00, 0x7f, 0x10, 0xff}});
+  model.SetValue("Software\\Orveda\\Gen", RegistryValue{"Multi", 7, {0x61, 0x00, 0x00}});
+  const std::string text = SerializeRegistry(model);
+  for (const std::string& whole : {text, "\xEF\xBB\xBF" + text}) {
+    for (std::size_t cut = 1; cut < whole.size(); ++cut) {
+      const std::string_view part(whole.data(), cut);
+      RegistryModel read;
+      RegistryParseError error;
+      const bool accepted = ParseRegistryText(part, read, error);
+      // A byte-order mark alone is an empty text, as an empty file is.
+      const bool cleanEnd = part.ends_with('\n') || part == "\xEF\xBB\xBF";
+      EXPECT_EQ(accepted, cleanEnd) << "cut after " << cut << " bytes:\n" << part;
+      if (!accepted) {
+        EXPECT_EQ(error.line, std::size_t(std::count(part.begin(), part.end(), '\n') + 1)) << part;
+      }
+    }
   }
 }
 

@@ -410,11 +410,61 @@ TEST_F(RegistryTest, ConcurrentWritersLoseNothing) {
   EXPECT_EQ(ParseFile().Values("Shared")->size(), 500u);
 }
 
+// A store reached through a symbolic link is changed where the link points:
+// the link stays a link and its target sees every change.
+TEST_F(RegistryTest, WritesThroughSymbolicLinks) {
+  fs::create_directories(dir_ + "/conf");
+  fs::create_directories(dir_ + "/real");
+  const std::string target = dir_ + "/real/store.reg";
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> links;  // {link, points to}
+    bool targetExists;
+  };
+  const Case cases[] = {
+      {"relative link", {{file_, "../real/store.reg"}}, true},
+      {"chain of two", {{file_, dir_ + "/hop"}, {dir_ + "/hop", "real/store.reg"}}, true},
+      {"dangling link", {{file_, target}}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const auto& [link, to] : c.links)
+      fs::create_symlink(to, link);
+    if (c.targetExists) {
+      std::ofstream(target, std::ios::binary)
+          << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Old]\n";
+    }
+
+    HKEY key = Create(HKEY_CURRENT_USER, "New");
+    EXPECT_EQ(SetSz(key, "v", c.what), ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    for (const auto& [link, to] : c.links)
+      EXPECT_TRUE(fs::is_symlink(link)) << link;
+    RegistryModel model;
+    RegistryParseError error;
+    ASSERT_TRUE(ParseRegistryText(ReadBytes(target), model, error)) << error.reason;
+    EXPECT_EQ(model.HasKey("Old"), c.targetExists);
+    const RegistryValue* v = model.FindValue("New", "v");
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(std::string(v->data.begin(), v->data.end() - 1), c.what);
+    EXPECT_TRUE(fs::exists(target + ".lock"));
+    EXPECT_TRUE(FilesContaining(".tmp-").empty());
+    EXPECT_TRUE(FilesContaining(".lock").empty()) << "the lock belongs beside the target";
+
+    for (const auto& [link, to] : c.links)
+      fs::remove(link);
+    fs::remove(target);
+  }
+}
+
 TEST_F(RegistryTest, CorruptFileIsMovedAsideAndTheStoreStartsEmpty) {
   RegCloseKey(Create(HKEY_CURRENT_USER, "Before"));
   const std::string damaged[] = {
       ReadBytes(file_) + "\"lost\"=dword:12\n",
       "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"v\"=\"cut",
+      // Cut between two bytes of a list: the line looks whole.
+      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"b\"=hex:01,02",
   };
   // The second damaged file is found within the same second, most likely: it
   // must get a name of its own.

@@ -1,5 +1,6 @@
-#include "bench/alloc_counter.h"
+#include "testsupport/alloc_counter.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 
@@ -15,10 +16,16 @@ namespace {
 // Initial-exec TLS in the program itself: reading it never allocates.
 thread_local bool tCounting = false;
 thread_local uint64_t tAllocations = 0;
+// Every thread's allocations while a ProcessAllocationScope lives.
+std::atomic<bool> gCounting{false};
+std::atomic<uint64_t> gAllocations{0};
 
 void Note() {
   if (tCounting) {
     ++tAllocations;
+  }
+  if (gCounting.load(std::memory_order_relaxed)) {
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
   }
 }
 }  // namespace
@@ -58,7 +65,7 @@ void free(void* pointer) noexcept {
 }
 }
 
-namespace qzbench {
+namespace qztest {
 
 AllocationScope::AllocationScope() : start_(tAllocations) {
   tCounting = true;
@@ -70,4 +77,15 @@ uint64_t AllocationScope::Count() const {
   return tAllocations - start_;
 }
 
-}  // namespace qzbench
+ProcessAllocationScope::ProcessAllocationScope() {
+  gAllocations.store(0, std::memory_order_relaxed);
+  gCounting.store(true, std::memory_order_seq_cst);
+}
+ProcessAllocationScope::~ProcessAllocationScope() {
+  gCounting.store(false, std::memory_order_seq_cst);
+}
+uint64_t ProcessAllocationScope::Count() const {
+  return gAllocations.load(std::memory_order_seq_cst);
+}
+
+}  // namespace qztest
