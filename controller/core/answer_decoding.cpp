@@ -28,6 +28,8 @@ std::vector<std::string_view> SplitAtBlanks(std::string_view text) {
   return tokens;
 }
 
+}  // namespace
+
 int HexDigit(char c) {
   if (c >= '0' && c <= '9')
     return c - '0';
@@ -37,8 +39,6 @@ int HexDigit(char c) {
     return c - 'a' + 10;
   return -1;
 }
-
-}  // namespace
 
 std::optional<std::string> AnswerDataText(std::string_view answer) {
   const std::vector<std::string_view> tokens = SplitAtBlanks(answer);

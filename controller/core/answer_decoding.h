@@ -10,6 +10,9 @@
 
 namespace qtr90x {
 
+// 0..15 for a hexadecimal digit of either case, -1 for any other character.
+int HexDigit(char c);
+
 // The data characters of an answer; a token for a character outside the
 // 76 the camera uses becomes 0xFF. Nullopt for a token that is not hex.
 std::optional<std::string> AnswerDataText(std::string_view answer);

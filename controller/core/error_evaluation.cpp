@@ -1,20 +1,11 @@
 #include "core/error_evaluation.h"
 
+#include "core/answer_decoding.h"
 #include "resources/string_ids.h"
 
 namespace qtr90x {
 
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return -1;
-}
 
 // "31" -> '1' -> 1; a byte that is not a decimal digit's character counts 0.
 int DigitOfHexByte(std::string_view two) {

@@ -18,8 +18,15 @@ bool OpenOrCreate(RegistryKey* key, const char* path) {
   return key->CreateKeyPath(path) && key->Open(path);
 }
 
-void PresetKeyPath(int port, int camera, char (&path)[128]) {
+// Opens (creating it when missing) the key of one camera's preset names.
+bool OpenPresetKey(RegistryKey* key, int port, int camera) {
+  char path[128];
   std::snprintf(path, sizeof path, "%s%s%d\\%s%d", kBasePath, "COM", port, "Cam", camera);
+  return OpenOrCreate(key, path);
+}
+
+void PresetValueName(int index, char (&name)[16]) {
+  std::snprintf(name, sizeof name, "%s%d", "Preset", index + 1);
 }
 
 void DefaultName(int index, std::array<char, 16>* slot) {
@@ -56,14 +63,12 @@ int SaveGeneralSettings(const GeneralSettings& settings) {
 }
 
 int LoadPresetNames(int port, int camera, PresetNames* names) {
-  char path[128];
-  PresetKeyPath(port, camera, path);
   RegistryKey key;
-  if (!OpenOrCreate(&key, path))
+  if (!OpenPresetKey(&key, port, camera))
     return -1;
   for (int i = 0; i < 9; ++i) {
     char valueName[16];
-    std::snprintf(valueName, sizeof valueName, "%s%d", "Preset", i + 1);
+    PresetValueName(i, valueName);
     std::array<char, 16>& slot = (*names)[static_cast<std::size_t>(i)];
     if (!key.QueryString(valueName, slot.data(), slot.size()) || slot[0] == '\0')
       DefaultName(i, &slot);
@@ -73,14 +78,12 @@ int LoadPresetNames(int port, int camera, PresetNames* names) {
 }
 
 int SavePresetNames(int port, int camera, const PresetNames& names) {
-  char path[128];
-  PresetKeyPath(port, camera, path);
   RegistryKey key;
-  if (!OpenOrCreate(&key, path))
+  if (!OpenPresetKey(&key, port, camera))
     return -1;
   for (int i = 0; i < 9; ++i) {
     char valueName[16];
-    std::snprintf(valueName, sizeof valueName, "%s%d", "Preset", i + 1);
+    PresetValueName(i, valueName);
     std::array<char, 16> slot = names[static_cast<std::size_t>(i)];
     slot.back() = '\0';
     if (slot[0] == '\0')
