@@ -47,7 +47,9 @@ class ToolWindowsTest : public QObject {
 
  private slots:
   void initTestCase() {
-    SetMessageBoxHook([this](QWidget*, const QString& text, QMessageBox::Icon) { boxes_ << text; });
+    SetMessageBoxHook([this](QWidget*, const QString& text, QMessageBox::Icon, const QString&) {
+      boxes_ << text;
+    });
     camera_ = std::make_unique<SimulatedCamera>();
     QVERIFY(camera_->Ready());
     session_ = std::make_unique<LibrarySession>();

@@ -132,7 +132,7 @@ void DirectionButton::EndInching() {
   inching_ = false;
   setDown(false);
   if (host_ != nullptr) {
-    PostMessageTo(host_->MainWindow(), um::kInchStop, 0, static_cast<int>(move_->kind));
+    PostMessageFrom(this, host_->MainWindow(), um::kInchStop, 0, static_cast<int>(move_->kind));
   }
 }
 
@@ -178,7 +178,7 @@ void DirectionButton::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
     inching_ = true;
     if (host_ != nullptr) {
-      PostMessageTo(host_->MainWindow(), um::kInchStart, 0, static_cast<int>(move_->kind));
+      PostMessageFrom(this, host_->MainWindow(), um::kInchStart, 0, static_cast<int>(move_->kind));
     }
     return;
   }

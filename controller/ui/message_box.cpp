@@ -16,13 +16,15 @@ void SetMessageBoxHook(MessageBoxHook hook) {
   Hook() = std::move(hook);
 }
 
-void ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon) {
+void ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                    const QString& details) {
   if (Hook()) {
-    Hook()(parent, text, icon);
+    Hook()(parent, text, icon, details);
     return;
   }
   QMessageBox box(icon, QString::fromUtf8(LoadString(str::kAppTitle)), text, QMessageBox::Ok,
                   parent);
+  box.setInformativeText(details);
   box.exec();
 }
 

@@ -8,11 +8,15 @@
 
 namespace qtr90x {
 
-// Shows `text` with an OK button, modally, captioned with the application's title.
-void ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon);
+// Shows `text` with an OK button, modally, captioned with the application's
+// title; `details`, when given, goes below it as the informative text.
+void ShowMessageBox(QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                    const QString& details = QString());
 
 // Replaces the box by `hook` (nullptr restores it).
-using MessageBoxHook = std::function<void(QWidget*, const QString&, QMessageBox::Icon)>;
+// The hook gets the parent, the text, the icon and the informative text.
+using MessageBoxHook =
+    std::function<void(QWidget*, const QString&, QMessageBox::Icon, const QString&)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 
 }  // namespace qtr90x
