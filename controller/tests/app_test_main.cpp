@@ -1,0 +1,16 @@
+// Runs the application tests (the main dialog against the simulated camera)
+// on the offscreen platform.
+#include <QApplication>
+#include <QTest>
+#include <memory>
+
+namespace qtr90x::testing {
+QObject* MakeMainDialogTest();
+}  // namespace qtr90x::testing
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  std::unique_ptr<QObject> test(qtr90x::testing::MakeMainDialogTest());
+  return QTest::qExec(test.get(), argc, argv) == 0 ? 0 : 1;
+}

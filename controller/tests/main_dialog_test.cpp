@@ -1,0 +1,374 @@
+// The main dialog against the simulated camera: first start, the connect
+// sequence of each model (checked frame by frame in the library's trace),
+// power-on at connect, a port without a camera, the single instance, the
+// exit paths and the faults of the dialog's own making.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "app/controller_app.h"
+#include "app/single_instance.h"
+#include "core/settings.h"
+#include "tests/gui_test_support.h"
+#include "ui/main_dialog.h"
+#include "ui/message_box.h"
+
+namespace qtr90x::testing {
+
+namespace {
+
+// The frames the library sent since `offset` of its trace file (QZLINK_TRACE),
+// each as its bytes from the command byte on ("8F 31", "A0 31", ...).
+QStringList SentSince(qint64 offset) {
+  QFile trace(qEnvironmentVariable("QZLINK_TRACE"));
+  QStringList commands;
+  if (!trace.open(QIODevice::ReadOnly) || !trace.seek(offset)) {
+    return commands;
+  }
+  while (!trace.atEnd()) {
+    const QStringList fields = QString::fromLatin1(trace.readLine()).trimmed().split(' ');
+    // date time "send" FF 30 <address> 00 <command ...> EF
+    if (fields.size() > 8 && fields[2] == QLatin1String("send")) {
+      commands << fields.mid(7, fields.size() - 8).join(' ');
+    }
+  }
+  return commands;
+}
+
+qint64 TraceEnd() {
+  return QFile(qEnvironmentVariable("QZLINK_TRACE")).size();
+}
+
+struct Box {
+  QString text;
+  QString details;
+  bool dialogVisible;
+};
+
+}  // namespace
+
+class MainDialogTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  QVector<Box> boxes_;
+  QWidget* dialogForBoxes_ = nullptr;
+
+  // Waits until the connect sequence has shown the camera (when connected)
+  // and every sequence since has ended with the wait cursor.
+  static bool Settled(MainDialog& dialog, int timeoutMs = 5000) {
+    const auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
+    return QTest::qWaitFor(
+        [&] {
+          return (!dialog.Connected() || !model->text().isEmpty()) &&
+                 !dialog.Engine().SequenceActive() && !dialog.Engine().WaitCursorShown() &&
+                 dialog.Engine().WaitCursorStateValue() == 0;
+        },
+        timeoutMs);
+  }
+  static QString Registry() {
+    QFile file(qEnvironmentVariable("QZLINK_REGISTRY"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  }
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    qputenv("QZLINK_REGISTRY", (dir_->path() + QStringLiteral("/registry.reg")).toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", dir_->path().toLocal8Bit());
+    boxes_.clear();
+    SetMessageBoxHook(
+        [this](QWidget*, const QString& text, QMessageBox::Icon, const QString& details) {
+          boxes_ << Box{text, details, dialogForBoxes_ != nullptr && dialogForBoxes_->isVisible()};
+        });
+  }
+  void cleanup() {
+    SetMessageBoxHook(nullptr);
+    dialogForBoxes_ = nullptr;
+  }
+
+  void FirstStartOnAnEmptyRegistry() {
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    QCOMPARE(dialog.PortNumber(), 1);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
+    QVERIFY(dialog.Connected());
+    QVERIFY(!dialog.Control(1043)->isVisibleTo(&dialog));  // Debug
+    QStringList tools;
+    for (QAction* entry : dialog.ToolsMenu()->actions()) {
+      tools << entry->text().section('\t', 0, 0);
+    }
+    QCOMPARE(tools, QStringList{QStringLiteral("&Preset Name...")});
+    QVERIFY(!dialog.DetailMode());  // starts compact
+    QVERIFY(Registry().contains(
+        QStringLiteral("[HKEY_CURRENT_USER\\Software\\Orveda\\QTR90xControler\\1.0\\Gen]")));
+    QVERIFY(boxes_.isEmpty());
+  }
+
+  void ConnectSendsExactlyItsColumn_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("modelLine");
+    QTest::addColumn<int>("cameras");
+    QTest::addColumn<bool>("nightModeEnabled");
+
+    const QStringList head{"8F 30", "8F 31", "90 30", "94 31", "86 30", "A0 31", "87"};
+    // The Adjust page's read follows every connect.
+    const QStringList adjustRead{"52 30", "52 31", "B4 32", "79", "73", "B8", "75"};
+    QTest::newRow("QT-R7, pedestal initialised")
+        << QStringList{"--model", "QT-R7"} << head + QStringList{"8B 30"} + adjustRead
+        << "Model : QT-R7" << 1 << false;
+    QTest::newRow("QT-R7, pedestal not initialised")
+        << QStringList{"--model", "QT-R7", "--pedestal", "uninitialised"}
+        << head + QStringList{"58 30", "91 33", "91 35", "8B 30"} + adjustRead << "Model : QT-R7"
+        << 1 << false;
+    QTest::newRow("QT-R90x cascade of 3, pedestal initialised")
+        << QStringList{"--cameras", "3"}
+        << head + QStringList{"77", "B6", "8B 30", "74"} + adjustRead << "Model : QT-R90x" << 3
+        << true;
+    QTest::newRow("QT-R90xN, pedestal not initialised")
+        << QStringList{"--model", "QT-R90xN", "--pedestal", "uninitialised"}
+        << head + QStringList{"58 30", "91 33", "91 35", "77", "B6", "8B 30", "74"} + adjustRead
+        << "Model : QT-R90xN" << 1 << true;
+  }
+  void ConnectSendsExactlyItsColumn() {
+    QFETCH(QStringList, options);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, modelLine);
+    QFETCH(int, cameras);
+    QFETCH(bool, nightModeEnabled);
+    SimulatedCamera camera(options);
+    QVERIFY(camera.Ready());
+    const qint64 start = TraceEnd();
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    QTest::qWait(100);  // anything sent late would show now
+
+    QStringList sent = SentSince(start);
+    // Date and time carry the PC's clock: compare their command bytes only.
+    for (QString& frame : sent) {
+      if (frame.startsWith(QLatin1String("91 33")) || frame.startsWith(QLatin1String("91 35"))) {
+        frame = frame.left(5);
+      } else if (frame.startsWith(QLatin1String("74"))) {
+        QCOMPARE(frame, QStringLiteral("74 31 31"));  // detection property 17
+        frame = frame.left(2);
+      }
+    }
+    QCOMPARE(sent, expected);
+
+    QCOMPARE(qobject_cast<QLabel*>(dialog.Control(1162))->text(), modelLine);
+    auto* cameraList = qobject_cast<QComboBox*>(dialog.Control(1042));
+    QCOMPARE(cameraList->count(), cameras);
+    QVERIFY(cameraList->isEnabled());
+    QCOMPARE(cameraList->currentIndex(), 0);
+    QCOMPARE(dialog.Control(1081)->isEnabled(), nightModeEnabled);
+    QVERIFY(dialog.Control(1005)->isEnabled());   // the pad
+    QVERIFY(dialog.Control(1031)->isEnabled());   // Set
+    QVERIFY(!dialog.Control(1030)->isEnabled());  // Go: no preset stored
+    QVERIFY(qobject_cast<QRadioButton*>(dialog.Control(1138))->isChecked());  // Host
+    QCOMPARE(qobject_cast<QComboBox*>(dialog.Control(1072))->itemText(0), QStringLiteral("1"));
+    QVERIFY(!dialog.Engine().WaitCursorShown());
+  }
+
+  void PowerOffAtConnectWaitsForThePowerAndReadsTheStatusAgain() {
+    SimulatedCamera camera({"--power", "off", "--power-delay", "300"});
+    QVERIFY(camera.Ready());
+    const qint64 start = TraceEnd();
+    MainDialog dialog;
+    dialog.show();
+    // The acknowledgement of the power-on starts the timer.
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().PowerOnTimerRunning(); }, 3000));
+    QVERIFY(Settled(dialog));
+    QVERIFY(!dialog.Engine().PowerOnTimerRunning());
+    const QStringList sent = SentSince(start).mid(0, 8);
+    // The power notification sends the sequence back to its status step.
+    QCOMPARE(sent,
+             (QStringList{"8F 30", "8F 31", "90 30", "94 31", "86 30", "A0 31", "86 30", "A0 31"}));
+    QCOMPARE(SentSince(start).value(8), QStringLiteral("87"));
+    QVERIFY(dialog.Camera().cameraPower);
+    QVERIFY(dialog.Control(1005)->isEnabled());
+    QCOMPARE(camera.Camera().value(QStringLiteral("power")), QStringLiteral("on"));
+  }
+
+  void NoCameraOnThePortShowsTheDialogFirstThenTheReason() {
+    qputenv("QZLINK_COM1", (dir_->path() + QStringLiteral("/no-such-port")).toLocal8Bit());
+    MainDialog dialog;
+    dialogForBoxes_ = &dialog;
+    QVERIFY(boxes_.isEmpty());  // nothing before the dialog is on the screen
+    dialog.show();
+    QVERIFY(QTest::qWaitFor([&] { return !boxes_.isEmpty(); }, 3000));
+    QCOMPARE(boxes_.size(), 1);
+    QCOMPARE(boxes_[0].text, QStringLiteral("Failed to open COM1"));
+    QVERIFY(boxes_[0].dialogVisible);
+    QVERIFY2(boxes_[0].details.contains(QLatin1String("No such device")),
+             qPrintable(boxes_[0].details));
+    QVERIFY(!dialog.Connected());
+    QVERIFY(!dialog.Control(1042)->isEnabled());
+    QVERIFY(!dialog.Control(1082)->isEnabled());
+    // The start-up connect sequence ran into the closed session and ended.
+    QVERIFY(Settled(dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
+  }
+
+  void SecondInstanceShowsAaaAndLeavesTheFirstAlone() {
+    SingleInstance first(QStringLiteral("QTR90x"));
+    QCOMPARE(first.Acquire(), InstanceCheck::kFirst);
+    ControllerApp second;
+    QCOMPARE(second.Run(), 0);
+    QCOMPARE(boxes_.size(), 1);
+    QCOMPARE(boxes_[0].text, QStringLiteral("aaa"));
+    QVERIFY(QFile::exists(first.LockPath()));
+  }
+
+  void LockOfACrashedInstanceIsTakenOver() {
+    SingleInstance probe(QStringLiteral("QTR90x"));
+    QFile stale(probe.LockPath());
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    // The lock of a process that no longer exists (pid, application, host).
+    stale.write("2147483646\nQTR90xControler\n\n");
+    stale.close();
+    SingleInstance again(QStringLiteral("QTR90x"));
+    QCOMPARE(again.Acquire(), InstanceCheck::kFirst);
+  }
+
+  void EscapeHandsTheCameraBackAndTheCloseBoxDoesNot_data() {
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("Escape") << true;
+    QTest::newRow("close box") << false;
+  }
+  void EscapeHandsTheCameraBackAndTheCloseBoxDoesNot() {
+    QFETCH(bool, escape);
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    const qint64 start = TraceEnd();
+    if (escape) {
+      QTest::keyClick(dialog.Control(1044), Qt::Key_Escape);
+    } else {
+      dialog.close();
+    }
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    const QStringList sent = SentSince(start);
+    QCOMPARE(sent, escape ? QStringList{"90 31"} : QStringList{});
+  }
+
+  void ExitWhileConnectedStoresSettingsAndTheNamesShown() {
+    {
+      SimulatedCamera camera;
+      QVERIFY(camera.Ready());
+      MainDialog dialog;
+      dialog.show();
+      QVERIFY(Settled(dialog));
+    }
+    const QString stored = Registry();
+    QVERIFY(stored.contains(QStringLiteral("\"PortTableID\"=dword:00000000")));
+    QVERIFY(stored.contains(QStringLiteral("\"DispSendCmd\"=dword:00000000")));
+    QVERIFY(stored.contains(QStringLiteral("\"Preset9\"=\"9\"")));
+  }
+
+  void PresetNamesAreNotWrittenOverBeforeTheyWereRead() {
+    // Camera 1 on COM1 has its names; the camera never answers the preset
+    // query, so the names are not loaded when the operator changes the port.
+    PresetNames names{};
+    for (int i = 0; i < 9; ++i) {
+      qsnprintf(names[i].data(), names[i].size(), "Spot %d", i + 1);
+    }
+    QCOMPARE(SavePresetNames(1, 1, names), 0);
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    camera.Control(QStringLiteral("noanswer cmd 8B"));
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().Step() >= 10; }, 3000));
+    dialog.RunCommand(32777);  // Port -> COM 2 (no such device here)
+    PresetNames after{};
+    QCOMPARE(LoadPresetNames(1, 1, &after), 0);
+    QCOMPARE(QString::fromUtf8(after[0].data()), QStringLiteral("Spot 1"));
+  }
+
+  void IgnoredNightModeClickPutsTheBoxBack() {
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    auto* nightMode = qobject_cast<QCheckBox*>(dialog.Control(1081));
+    const bool before = nightMode->isChecked();
+    // A page read that never ends keeps a sequence running.
+    camera.Control(QStringLiteral("noanswer cmd 52"));
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail reads the page
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().SequenceActive(); }, 2000));
+    const qint64 start = TraceEnd();
+    nightMode->click();
+    QCOMPARE(nightMode->isChecked(), before);
+    QTest::qWait(50);
+    QVERIFY(!SentSince(start).contains(QStringLiteral("B5 30")));
+  }
+
+  void CtrlTabRunsRoundThePages() {
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: full size
+    auto* tab = qobject_cast<QTabWidget*>(dialog.Control(1001));
+    QVERIFY(QTest::qWaitForWindowActive(&dialog) || true);
+    const int order[] = {1, 2, 0};
+    for (int expected : order) {
+      QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+      QCOMPARE(tab->currentIndex(), expected);
+      QVERIFY(Settled(dialog));
+    }
+    QTest::keyClick(dialog.focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(tab->currentIndex(), 2);
+  }
+
+  // Pictures of the dialog, compact and full size, for the documentation.
+  void Screenshots() {
+    const QString out = qEnvironmentVariable("QZ_SCREENSHOT_DIR");
+    if (out.isEmpty()) {
+      QSKIP("QZ_SCREENSHOT_DIR names no folder");
+    }
+    SimulatedCamera camera({"--cameras", "3"});
+    QVERIFY(camera.Ready());
+    PresetNames names{};
+    const char* const labels[] = {"Entrance", "Gate", "Car park", "Lobby", "", "", "", "", ""};
+    for (int i = 0; i < 9; ++i) {
+      qsnprintf(names[i].data(), names[i].size(), "%s", labels[i]);
+    }
+    QCOMPARE(SavePresetNames(1, 1, names), 0);
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    QVERIFY(dialog.grab().save(out + QStringLiteral("/main-dialog-compact.png")));
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);
+    QVERIFY(Settled(dialog));
+    QVERIFY(dialog.grab().save(out + QStringLiteral("/main-dialog-full.png")));
+  }
+};
+
+QObject* MakeMainDialogTest() {
+  return new MainDialogTest;
+}
+
+}  // namespace qtr90x::testing
+
+#include "main_dialog_test.moc"

@@ -1,0 +1,201 @@
+// The application's main dialog: connection and port menu, camera selection,
+// the pan/tilt pad, zoom, focus and presets, night mode and IR light,
+// Host/Local, the three tab pages and the tool windows. It turns widget
+// events and the library's messages into sequence engine events and carries
+// out what the engine returns; the pages read the camera state from it.
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/sequence_engine.h"
+#include "core/settings.h"
+#include "ui/library_window.h"
+#include "ui/page_host.h"
+#include "ui/qzlink_caller.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace qtr90x {
+
+class AdjustPage;
+class AutoExposurePanel;
+class DebugWindow;
+class DirectionButton;
+class InputCommandWindow;
+class ManualExposurePanel;
+class MessageEvent;
+class PicturePage;
+class PresetCombo;
+class SystemPage;
+class TabPage;
+
+class MainDialog : public QDialog, public PageHost {
+ public:
+  explicit MainDialog(QWidget* parent = nullptr);
+  ~MainDialog() override;
+
+  // --- PageHost ---------------------------------------------------------------
+  int SelectedCamera() const override { return engine_.SelectedCamera(); }
+  const CameraState& Camera() const override { return engine_.Camera(); }
+  QObject* MainWindow() override { return this; }
+  void SetRefreshIdle() override;
+  void SetWaitCursorState(int state) override;
+  void ExpectExposureAnswer(int target) override;
+
+  // --- what the application, the tests and the tool windows read ---------------
+  int PortNumber() const { return settings_.portIndex + 1; }  // 1..4
+  bool Connected() const { return connected_; }
+  const GeneralSettings& Settings() const { return settings_; }
+  const PresetNames& PresetNameSlots() const { return presetNames_; }
+  bool DetailMode() const { return fullSize_; }
+  const SequenceEngine& Engine() const { return engine_; }
+  TabPage* CurrentPage() const;
+  AdjustPage* Adjust() const { return adjust_; }
+  SystemPage* System() const { return system_; }
+  PicturePage* Picture() const { return picture_; }
+  DebugWindow* Debug() const { return debugWindow_; }
+  InputCommandWindow* CommandWindow() const { return commandWindow_; }
+  // A control of this dialog by id (the pages' controls are not included).
+  QWidget* Control(int controlId) const { return controls_.value(controlId); }
+  QMenu* ToolsMenu() const { return toolsMenu_; }
+  HWND LibraryHandle() const { return libraryWindow_.Handle(); }
+
+  // The operator's menu commands and buttons, by command id (tests and the
+  // accelerators use them too).
+  void RunCommand(int commandId);
+
+ protected:
+  bool event(QEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  bool focusNextPrevChild(bool next) override;
+  void timerEvent(QTimerEvent* e) override;
+  // The caption's close box ends the dialog without the Exit command.
+  void reject() override;
+
+ private:
+  // Set-up.
+  void BuildControls();
+  void BuildMenu();
+  void BuildPages();
+  DirectionButton* MakeDirectionButton(int controlId, const char* caption,
+                                       const std::array<int, 4>& bitmaps);
+  template <typename W>
+  W* Register(W* widget, int controlId);
+
+  // Connection.
+  void ConnectionAttempt(bool startupAttempt);
+  void CloseConnection();
+  void ShowOpenFailure();
+  void ChoosePort(int portIndex);
+  void UpdateMenuChecks();
+  void UpdateTitle();
+  void SavePresetNamesIfOwned();
+
+  // Operator actions.
+  void Exit();
+  void SelectPage(int index);
+  void ToggleDetail();
+  void ToggleDebugWindow();
+  void ShowCommandWindow();
+  void ShowPresetNameDialog();
+  void OnCameraChosen(int index);
+  void OnPresetChosen();
+  void OnFocusMode(int mode);
+  void OnOnePushAf();
+  void OnNightMode(bool checked);
+  void OnCommandMode(bool local);
+  void FocusHandoff(std::intptr_t lParam);
+  // The dialog's own controls in tab order, the tab control last.
+  std::vector<QWidget*> TabOrder() const;
+
+  // The library's messages and the engine.
+  LRESULT OnLibraryMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled);
+  void OnAnswer(LPARAM sequence);
+  void OnNotification(WPARAM kind, LPARAM sequence);
+  void OnPrivateMessage(const MessageEvent& message);
+  void Execute(const EngineActions& actions);
+  void Execute(const EngineAction& action);
+  QObject* Target(const EngineAction& action) const;
+  void ApplyWaitCursor();
+  void ApplyCameraList(int count, int index);
+  void ApplyPresetList(int registered, int port, int camera);
+  void FillPresetCombo(int select);
+  void UpdateGoButton();
+  void ApplyModel(const EngineAction& action);
+  void ApplyNightMode(bool checked, int irLightIndex);
+  void SetCameraControlsEnabled(bool enabled);
+  void EnableControls(bool operable);
+  void SetFocusRadios(bool manual, bool enableNearFar);
+  void SetNearFarEnabled(bool enabled);
+
+  QzlinkCaller caller_;
+  SequenceEngine engine_{caller_};
+  LibraryWindow libraryWindow_;
+
+  GeneralSettings settings_;
+  PresetNames presetNames_{};
+  std::array<bool, 9> presetRegistered_{};
+  bool connected_ = false;
+  bool startupAttempt_ = false;
+  bool fullSize_ = true;
+  bool commandWindowShownOnce_ = false;
+  bool shuttingDown_ = false;
+  bool debugWindowShown_ = false;
+  bool wakePosted_ = false;
+  bool firstPaintPosted_ = false;
+  QString openFailureReason_;  // why the last QzOpen failed, for the message box
+  int powerOnTimerQtId_ = 0;
+  // The sent-command, answer and notification texts of the last message.
+  std::string sentText_;
+  std::string answerText_;
+  std::array<std::string, 5> notificationTexts_;  // notify, remote on, remote off, global, detect
+
+  QHash<int, QWidget*> controls_;
+  QList<DirectionButton*> directionButtons_;
+  std::array<DirectionButton*, 9> pad_{};
+  QCheckBox* nightMode_ = nullptr;
+  QComboBox* irLight_ = nullptr;
+  QRadioButton* host_ = nullptr;
+  QRadioButton* local_ = nullptr;
+  QCheckBox* hiddenRemoteOk_ = nullptr;
+  QCheckBox* hiddenManual_ = nullptr;
+  QRadioButton* focusAuto_ = nullptr;
+  QRadioButton* focusManual_ = nullptr;
+  QComboBox* camera_ = nullptr;
+  QLabel* cameraLabel_ = nullptr;
+  QLabel* modelLine_ = nullptr;
+  PresetCombo* presets_ = nullptr;
+  QPushButton* go_ = nullptr;
+  QPushButton* exit_ = nullptr;
+  QPushButton* debugButton_ = nullptr;
+  QTabWidget* tab_ = nullptr;
+  QWidget* mainControls_ = nullptr;
+
+  QMenu* toolsMenu_ = nullptr;
+  QAction* connectAction_ = nullptr;
+  std::array<QAction*, 4> portActions_{};
+  QAction* sendCommandAction_ = nullptr;
+
+  AdjustPage* adjust_ = nullptr;
+  SystemPage* system_ = nullptr;
+  PicturePage* picture_ = nullptr;
+  DebugWindow* debugWindow_ = nullptr;
+  InputCommandWindow* commandWindow_ = nullptr;
+};
+
+}  // namespace qtr90x
