@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the main job: a simulated QT-R90x
-# cascade on a pseudo-terminal, driven through the camera link library by
-# qzcli with the controller's connect sequence, every frame printed as hex.
+# Installs what is missing, builds, and runs the main job: the operator
+# application QTR90xControler connected (as COM1) to a simulated cascade of
+# three QT-R90x cameras on a pseudo-terminal.
+#
+# With a display ($DISPLAY or $WAYLAND_DISPLAY) the window opens there.
+# Without one it runs on Qt's VNC platform: connect a VNC viewer to the
+# address printed (port $QZ_VNC_PORT, default 5900).
+#
+# Settings: the user's registry file when it exists (or $QZLINK_REGISTRY),
+# else a temporary one that goes when the demo ends.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -13,7 +20,7 @@ link="$work/camera"
 mkfifo "$work/control"
 # The simulator reads control commands from the fifo; keep a writer open.
 exec 3<>"$work/control"
-"$build/camsim/qtr90x-camsim" --model QT-R90x --cameras 3 --power off --link "$link" \
+"$build/camsim/qtr90x-camsim" --model QT-R90x --cameras 3 --link "$link" \
   <"$work/control" >"$work/camsim.out" &
 sim=$!
 cleanup() {
@@ -28,25 +35,29 @@ for _ in $(seq 100); do
   grep -q '^ready ' "$work/camsim.out" 2>/dev/null && break
   sleep 0.1
 done
-echo "simulator: $(head -n 1 "$work/camsim.out")"
-echo
+if ! grep -q '^ready ' "$work/camsim.out"; then
+  echo "the simulated camera did not start" >&2
+  exit 1
+fi
+echo "simulated camera: $(head -n 1 "$work/camsim.out")"
 
-year=$(( $(date +%Y) - 2000 )); month=$(date +%-m); day=$(date +%-d)
-hour=$(date +%-H); minute=$(date +%-M); second=$(date +%-S)
+user_registry=${XDG_CONFIG_HOME:-$HOME/.config}/qzlink/registry.reg
+if [ -z "${QZLINK_REGISTRY:-}" ] && [ ! -f "$user_registry" ]; then
+  export QZLINK_REGISTRY="$work/registry.reg"
+  echo "settings: a temporary registry file (yours would be $user_registry)"
+fi
+export QZLINK_COM1="$link"
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  # The single-instance lock lives in the runtime directory.
+  export XDG_RUNTIME_DIR="/tmp/runtime-$(id -u)"
+  mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+fi
 
-cli() { QZLINK_COM1="$link" "$build/qzcli/qzcli" --port 1 "$@"; }
-
-echo "== connect: camera list, host mode, notifications, status, power on =="
-# The camera starts with its power off: the power-on command is acknowledged
-# at once and its notification (FA ... 00 A0 31) follows when the power is up.
-cli --seconds 2.5 QzSetCascade 0 0 -- QzSetCascade 0 1 -- QzSetCmdMode 1 0 -- \
-  QzSetNotify 1 1 -- QzGetExtendedOperateStatus 1 -- QzSetCameraPower 1 1
-echo
-echo "== the rest of the connect sequence =="
-cli --seconds 0.2 QzGetExtendedOperateStatus 1 -- QzGetUnitName 1 -- QzGetIrLight 1 -- \
-  QzGetIrCutFilter 1 -- QzGetExtendPreset 1 -- QzSetSensorInputDetectProp 1 17 -- \
-  QzSetDate 1 "$year" "$month" "$day" -- QzSetTime 1 "$hour" "$minute" "$second"
-echo
-echo "== operator actions: zoom tele and stop, a refused speed, camera 2 of the cascade =="
-cli --seconds 0.5 QzSetZooming 1 2 -- QzSetZooming 1 0 -- QzGetZoomPosition 1 -- \
-  QzSetMotorSpeed 1 0 900 -- QzGetUnitName 2
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  port=${QZ_VNC_PORT:-5900}
+  export QT_QPA_PLATFORM="vnc:size=1024x768:port=$port"
+  address=$(hostname -I 2>/dev/null | awk '{print $1}')
+  echo "no display: connect a VNC viewer to ${address:-localhost}:$port (Ctrl+C ends the demo)"
+fi
+echo "QTR90xControler on COM1 -> $link"
+"$build/controller/QTR90xControler"
