@@ -19,8 +19,12 @@
 #include "app/single_instance.h"
 #include "core/settings.h"
 #include "tests/gui_test_support.h"
+#include "ui/adjust_page.h"
+#include "ui/debug_window.h"
+#include "ui/input_command_window.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/system_page.h"
 
 namespace qtr90x::testing {
 
@@ -68,6 +72,7 @@ class MainDialogTest : public QObject {
   // and every sequence since has ended with the wait cursor.
   static bool Settled(MainDialog& dialog, int timeoutMs = 5000) {
     const auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
+    QTest::qWait(30);  // messages already posted start their sequences first
     return QTest::qWaitFor(
         [&] {
           return (!dialog.Connected() || !model->text().isEmpty()) &&
@@ -339,6 +344,142 @@ class MainDialogTest : public QObject {
     }
     QTest::keyClick(dialog.focusWidget(), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(tab->currentIndex(), 2);
+  }
+
+  void DeveloperSwitchesShowTheToolsAndSurviveAnExit_data() {
+    QTest::addColumn<int>("dispCommandWindow");
+    QTest::addColumn<int>("dispSendCmd");
+    QTest::newRow("both on") << 1 << 1;
+    QTest::newRow("both off") << 0 << 0;
+  }
+  void DeveloperSwitchesShowTheToolsAndSurviveAnExit() {
+    QFETCH(int, dispCommandWindow);
+    QFETCH(int, dispSendCmd);
+    GeneralSettings stored;
+    stored.dispCommandWindow = static_cast<std::uint8_t>(dispCommandWindow);
+    stored.dispSendCmd = static_cast<std::uint8_t>(dispSendCmd);
+    QCOMPARE(SaveGeneralSettings(stored), 0);
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    {
+      MainDialog dialog;
+      dialog.show();
+      QVERIFY(Settled(dialog));
+      QCOMPARE(dialog.Control(1043)->isVisibleTo(&dialog), dispCommandWindow != 0);
+      QCOMPARE(dialog.ToolsMenu()->actions().size(), dispSendCmd != 0 ? 2 : 1);
+      // Answers reach the debug window only with DispCommandWindow.
+      const QString rows = dialog.Debug()->Rows().join('\n');
+      QCOMPARE(rows.contains(QLatin1String("ack\tFE 30 31 30 30")), dispCommandWindow != 0);
+      // Ctrl+S opens the Input Command window even without its menu entry,
+      // at the main window's top-left corner.
+      QTest::keyClick(&dialog, Qt::Key_S, Qt::ControlModifier);
+      QVERIFY(dialog.CommandWindow()->isVisible());
+      QCOMPARE(dialog.CommandWindow()->pos(), dialog.frameGeometry().topLeft());
+    }
+    GeneralSettings after;
+    QCOMPARE(LoadGeneralSettings(&after), 0);
+    QCOMPARE(int(after.dispCommandWindow), dispCommandWindow);
+    QCOMPARE(int(after.dispSendCmd), dispSendCmd);
+  }
+
+  void InchingSetsTheSlowSpeedFirstAndRestoresItBeforeTheStop() {
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    const QString speed = camera.Camera().value(QStringLiteral("panSpeed"));
+    const qint64 start = TraceEnd();
+    QWidget* right = dialog.Control(1010);
+    QTest::mousePress(right, Qt::RightButton);
+    QVERIFY(QTest::qWaitFor([&] { return SentSince(start).size() == 2; }, 2000));
+    QCOMPARE(camera.Camera().value(QStringLiteral("panSpeed")).toInt(nullptr, 16), 8);
+    QTest::mouseRelease(right, Qt::RightButton);
+    QVERIFY(QTest::qWaitFor([&] { return SentSince(start).size() == 4; }, 2000));
+    const QStringList sent = SentSince(start);
+    QCOMPARE(sent[0], QStringLiteral("50 30 30 38"));   // slowest pan speed
+    QCOMPARE(sent[1], QStringLiteral("60 31 30"));      // right
+    QVERIFY(sent[2].startsWith(QLatin1String("50 ")));  // the speed read from the camera
+    QCOMPARE(sent[3], QStringLiteral("60 30 30"));      // stop
+    QCOMPARE(camera.Camera().value(QStringLiteral("panSpeed")), speed);
+  }
+
+  void LocalMakesTheWindowCompactAndTheControlsInoperable() {
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail
+    QVERIFY(Settled(dialog));
+    QVERIFY(dialog.DetailMode());
+    qobject_cast<QRadioButton*>(dialog.Control(1139))->click();  // Local
+    QVERIFY(!dialog.DetailMode());
+    QVERIFY(Settled(dialog));
+    QCOMPARE(camera.Camera().value(QStringLiteral("mode")), QStringLiteral("local"));
+    for (int id : {1005, 1009, 1017, 1032, 1001}) {
+      QVERIFY2(!dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    QVERIFY(dialog.Control(1138)->isEnabled());  // Host stays usable
+    qobject_cast<QRadioButton*>(dialog.Control(1138))->click();
+    QVERIFY(Settled(dialog));
+    QCOMPARE(camera.Camera().value(QStringLiteral("mode")), QStringLiteral("host"));
+    for (int id : {1005, 1009, 1017, 1032, 1001}) {
+      QVERIFY2(dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+  }
+
+  void CameraPowerOffLeavesWhatPowersItOnAgain() {
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail
+    qobject_cast<QTabWidget*>(dialog.Control(1001))->setCurrentIndex(1);
+    QVERIFY(Settled(dialog));
+    auto* power = dialog.System()->findChild<QCheckBox*>(QStringLiteral("1047"));
+    QVERIFY(power != nullptr && power->isChecked());
+    power->click();
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.Camera().cameraPower; }, 3000));
+    QVERIFY(Settled(dialog));
+    QCOMPARE(camera.Camera().value(QStringLiteral("power")), QStringLiteral("off"));
+    QVERIFY(!dialog.Control(1005)->isEnabled());
+    QVERIFY(!dialog.Adjust()->isEnabled());
+    QVERIFY(power->isEnabled());
+    QVERIFY(dialog.Control(1001)->isEnabled());
+    power->click();
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Camera().cameraPower; }, 3000));
+    QVERIFY(Settled(dialog));
+    QCOMPARE(camera.Camera().value(QStringLiteral("power")), QStringLiteral("on"));
+    QVERIFY(dialog.Control(1005)->isEnabled());
+    QVERIFY(dialog.Adjust()->isEnabled());
+  }
+
+  void ChoosingACameraReadsItAndKeepsEachCamerasNames() {
+    PresetNames first{};
+    qsnprintf(first[0].data(), first[0].size(), "Door");
+    QCOMPARE(SavePresetNames(1, 1, first), 0);
+    SimulatedCamera camera({"--cameras", "2", "--model", "QT-R90x,QT-R7"});
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    auto* presets = qobject_cast<QComboBox*>(dialog.Control(1072));
+    QCOMPARE(presets->itemText(0), QStringLiteral("Door"));
+    auto* cameras = qobject_cast<QComboBox*>(dialog.Control(1042));
+    const qint64 start = TraceEnd();
+    cameras->setCurrentIndex(1);
+    emit cameras->activated(1);
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Camera().unitName == "QT-R7"; }, 3000));
+    QVERIFY(Settled(dialog));
+    QCOMPARE(dialog.SelectedCamera(), 2);
+    QCOMPARE(qobject_cast<QLabel*>(dialog.Control(1162))->text(), QStringLiteral("Model : QT-R7"));
+    QCOMPARE(presets->itemText(0), QStringLiteral("1"));
+    QCOMPARE(SentSince(start).value(0), QStringLiteral("90 30"));
+    PresetNames stored{};
+    QCOMPARE(LoadPresetNames(1, 1, &stored), 0);
+    QCOMPARE(QString::fromUtf8(stored[0].data()), QStringLiteral("Door"));
   }
 
   // Pictures of the dialog, compact and full size, for the documentation.
