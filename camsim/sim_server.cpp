@@ -4,9 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace camsim {
 
@@ -18,16 +18,18 @@ void PrintLine(FILE* stream, std::string_view text) {
   std::fflush(stream);
 }
 
-int TimeoutMs(std::optional<TimePoint> next, TimePoint now) {
+// The wait until the next frame is due, to the microsecond: a whole-
+// millisecond wait would hold every answer back by up to a millisecond more
+// than the line's own timing. Null waits without limit.
+const timespec* Timeout(std::optional<TimePoint> next, TimePoint now, timespec* storage) {
   if (!next) {
-    return -1;
+    return nullptr;
   }
-  if (*next <= now) {
-    return 0;
-  }
-  // Round up, so the loop never wakes just before a frame is due.
-  auto ms = std::chrono::ceil<Milliseconds>(*next - now).count();
-  return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+  const auto wait = *next > now ? std::chrono::ceil<std::chrono::microseconds>(*next - now)
+                                : std::chrono::microseconds(0);
+  storage->tv_sec = static_cast<time_t>(wait.count() / 1000000);
+  storage->tv_nsec = static_cast<long>(wait.count() % 1000000) * 1000;
+  return storage;
 }
 
 }  // namespace
@@ -55,7 +57,8 @@ bool SimServer::Run(std::string* error) {
         {lineFd_, static_cast<short>(POLLIN | (output_.empty() ? 0 : POLLOUT)), 0},
         {controlFd_, POLLIN, 0},
     };
-    int ready = poll(fds, 3, TimeoutMs(cascade_.NextDueTime(), Clock::now()));
+    timespec timeout{};
+    int ready = ppoll(fds, 3, Timeout(cascade_.NextDueTime(), Clock::now(), &timeout), nullptr);
     if (ready < 0) {
       if (errno == EINTR) {
         continue;
