@@ -1,0 +1,226 @@
+// The operator application's two figures:
+// - ConnectSequence: the connect sequence's wall time against a simulated
+//   QT-R90x at 9600 baud, next to its floor: every byte of the run's frames
+//   (commands, answers, notifications, as the debug window lists them) ten
+//   bit times on the line, plus the simulator's reply delay per command.
+// - ColdStartToFirstPaint: from exec of a fresh process to the main dialog's
+//   first paint (offscreen, no camera on the port).
+#include <benchmark/benchmark.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "ui/debug_window.h"
+#include "ui/main_dialog.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr double kBitsPerByte = 10.0;
+constexpr double kBaud = 9600.0;
+constexpr double kReplyDelayMs = 5.0;  // the simulator's default
+
+std::int64_t MonotonicNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Runs the event loop until `done` holds, blocking between events as the
+// application's own loop does (a polling wait would add its period to every
+// step of the sequence).
+template <typename Done>
+bool WaitUntil(Done done, int timeoutMs) {
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  deadline.start(timeoutMs);
+  while (!done()) {
+    if (!deadline.isActive()) {
+      return false;
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+// A simulated QT-R90x at 9600 baud with its default delays.
+class Simulator {
+ public:
+  explicit Simulator(const QString& link) {
+    process_.start(QStringLiteral(CAMSIM_PATH), {QStringLiteral("--link"), link});
+    process_.waitForStarted(5000);
+    QElapsedTimer timer;
+    timer.start();
+    while (!process_.canReadLine() && timer.elapsed() < 5000) {
+      process_.waitForReadyRead(100);
+    }
+    ready_ = process_.readLine().startsWith("ready ");
+  }
+  ~Simulator() {
+    process_.terminate();
+    process_.waitForFinished(3000);
+  }
+  bool Ready() const { return ready_; }
+
+ private:
+  QProcess process_;
+  bool ready_ = false;
+};
+
+// The floor of the rows the debug window listed: bytes on the line and the
+// reply delay of each command.
+double FloorMs(const QStringList& rows) {
+  double bytes = 0;
+  int commands = 0;
+  for (const QString& row : rows) {
+    const QString label = row.section('\t', 0, 0);
+    const QString text = row.section('\t', 1);
+    if (label == QLatin1String("send")) {
+      ++commands;
+    }
+    if (label == QLatin1String("send") || label == QLatin1String("ack") ||
+        label == QLatin1String("notify")) {
+      bytes += static_cast<double>(text.split(' ', Qt::SkipEmptyParts).size());
+    }
+  }
+  return bytes * kBitsPerByte / kBaud * 1000.0 + commands * kReplyDelayMs;
+}
+
+void ConnectSequence(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString link = dir.path() + QStringLiteral("/camera");
+  qputenv("QZLINK_REGISTRY", (dir.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
+  qputenv("QZLINK_COM1", link.toLocal8Bit());
+  // The debug window lists every frame the sequence sent and received.
+  qtr90x::GeneralSettings settings;
+  settings.dispCommandWindow = 1;
+  qtr90x::SaveGeneralSettings(settings);
+  Simulator simulator(link);
+  if (!simulator.Ready()) {
+    state.SkipWithError("the simulator did not start");
+    return;
+  }
+  double floorTotal = 0;
+  double wallTotal = 0;
+  for (auto _ : state) {
+    // The sequence starts with the message the dialog posts itself while it
+    // is built; the clock starts when the dialog is ready.
+    qtr90x::MainDialog dialog;
+    const auto start = std::chrono::steady_clock::now();
+    auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
+    // The model line is set when the connect sequence has completed.
+    if (!WaitUntil([&] { return !model->text().isEmpty(); }, 10000)) {
+      state.SkipWithError("the connect sequence did not complete");
+      return;
+    }
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    state.SetIterationTime(wall / 1000.0);
+    const double floor = FloorMs(dialog.Debug()->Rows());
+    wallTotal += wall;
+    floorTotal += floor;
+    // Let the page read that follows finish before the session closes.
+    (void)WaitUntil([&] { return !dialog.Engine().SequenceActive(); }, 5000);
+  }
+  state.counters["floor_ms"] = floorTotal / static_cast<double>(state.iterations());
+  state.counters["wall_ms"] = wallTotal / static_cast<double>(state.iterations());
+  state.counters["wall_over_floor"] = floorTotal > 0 ? wallTotal / floorTotal : 0;
+}
+BENCHMARK(ConnectSequence)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The child of ColdStartToFirstPaint: starts the application's dialog and
+// reports the time of its first paint.
+int FirstPaintChild(int argc, char** argv) {
+  QApplication app(argc, argv);
+  qtr90x::MainDialog dialog;
+  struct PaintWatch : QObject {
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) {
+        std::printf("%lld\n", static_cast<long long>(MonotonicNs()));
+        std::fflush(stdout);
+        std::_Exit(0);
+      }
+      return false;
+    }
+  } watch;
+  dialog.installEventFilter(&watch);
+  dialog.show();
+  return app.exec();
+}
+
+void ColdStartToFirstPaint(benchmark::State& state) {
+  QTemporaryDir dir;
+  const std::string registry = (dir.path() + QStringLiteral("/registry.reg")).toStdString();
+  const std::string port = (dir.path() + QStringLiteral("/no-camera")).toStdString();
+  setenv("QZLINK_REGISTRY", registry.c_str(), 1);
+  setenv("QZLINK_COM1", port.c_str(), 1);
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const std::string self = QCoreApplication::applicationFilePath().toStdString();
+  for (auto _ : state) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+      state.SkipWithError("pipe");
+      return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    char arg0[] = "controller_bench";
+    char arg1[] = "--first-paint-child";
+    char* args[] = {arg0, arg1, nullptr};
+    const std::int64_t launched = MonotonicNs();
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, self.c_str(), &actions, nullptr, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    char text[64] = {};
+    std::size_t got = 0;
+    for (ssize_t n = 0;
+         got + 1 < sizeof text && (n = read(fds[0], text + got, sizeof text - 1 - got)) > 0;) {
+      got += static_cast<std::size_t>(n);
+    }
+    close(fds[0]);
+    int status = 0;
+    if (spawned == 0) {
+      waitpid(child, &status, 0);
+    }
+    const long long painted = std::atoll(text);
+    if (spawned != 0 || painted <= launched) {
+      state.SkipWithError("the child did not paint");
+      return;
+    }
+    state.SetIterationTime(static_cast<double>(painted - launched) / 1e9);
+  }
+}
+BENCHMARK(ColdStartToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--first-paint-child") == 0) {
+    return FirstPaintChild(argc, argv);
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
