@@ -2,6 +2,8 @@
 // sequence of each model (checked frame by frame in the library's trace),
 // power-on at connect, a port without a camera, the single instance, the
 // exit paths and the faults of the dialog's own making.
+#include <QAbstractSlider>
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,6 +12,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -480,6 +483,31 @@ class MainDialogTest : public QObject {
     PresetNames stored{};
     QCOMPARE(LoadPresetNames(1, 1, &stored), 0);
     QCOMPARE(QString::fromUtf8(stored[0].data()), QStringLiteral("Door"));
+  }
+
+  // Every button, list and slider of the whole dialog, its pages included,
+  // has a name that assistive technology reads.
+  void EveryControlHasAnAccessibleName() {
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: the pages too
+    int checked = 0;
+    for (QWidget* w : dialog.findChildren<QWidget*>()) {
+      const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                           (qobject_cast<QAbstractSlider*>(w) && !qobject_cast<QScrollBar*>(w));
+      if (!control || !w->isVisibleTo(&dialog)) {
+        continue;
+      }
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+      QVERIFY(a != nullptr);
+      QVERIFY2(!a->text(QAccessible::Name).isEmpty(),
+               qPrintable(w->objectName() + " " + w->metaObject()->className()));
+      ++checked;
+    }
+    QVERIFY(checked > 30);
   }
 
   // Pictures of the dialog, compact and full size, for the documentation.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 
 #include "core/private_messages.h"
 #include "tests/scripted_camera.h"
@@ -68,6 +69,11 @@ struct ColumnCase {
   std::vector<std::string> connect;
   std::vector<std::string> change;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ColumnCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class ColumnTest : public ::testing::TestWithParam<ColumnCase> {};
 
