@@ -5,6 +5,7 @@
 #include <QAbstractSlider>
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -483,6 +485,42 @@ class MainDialogTest : public QObject {
     PresetNames stored{};
     QCOMPARE(LoadPresetNames(1, 1, &stored), 0);
     QCOMPARE(QString::fromUtf8(stored[0].data()), QStringLiteral("Door"));
+  }
+
+  // Tab runs from the dialog's controls into the visible page and back, and
+  // round the dialog alone when it is compact.
+  void TabHandsTheFocusBetweenTheDialogAndThePage() {
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QVERIFY(Settled(dialog));
+    QWidget* upLeft = dialog.Control(1005);
+    QWidget* exitButton = dialog.Control(1044);
+    const auto press = [&](bool back) {
+      QTest::keyClick(QApplication::focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab,
+                      back ? Qt::ShiftModifier : Qt::NoModifier);
+      QTest::qWait(20);  // the hand-off is a posted message
+      return QApplication::focusWidget();
+    };
+    // Compact: round the dialog.
+    upLeft->setFocus();
+    QCOMPARE(press(true), exitButton);
+    QCOMPARE(press(false), upLeft);
+
+    // Full size: the tab control, the page's controls, back to U&L.
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);
+    QVERIFY(Settled(dialog));
+    upLeft->setFocus();
+    QWidget* pageLast = dialog.Adjust()->findChild<QWidget*>(QStringLiteral("1041"));
+    QWidget* pageFirst = dialog.Adjust()->findChild<QWidget*>(QStringLiteral("1046"));
+    QCOMPARE(press(true), pageLast);
+    QCOMPARE(press(false), upLeft);
+    auto* tab = qobject_cast<QTabWidget*>(dialog.Control(1001));
+    tab->tabBar()->setFocus();
+    QCOMPARE(press(false), pageFirst);
+    QCOMPARE(press(true), static_cast<QWidget*>(tab->tabBar()));
   }
 
   // Every button, list and slider of the whole dialog, its pages included,
