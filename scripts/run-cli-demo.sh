@@ -8,27 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QZ_BUILD_DIR:-$root/build}
 "$root/scripts/build.sh" "$build"
 
-work=$(mktemp -d)
-link="$work/camera"
-mkfifo "$work/control"
-# The simulator reads control commands from the fifo; keep a writer open.
-exec 3<>"$work/control"
-"$build/camsim/qtr90x-camsim" --model QT-R90x --cameras 3 --power off --link "$link" \
-  <"$work/control" >"$work/camsim.out" &
-sim=$!
-cleanup() {
-  kill "$sim" 2>/dev/null || true
-  wait "$sim" 2>/dev/null || true
-  exec 3>&-
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-for _ in $(seq 100); do
-  grep -q '^ready ' "$work/camsim.out" 2>/dev/null && break
-  sleep 0.1
-done
-echo "simulator: $(head -n 1 "$work/camsim.out")"
+. "$root/scripts/start-camsim.sh"
+start_camsim --model QT-R90x --cameras 3 --power off
 echo
 
 year=$(( $(date +%Y) - 2000 )); month=$(date +%-m); day=$(date +%-d)
