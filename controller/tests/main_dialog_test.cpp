@@ -86,6 +86,21 @@ class MainDialogTest : public QObject {
         },
         timeoutMs);
   }
+  // The simulator and the dialog connected to it, its connect sequence over.
+  struct Running {
+    explicit Running(const QStringList& options = {}) : camera(options) {}
+    bool Start() {
+      if (!camera.Ready()) {
+        return false;
+      }
+      dialog = std::make_unique<MainDialog>();
+      dialog->show();
+      return Settled(*dialog);
+    }
+    SimulatedCamera camera;
+    std::unique_ptr<MainDialog> dialog;
+  };
+
   static QString Registry() {
     QFile file(qEnvironmentVariable("QZLINK_REGISTRY"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
@@ -108,11 +123,9 @@ class MainDialogTest : public QObject {
   }
 
   void FirstStartOnAnEmptyRegistry() {
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     QCOMPARE(dialog.PortNumber(), 1);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
     QVERIFY(dialog.Connected());
@@ -262,11 +275,9 @@ class MainDialogTest : public QObject {
   }
   void EscapeHandsTheCameraBackAndTheCloseBoxDoesNot() {
     QFETCH(bool, escape);
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     const qint64 start = TraceEnd();
     if (escape) {
       QTest::keyClick(dialog.Control(1044), Qt::Key_Escape);
@@ -314,15 +325,13 @@ class MainDialogTest : public QObject {
   }
 
   void IgnoredNightModeClickPutsTheBoxBack() {
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     auto* nightMode = qobject_cast<QCheckBox*>(dialog.Control(1081));
     const bool before = nightMode->isChecked();
     // A page read that never ends keeps a sequence running.
-    camera.Control(QStringLiteral("noanswer cmd 52"));
+    run.camera.Control(QStringLiteral("noanswer cmd 52"));
     QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail reads the page
     QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().SequenceActive(); }, 2000));
     const qint64 start = TraceEnd();
@@ -333,11 +342,9 @@ class MainDialogTest : public QObject {
   }
 
   void CtrlTabRunsRoundThePages() {
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: full size
     auto* tab = qobject_cast<QTabWidget*>(dialog.Control(1001));
     QVERIFY(QTest::qWaitForWindowActive(&dialog) || true);
@@ -388,17 +395,15 @@ class MainDialogTest : public QObject {
   }
 
   void InchingSetsTheSlowSpeedFirstAndRestoresItBeforeTheStop() {
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
-    const QString speed = camera.Camera().value(QStringLiteral("panSpeed"));
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
+    const QString speed = run.camera.Camera().value(QStringLiteral("panSpeed"));
     const qint64 start = TraceEnd();
     QWidget* right = dialog.Control(1010);
     QTest::mousePress(right, Qt::RightButton);
     QVERIFY(QTest::qWaitFor([&] { return SentSince(start).size() == 2; }, 2000));
-    QCOMPARE(camera.Camera().value(QStringLiteral("panSpeed")).toInt(nullptr, 16), 8);
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("panSpeed")).toInt(nullptr, 16), 8);
     QTest::mouseRelease(right, Qt::RightButton);
     QVERIFY(QTest::qWaitFor([&] { return SentSince(start).size() == 4; }, 2000));
     const QStringList sent = SentSince(start);
@@ -406,40 +411,36 @@ class MainDialogTest : public QObject {
     QCOMPARE(sent[1], QStringLiteral("60 31 30"));      // right
     QVERIFY(sent[2].startsWith(QLatin1String("50 ")));  // the speed read from the camera
     QCOMPARE(sent[3], QStringLiteral("60 30 30"));      // stop
-    QCOMPARE(camera.Camera().value(QStringLiteral("panSpeed")), speed);
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("panSpeed")), speed);
   }
 
   void LocalMakesTheWindowCompactAndTheControlsInoperable() {
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail
     QVERIFY(Settled(dialog));
     QVERIFY(dialog.DetailMode());
     qobject_cast<QRadioButton*>(dialog.Control(1139))->click();  // Local
     QVERIFY(!dialog.DetailMode());
     QVERIFY(Settled(dialog));
-    QCOMPARE(camera.Camera().value(QStringLiteral("mode")), QStringLiteral("local"));
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("mode")), QStringLiteral("local"));
     for (int id : {1005, 1009, 1017, 1032, 1001}) {
       QVERIFY2(!dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
     }
     QVERIFY(dialog.Control(1138)->isEnabled());  // Host stays usable
     qobject_cast<QRadioButton*>(dialog.Control(1138))->click();
     QVERIFY(Settled(dialog));
-    QCOMPARE(camera.Camera().value(QStringLiteral("mode")), QStringLiteral("host"));
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("mode")), QStringLiteral("host"));
     for (int id : {1005, 1009, 1017, 1032, 1001}) {
       QVERIFY2(dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
     }
   }
 
   void CameraPowerOffLeavesWhatPowersItOnAgain() {
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail
     qobject_cast<QTabWidget*>(dialog.Control(1001))->setCurrentIndex(1);
     QVERIFY(Settled(dialog));
@@ -448,7 +449,7 @@ class MainDialogTest : public QObject {
     power->click();
     QVERIFY(QTest::qWaitFor([&] { return !dialog.Camera().cameraPower; }, 3000));
     QVERIFY(Settled(dialog));
-    QCOMPARE(camera.Camera().value(QStringLiteral("power")), QStringLiteral("off"));
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("power")), QStringLiteral("off"));
     QVERIFY(!dialog.Control(1005)->isEnabled());
     QVERIFY(!dialog.Adjust()->isEnabled());
     QVERIFY(power->isEnabled());
@@ -456,7 +457,7 @@ class MainDialogTest : public QObject {
     power->click();
     QVERIFY(QTest::qWaitFor([&] { return dialog.Camera().cameraPower; }, 3000));
     QVERIFY(Settled(dialog));
-    QCOMPARE(camera.Camera().value(QStringLiteral("power")), QStringLiteral("on"));
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("power")), QStringLiteral("on"));
     QVERIFY(dialog.Control(1005)->isEnabled());
     QVERIFY(dialog.Adjust()->isEnabled());
   }
@@ -465,11 +466,9 @@ class MainDialogTest : public QObject {
     PresetNames first{};
     qsnprintf(first[0].data(), first[0].size(), "Door");
     QCOMPARE(SavePresetNames(1, 1, first), 0);
-    SimulatedCamera camera({"--cameras", "2", "--model", "QT-R90x,QT-R7"});
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run({"--cameras", "2", "--model", "QT-R90x,QT-R7"});
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     auto* presets = qobject_cast<QComboBox*>(dialog.Control(1072));
     QCOMPARE(presets->itemText(0), QStringLiteral("Door"));
     auto* cameras = qobject_cast<QComboBox*>(dialog.Control(1042));
@@ -526,11 +525,9 @@ class MainDialogTest : public QObject {
   // Every button, list and slider of the whole dialog, its pages included,
   // has a name that assistive technology reads.
   void EveryControlHasAnAccessibleName() {
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: the pages too
     int checked = 0;
     for (QWidget* w : dialog.findChildren<QWidget*>()) {
