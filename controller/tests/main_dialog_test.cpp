@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "app/controller_app.h"
@@ -29,6 +31,7 @@
 #include "ui/input_command_window.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/preset_name_dialog.h"
 #include "ui/system_page.h"
 
 namespace qtr90x::testing {
@@ -484,6 +487,29 @@ class MainDialogTest : public QObject {
     PresetNames stored{};
     QCOMPARE(LoadPresetNames(1, 1, &stored), 0);
     QCOMPARE(QString::fromUtf8(stored[0].data()), QStringLiteral("Door"));
+  }
+
+  // Names set in the Preset Name Settings dialog fill the list at once, keep
+  // its selection and are stored under the selected camera.
+  void PresetNamesSetInTheDialogAreShownAndStored() {
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
+    auto* presets = qobject_cast<QComboBox*>(dialog.Control(1072));
+    presets->setCurrentIndex(2);
+    QTimer::singleShot(0, [] {
+      auto* names = dynamic_cast<PresetNameDialog*>(QApplication::activeModalWidget());
+      QVERIFY(names != nullptr);
+      names->Edit(2)->setText(QStringLiteral("Loading bay"));
+      names->accept();
+    });
+    dialog.RunCommand(32790);  // Tools -> Preset Name...
+    QCOMPARE(presets->itemText(2), QStringLiteral("Loading bay"));
+    QCOMPARE(presets->currentIndex(), 2);
+    PresetNames stored{};
+    QCOMPARE(LoadPresetNames(1, 1, &stored), 0);
+    QCOMPARE(QString::fromUtf8(stored[2].data()), QStringLiteral("Loading bay"));
+    QCOMPARE(QString::fromUtf8(stored[0].data()), QStringLiteral("1"));
   }
 
   // Tab runs from the dialog's controls into the visible page and back, and
