@@ -25,7 +25,7 @@ bool OpenPresetKey(RegistryKey* key, int port, int camera) {
   return OpenOrCreate(key, path);
 }
 
-void PresetValueName(int index, char (&name)[16]) {
+void PresetValueName(int index, char (&name)[24]) {
   std::snprintf(name, sizeof name, "%s%d", "Preset", index + 1);
 }
 
@@ -67,7 +67,7 @@ int LoadPresetNames(int port, int camera, PresetNames* names) {
   if (!OpenPresetKey(&key, port, camera))
     return -1;
   for (int i = 0; i < 9; ++i) {
-    char valueName[16];
+    char valueName[24];
     PresetValueName(i, valueName);
     std::array<char, 16>& slot = (*names)[static_cast<std::size_t>(i)];
     if (!key.QueryString(valueName, slot.data(), slot.size()) || slot[0] == '\0')
@@ -82,7 +82,7 @@ int SavePresetNames(int port, int camera, const PresetNames& names) {
   if (!OpenPresetKey(&key, port, camera))
     return -1;
   for (int i = 0; i < 9; ++i) {
-    char valueName[16];
+    char valueName[24];
     PresetValueName(i, valueName);
     std::array<char, 16> slot = names[static_cast<std::size_t>(i)];
     slot.back() = '\0';
