@@ -659,30 +659,30 @@ void SequenceEngine::StartSequence(SequenceKind kind, bool requestWaitCursor, En
 LibraryCall SequenceEngine::BuildStepCall(int step) const {
   const StepTable table =
       StepTableOf(kind_, ChooseModelColumn(IsQtR7(), camera_.pedestalInitialised));
-  const StepSpec& spec = table.steps[static_cast<std::size_t>(step)];
+  const StepSpec& row = table.steps[static_cast<std::size_t>(step)];
   const int cam = selectedCamera_;
-  switch (spec.source) {
+  switch (row.source) {
     case StepArgs::kDate: {
       const LocalDateTime now = clock_();
-      return MakeCall(spec.function, cam, CameraYear(now.year), now.month, now.day);
+      return MakeCall(row.function, cam, CameraYear(now.year), now.month, now.day);
     }
     case StepArgs::kTime: {
       const LocalDateTime now = clock_();
-      return MakeCall(spec.function, cam, now.hour, now.minute, now.second);
+      return MakeCall(row.function, cam, now.hour, now.minute, now.second);
     }
     case StepArgs::kLocalMode:
-      return MakeCall(spec.function, cam, commandModeLocal_ ? 1 : 0);
+      return MakeCall(row.function, cam, commandModeLocal_ ? 1 : 0);
     case StepArgs::kOnScreenFirst:
-      return MakeCall(spec.function, cam, onScreenChecked_ ? 1 : 0);
+      return MakeCall(row.function, cam, onScreenChecked_ ? 1 : 0);
     case StepArgs::kOnScreenSecond:
-      return MakeCall(spec.function, cam, onScreenChecked_ ? 3 : 2);
+      return MakeCall(row.function, cam, onScreenChecked_ ? 3 : 2);
     case StepArgs::kFixed:
     case StepArgs::kFixedLine:
       break;
   }
-  LibraryCall call = MakeCall(spec.function, spec.source == StepArgs::kFixedLine ? 0 : cam);
-  call.argCount = spec.argCount;
-  call.args = {spec.args[0], spec.args[1], 0};
+  LibraryCall call = MakeCall(row.function, row.source == StepArgs::kFixedLine ? 0 : cam);
+  call.argCount = row.argCount;
+  call.args = {row.args[0], row.args[1], 0};
   return call;
 }
 

@@ -1,9 +1,14 @@
 #include "tests/gui_test_support.h"
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QAccessible>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QScrollBar>
 #include <QTest>
 #include <cstdlib>
 
@@ -166,6 +171,23 @@ bool FakeHost::event(QEvent* e) {
     }
   }
   return QObject::event(e);
+}
+
+AccessibleNames CheckAccessibleNames(QWidget* top, bool visibleOnly) {
+  AccessibleNames result;
+  for (QWidget* w : top->findChildren<QWidget*>()) {
+    const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                         (qobject_cast<QAbstractSlider*>(w) && !qobject_cast<QScrollBar*>(w));
+    if (!control || (visibleOnly && !w->isVisibleTo(top))) {
+      continue;
+    }
+    ++result.controls;
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+    if (a == nullptr || a->text(QAccessible::Name).isEmpty()) {
+      result.unnamed << w->objectName() + ' ' + w->metaObject()->className();
+    }
+  }
+  return result;
 }
 
 void Settle(int ms) {

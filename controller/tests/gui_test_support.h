@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <QWidget>
 #include <memory>
 
 #include "core/camera_state.h"
@@ -92,6 +93,15 @@ class FakeHost : public QObject, public PageHost {
  protected:
   bool event(QEvent* e) override;
 };
+
+// The buttons, lists and sliders below `top` (only those visible in it, with
+// `visibleOnly`), and those among them without an accessible name (as
+// "objectName ClassName").
+struct AccessibleNames {
+  int controls = 0;
+  QStringList unnamed;
+};
+AccessibleNames CheckAccessibleNames(QWidget* top, bool visibleOnly);
 
 // Processes posted events (and the library's wake descriptor) for a while.
 void Settle(int ms = 30);

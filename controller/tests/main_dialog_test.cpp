@@ -555,20 +555,9 @@ class MainDialogTest : public QObject {
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
     QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: the pages too
-    int checked = 0;
-    for (QWidget* w : dialog.findChildren<QWidget*>()) {
-      const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
-                           (qobject_cast<QAbstractSlider*>(w) && !qobject_cast<QScrollBar*>(w));
-      if (!control || !w->isVisibleTo(&dialog)) {
-        continue;
-      }
-      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-      QVERIFY(a != nullptr);
-      QVERIFY2(!a->text(QAccessible::Name).isEmpty(),
-               qPrintable(w->objectName() + " " + w->metaObject()->className()));
-      ++checked;
-    }
-    QVERIFY(checked > 30);
+    const AccessibleNames names = CheckAccessibleNames(&dialog, true);
+    QVERIFY2(names.unnamed.isEmpty(), qPrintable(names.unnamed.join(", ")));
+    QVERIFY(names.controls > 30);
   }
 
   // Pictures of the dialog, compact and full size, for the documentation.

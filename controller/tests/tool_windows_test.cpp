@@ -287,19 +287,9 @@ class ToolWindowsTest : public QObject {
     for (QWidget* top : std::initializer_list<QWidget*>{&adjust, &system, &picture, &presets,
                                                         &command, &debug, &about}) {
       top->show();
-      const auto controls = top->findChildren<QWidget*>();
-      for (QWidget* w : controls) {
-        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
-                             (qobject_cast<QAbstractSlider*>(w) && !qobject_cast<QScrollBar*>(w));
-        if (!control) {
-          continue;
-        }
-        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-        QVERIFY(a != nullptr);
-        QVERIFY2(!a->text(QAccessible::Name).isEmpty(),
-                 qPrintable(w->objectName() + " " + w->metaObject()->className()));
-        ++checked;
-      }
+      const AccessibleNames names = CheckAccessibleNames(top, false);
+      QVERIFY2(names.unnamed.isEmpty(), qPrintable(names.unnamed.join(", ")));
+      checked += names.controls;
     }
     QVERIFY(checked > 30);
   }

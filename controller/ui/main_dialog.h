@@ -7,7 +7,6 @@
 
 #include <QDialog>
 #include <QHash>
-#include <QPointer>
 #include <QString>
 #include <array>
 #include <memory>
