@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -215,6 +216,13 @@ struct ConnectCase {
   bool powerOn;
   int commands;  // commands of the connect sequence, the status re-read not counted
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const ConnectCase& c, std::ostream* os) {
+  *os << c.model
+      << (c.pedestalInitialised ? ", pedestal initialised" : ", pedestal not initialised")
+      << (c.powerOn ? ", power on" : ", power off");
+}
 
 class ConnectSequence : public CamsimEndToEnd, public ::testing::WithParamInterface<ConnectCase> {};
 
