@@ -72,7 +72,6 @@ class MainDialog : public QDialog, public PageHost {
   // A control of this dialog by id (the pages' controls are not included).
   QWidget* Control(int controlId) const { return controls_.value(controlId); }
   QMenu* ToolsMenu() const { return toolsMenu_; }
-  HWND LibraryHandle() const { return libraryWindow_.Handle(); }
 
   // The operator's menu commands and buttons, by command id (tests and the
   // accelerators use them too).
@@ -113,7 +112,6 @@ class MainDialog : public QDialog, public PageHost {
   void ShowCommandWindow();
   void ShowPresetNameDialog();
   void OnCameraChosen(int index);
-  void OnPresetChosen();
   void OnFocusMode(int mode);
   void OnOnePushAf();
   void OnNightMode(bool checked);
