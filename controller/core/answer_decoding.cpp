@@ -1,7 +1,6 @@
 #include "core/answer_decoding.h"
 
 #include <cstring>
-#include <vector>
 
 namespace qtr90x {
 
@@ -13,24 +12,11 @@ bool IsKnownCharacter(int c) {
   return c != 0 && std::strchr(" !()+-./:;<>?_", c) != nullptr;
 }
 
-std::vector<std::string_view> SplitAtBlanks(std::string_view text) {
-  std::vector<std::string_view> tokens;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && text[i] == ' ')
-      ++i;
-    const std::size_t start = i;
-    while (i < text.size() && text[i] != ' ')
-      ++i;
-    if (i > start)
-      tokens.push_back(text.substr(start, i - start));
-  }
-  return tokens;
-}
+constexpr std::uint8_t kTerminator = 0xEF;
 
 }  // namespace
 
-int HexDigit(char c) {
+int HexDigit(int c) {
   if (c >= '0' && c <= '9')
     return c - '0';
   if (c >= 'A' && c <= 'F')
@@ -40,37 +26,58 @@ int HexDigit(char c) {
   return -1;
 }
 
-std::optional<std::string> AnswerDataText(std::string_view answer) {
-  const std::vector<std::string_view> tokens = SplitAtBlanks(answer);
+int AnswerFrame::Address() const {
+  if (bytes_.size() < 3 || bytes_[2] < '0' || bytes_[2] > '9')
+    return -1;
+  return bytes_[2] - '0';
+}
+
+bool AnswerFrame::HasData() const {
+  for (std::size_t i = 5; i < bytes_.size(); ++i) {
+    if (bytes_[i] != kTerminator)
+      return true;
+  }
+  return false;
+}
+
+std::optional<std::string> AnswerFrame::DataText() const {
+  if (bytes_.size() < 5)
+    return std::nullopt;
   std::string text;
-  for (std::size_t i = 5; i < tokens.size(); ++i) {
-    const std::string_view t = tokens[i];
-    if (t.size() != 2)
-      return std::nullopt;
-    const int hi = HexDigit(t[0]);
-    const int lo = HexDigit(t[1]);
-    if (hi < 0 || lo < 0)
-      return std::nullopt;
-    const int c = hi * 16 + lo;
-    if (c == 0xEF)
+  for (std::size_t i = 5; i < bytes_.size(); ++i) {
+    const int c = bytes_[i];
+    if (c == kTerminator)
       continue;
     text.push_back(IsKnownCharacter(c) ? static_cast<char>(c) : '\xFF');
   }
   return text;
 }
 
-std::optional<std::uint32_t> AnswerValue(std::string_view answer) {
-  const std::optional<std::string> text = AnswerDataText(answer);
-  if (!text || text->empty() || text->size() > 8)
+std::optional<std::uint32_t> AnswerFrame::Value() const {
+  if (bytes_.size() < 5)
     return std::nullopt;
   std::uint32_t value = 0;
-  for (char c : *text) {
-    const int d = HexDigit(c);
-    if (d < 0)
+  std::size_t digits = 0;
+  for (std::size_t i = 5; i < bytes_.size(); ++i) {
+    if (bytes_[i] == kTerminator)
+      continue;
+    const int d = HexDigit(bytes_[i]);
+    if (d < 0 || ++digits > 8)
       return std::nullopt;
     value = value * 16 + static_cast<std::uint32_t>(d);
   }
+  if (digits == 0)
+    return std::nullopt;
   return value;
+}
+
+std::optional<std::uint32_t> AnswerFrame::Word(std::size_t digits) const {
+  std::size_t count = 0;
+  for (std::size_t i = 5; i < bytes_.size(); ++i)
+    count += bytes_[i] != kTerminator ? 1 : 0;
+  if (count != digits)
+    return std::nullopt;
+  return Value();
 }
 
 ExtendedStatus DecodeExtendedStatus(std::uint32_t bits) {

@@ -1,25 +1,48 @@
-// Reading values out of a camera answer given as hex text ("FF 30 30 ..."):
-// the first five tokens are the header and the two answer-code bytes, the
-// rest is data, one character per token, except any "EF" token.
+// Reading a camera answer straight from its bytes: FE 30 <address> <two code
+// characters> <data characters> EF. The data are ASCII characters; values are
+// hex digits read as one number, the unit name is text. The status words the
+// camera reports are decoded here too.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <string_view>
 
 namespace qtr90x {
 
 // 0..15 for a hexadecimal digit of either case, -1 for any other character.
-int HexDigit(char c);
+int HexDigit(int c);
 
-// The data characters of an answer; a token for a character outside the
-// 76 the camera uses becomes 0xFF. Nullopt for a token that is not hex.
-std::optional<std::string> AnswerDataText(std::string_view answer);
+class AnswerFrame {
+ public:
+  explicit AnswerFrame(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
-// The data characters read as one hexadecimal number. Nullopt when there is
-// no data or a character is not a hex digit: the caller keeps its state.
-std::optional<std::uint32_t> AnswerValue(std::string_view answer);
+  std::span<const std::uint8_t> Bytes() const { return bytes_; }
+  // An answer starts with 0xFE and carries its two code characters.
+  bool IsAnswer() const { return bytes_.size() >= 5 && bytes_[0] == 0xFE; }
+  // The camera address of byte 2 ('0'..'9' -> 0..9), -1 for anything else.
+  int Address() const;
+  // The code characters ("00" means executed); 0 when the frame is too short.
+  std::uint8_t CodeFirst() const { return bytes_.size() >= 5 ? bytes_[3] : 0; }
+  std::uint8_t CodeSecond() const { return bytes_.size() >= 5 ? bytes_[4] : 0; }
+  bool Executed() const { return CodeFirst() == '0' && CodeSecond() == '0'; }
+  // The data characters: everything after the code, any 0xEF left out.
+  bool HasData() const;
+
+  // The data characters, each outside the 76 the camera uses turned into
+  // 0xFF. Nullopt when there is no code.
+  std::optional<std::string> DataText() const;
+  // The data read as one hexadecimal number. Nullopt when there is no data,
+  // more than 8 characters, or a character that is not a hex digit: the
+  // caller keeps its state.
+  std::optional<std::uint32_t> Value() const;
+  // The same, only for exactly `digits` data characters (a status word).
+  std::optional<std::uint32_t> Word(std::size_t digits) const;
+
+ private:
+  std::span<const std::uint8_t> bytes_;
+};
 
 struct ExtendedStatus {
   bool focusAuto;

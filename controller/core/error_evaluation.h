@@ -1,19 +1,19 @@
-// Evaluation of a camera answer's two-byte answer code ("30 30" means no error).
+// Evaluation of a camera answer's two code characters ("00" means executed).
 #pragma once
 
-#include <string_view>
+#include <cstdint>
 
 namespace qtr90x {
 
 struct AnswerError {
-  bool isError = false;  // false only for "30 30"
+  bool isError = false;  // false only for "00"
   int stringId = 0;      // 0: no text
   int labelType = 0;     // debug window label type
-  int codeNumber = 0;    // the two code bytes read as decimal digits
+  int codeNumber = 0;    // the two code characters read as decimal digits
 };
 
-// code: the answer code as hex text, "XX YY". A code ending in "31" is a
-// fatal error whatever its first byte.
-AnswerError EvaluateAnswerCode(std::string_view code);
+// A code ending in '1' is a fatal error whatever its first character. A
+// character that is no decimal digit counts 0 in the code number.
+AnswerError EvaluateAnswerCode(std::uint8_t first, std::uint8_t second);
 
 }  // namespace qtr90x

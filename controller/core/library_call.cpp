@@ -1,6 +1,31 @@
 #include "core/library_call.h"
 
+#include <algorithm>
+
 namespace qtr90x {
+
+namespace {
+
+struct CallRow {
+  std::string_view name;
+  int argCount;
+  AnswerReads reads;
+  std::string_view arguments;
+};
+
+constexpr CallRow kRows[] = {
+#define QZ_LIBRARY_CALL(name, argCount, reads, arguments) \
+  {#name, argCount, AnswerReads::reads, arguments},
+#include "core/library_calls.inc"
+#undef QZ_LIBRARY_CALL
+};
+
+const CallRow& Row(LibraryFunction function) {
+  const auto index = static_cast<std::size_t>(function);
+  return kRows[index < std::size(kRows) ? index : 0];
+}
+
+}  // namespace
 
 LibraryCall MakeCall(LibraryFunction function, int camera) {
   return LibraryCall{function, camera, 0, {}};
@@ -19,77 +44,19 @@ LibraryCall MakeCall(LibraryFunction function, int camera, int a, int b, int c) 
 }
 
 std::string_view LibraryFunctionName(LibraryFunction function) {
-  switch (function) {
-    case LibraryFunction::kQzSetCascade:
-      return "QzSetCascade";
-    case LibraryFunction::kQzSetCmdMode:
-      return "QzSetCmdMode";
-    case LibraryFunction::kQzSetNotify:
-      return "QzSetNotify";
-    case LibraryFunction::kQzGetExtendedOperateStatus:
-      return "QzGetExtendedOperateStatus";
-    case LibraryFunction::kQzSetCameraPower:
-      return "QzSetCameraPower";
-    case LibraryFunction::kQzGetUnitName:
-      return "QzGetUnitName";
-    case LibraryFunction::kQzGetExtendPreset:
-      return "QzGetExtendPreset";
-    case LibraryFunction::kQzPedestalInitialize:
-      return "QzPedestalInitialize";
-    case LibraryFunction::kQzSetDate:
-      return "QzSetDate";
-    case LibraryFunction::kQzSetTime:
-      return "QzSetTime";
-    case LibraryFunction::kQzGetIrLight:
-      return "QzGetIrLight";
-    case LibraryFunction::kQzGetIrCutFilter:
-      return "QzGetIrCutFilter";
-    case LibraryFunction::kQzSetSensorInputDetectProp:
-      return "QzSetSensorInputDetectProp";
-    case LibraryFunction::kQzGetSensorInputTerminalStat:
-      return "QzGetSensorInputTerminalStat";
-    case LibraryFunction::kQzGetMotorSpeed:
-      return "QzGetMotorSpeed";
-    case LibraryFunction::kQzGetZoomSpeed:
-      return "QzGetZoomSpeed";
-    case LibraryFunction::kQzGetExternalLight:
-      return "QzGetExternalLight";
-    case LibraryFunction::kQzGetAlarmOutput:
-      return "QzGetAlarmOutput";
-    case LibraryFunction::kQzGetElectronicZoom:
-      return "QzGetElectronicZoom";
-    case LibraryFunction::kQzGetNoiseReduction:
-      return "QzGetNoiseReduction";
-    case LibraryFunction::kQzGet4ByteStatus:
-      return "QzGet4ByteStatus";
-    case LibraryFunction::kQzGet2ByteStatus:
-      return "QzGet2ByteStatus";
-    case LibraryFunction::kQzSetLed:
-      return "QzSetLed";
-    case LibraryFunction::kQzSetOnScreen:
-      return "QzSetOnScreen";
-    case LibraryFunction::kQzGetBacklight:
-      return "QzGetBacklight";
-    case LibraryFunction::kQzSetBackLight:
-      return "QzSetBackLight";
-    case LibraryFunction::kQzGetAEVal:
-      return "QzGetAEVal";
-    case LibraryFunction::kQzGetIris:
-      return "QzGetIris";
-    case LibraryFunction::kQzGetAGCGain:
-      return "QzGetAGCGain";
-    case LibraryFunction::kQzGetShutterSpeed:
-      return "QzGetShutterSpeed";
-    case LibraryFunction::kQzSetMotorSpeed:
-      return "QzSetMotorSpeed";
-    case LibraryFunction::kQzSetZoomSpeed:
-      return "QzSetZoomSpeed";
-    case LibraryFunction::kQzSetIrCutFilter:
-      return "QzSetIrCutFilter";
-    case LibraryFunction::kQzSetIrLight:
-      return "QzSetIrLight";
-  }
-  return "?";
+  return Row(function).name;
+}
+
+int LibraryFunctionArgCount(LibraryFunction function) {
+  return Row(function).argCount;
+}
+
+AnswerReads LibraryFunctionReads(LibraryFunction function) {
+  return Row(function).reads;
+}
+
+std::string_view LibraryFunctionArguments(LibraryFunction function) {
+  return Row(function).arguments;
 }
 
 std::string DescribeCall(const LibraryCall& call) {
@@ -102,6 +69,11 @@ std::string DescribeCall(const LibraryCall& call) {
   }
   text += ')';
   return text;
+}
+
+void SentFrame::Assign(std::span<const std::uint8_t> from) {
+  size = std::min(from.size(), kCapacity);
+  std::copy_n(from.begin(), size, bytes.begin());
 }
 
 }  // namespace qtr90x

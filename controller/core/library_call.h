@@ -1,52 +1,68 @@
 // A call into the camera link library as a value: the export and its integer
-// arguments after the camera address. The sequence engine decides which call
-// to make; the Qt side carries it out through qzlink.h with one switch.
+// arguments after the camera address. Every command the application sends is
+// one of these (library_calls.inc lists them all); the port in ui/ carries it
+// out on qzlink.h, tests put a scripted camera in its place.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace qtr90x {
 
-// Every export the engine calls. Each takes the camera address first, then
-// `argCount` more integers.
+// What a call's answer puts into CameraState (answer_decoders.h decodes it).
+// "...Set" rows record the value the camera accepted from the call's own
+// arguments; the others read the answer's data.
+enum class AnswerReads : std::uint8_t {
+  kNothing,
+  kCameraCount,
+  kExtendedStatus,
+  kUnitName,
+  kRegisteredPresets,
+  kMotorSpeed,
+  kMotorSpeedSet,
+  kZoomSpeed,
+  kZoomSpeedSet,
+  kFocusModeSet,
+  kElectronicZoom,
+  kElectronicZoomSet,
+  kIrCutFilter,
+  kIrCutFilterSet,
+  kIrLight,
+  kIrLightSet,
+  kExternalLight,
+  kExternalLightSet,
+  kAlarmOutput,
+  kAlarmOutputSet,
+  kSensorInput,
+  kNoiseReduction,
+  kNoiseReductionSet,
+  kDisplayStatus,
+  kLedStatus,
+  kLedSet,
+  kOnScreenSet,
+  kCommandModeSet,
+  kExposureSet,
+  kBacklight,
+  kAeValue,
+  kAeValueSet,
+  kFlickerlessSet,
+  kIris,
+  kIrisSet,
+  kAgcGain,
+  kAgcGainSet,
+  kShutterSpeed,
+  kShutterSpeedSet,
+  kWbLockSet,
+};
+
 enum class LibraryFunction : std::uint8_t {
-  kQzSetCascade,                  // (cam, mode)
-  kQzSetCmdMode,                  // (cam, mode)
-  kQzSetNotify,                   // (cam, mode)
-  kQzGetExtendedOperateStatus,    // (cam)
-  kQzSetCameraPower,              // (cam, mode)
-  kQzGetUnitName,                 // (cam)
-  kQzGetExtendPreset,             // (cam)
-  kQzPedestalInitialize,          // (cam, mode)
-  kQzSetDate,                     // (cam, year - 2000, month 1..12, day)
-  kQzSetTime,                     // (cam, hour, minute, second)
-  kQzGetIrLight,                  // (cam)
-  kQzGetIrCutFilter,              // (cam)
-  kQzSetSensorInputDetectProp,    // (cam, mode)
-  kQzGetSensorInputTerminalStat,  // (cam)
-  kQzGetMotorSpeed,               // (cam, mode)
-  kQzGetZoomSpeed,                // (cam)
-  kQzGetExternalLight,            // (cam)
-  kQzGetAlarmOutput,              // (cam)
-  kQzGetElectronicZoom,           // (cam)
-  kQzGetNoiseReduction,           // (cam)
-  kQzGet4ByteStatus,              // (cam)
-  kQzGet2ByteStatus,              // (cam)
-  kQzSetLed,                      // (cam, mode)
-  kQzSetOnScreen,                 // (cam, mode)
-  kQzGetBacklight,                // (cam)
-  kQzSetBackLight,                // (cam, mode)
-  kQzGetAEVal,                    // (cam)
-  kQzGetIris,                     // (cam)
-  kQzGetAGCGain,                  // (cam)
-  kQzGetShutterSpeed,             // (cam)
-  kQzSetMotorSpeed,               // (cam, mode, speed)
-  kQzSetZoomSpeed,                // (cam, speed)
-  kQzSetIrCutFilter,              // (cam, mode)
-  kQzSetIrLight,                  // (cam, mode)
+#define QZ_LIBRARY_CALL(name, argCount, reads, arguments) k##name,
+#include "core/library_calls.inc"
+#undef QZ_LIBRARY_CALL
 };
 
 struct LibraryCall {
@@ -65,17 +81,37 @@ LibraryCall MakeCall(LibraryFunction function, int camera, int a, int b, int c);
 
 // The export's exact name, "QzSetCascade".
 std::string_view LibraryFunctionName(LibraryFunction function);
+// How many integers follow the camera address.
+int LibraryFunctionArgCount(LibraryFunction function);
+AnswerReads LibraryFunctionReads(LibraryFunction function);
+// What those integers mean, for people.
+std::string_view LibraryFunctionArguments(LibraryFunction function);
 
 // "QzSetCascade(0, 1)": for debug lines and test diagnostics.
 std::string DescribeCall(const LibraryCall& call);
 
-// Makes the calls. The Qt side implements it on qzlink.h; tests use a fake.
-class LibraryCaller {
+// The bytes of a frame as it went out (the library's command buffer holds at
+// most 50).
+struct SentFrame {
+  static constexpr std::size_t kCapacity = 50;
+  std::array<std::uint8_t, kCapacity> bytes{};
+  std::size_t size = 0;
+
+  std::span<const std::uint8_t> Bytes() const { return {bytes.data(), size}; }
+  // Keeps at most kCapacity bytes.
+  void Assign(std::span<const std::uint8_t> from);
+};
+
+// The one place the application's commands leave through. The ui/ side
+// implements it on qzlink.h; tests put a scripted camera here.
+class LibraryPort {
  public:
-  virtual ~LibraryCaller() = default;
-  // Returns the library's result: non-zero when the frame was written,
-  // 0 on failure (no session, write failure).
-  virtual int Call(const LibraryCall& call) = 0;
+  virtual ~LibraryPort() = default;
+  // Makes the call. True when its frame was written; `sent` then holds the
+  // frame's bytes.
+  virtual bool Send(const LibraryCall& call, SentFrame& sent) = 0;
+  // Writes raw bytes as they are (the Input Command window). True when written.
+  virtual bool SendRaw(std::span<const std::uint8_t> bytes) = 0;
 };
 
 }  // namespace qtr90x

@@ -17,10 +17,4 @@ std::string TrafficText(const std::uint8_t* bytes, std::size_t size) {
   return text;
 }
 
-std::string_view AnswerCode(std::string_view answer) {
-  if (answer.size() < 14)
-    return {};
-  return answer.substr(9, 5);
-}
-
 }  // namespace qtr90x

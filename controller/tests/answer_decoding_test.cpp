@@ -1,33 +1,125 @@
+// Answers read straight from their bytes, and each call's decoder.
 #include "core/answer_decoding.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
+#include "core/answer_decoders.h"
+
 namespace qtr90x {
 namespace {
 
+using F = LibraryFunction;
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> values) {
+  return std::vector<std::uint8_t>(values.begin(), values.end());
+}
+
 TEST(AnswerDecoding, Values) {
   struct Case {
-    const char* answer;
+    const char* name;
+    std::vector<std::uint8_t> answer;
     std::optional<std::uint32_t> value;
   };
   const Case cases[] = {
-      {"FE 30 30 30 30 31 32 EF", 0x12},
-      {"fe 30 30 30 30 41 62 ef", 0xAB},              // letter case of tokens and digits ignored
-      {"FE 30 30 30 30 EF", std::nullopt},            // no data
-      {"FE 30 30 30", std::nullopt},                  // short answer
-      {"FE 30 30 30 30 3G EF", std::nullopt},         // token not hex
-      {"FE 30 30 30 30 5A EF", std::nullopt},         // 'Z' is not a hex digit
-      {"FE 30 30 30 30 31 32 33 34 35 EF", 0x12345},  // five-digit status word
+      {"two digits", Bytes({0xFE, 0x30, 0x30, 0x30, 0x30, 0x31, 0x32, 0xEF}), 0x12},
+      {"lower-case digits", Bytes({0xFE, 0x30, 0x30, 0x30, 0x30, 0x41, 0x62, 0xEF}), 0xAB},
+      {"no data", Bytes({0xFE, 0x30, 0x30, 0x30, 0x30, 0xEF}), std::nullopt},
+      {"short answer", Bytes({0xFE, 0x30, 0x30, 0x30}), std::nullopt},
+      {"not a hex digit", Bytes({0xFE, 0x30, 0x30, 0x30, 0x30, 0x5A, 0xEF}), std::nullopt},
+      {"five-digit status word",
+       Bytes({0xFE, 0x30, 0x30, 0x30, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0xEF}), 0x12345},
+      {"more than eight digits",
+       Bytes({0xFE, 0x30, 0x30, 0x30, 0x30, 0x31, 0x31, 0x31, 0x31, 0x31, 0x31, 0x31, 0x31, 0x31,
+              0xEF}),
+       std::nullopt},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.answer);
-    EXPECT_EQ(AnswerValue(c.answer), c.value);
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(AnswerFrame(c.answer).Value(), c.value);
   }
 }
 
 TEST(AnswerDecoding, TextKeepsKnownCharactersOnly) {
-  EXPECT_EQ(AnswerDataText("FE 30 30 30 30 51 54 2D 52 37 EF"), "QT-R7");
-  EXPECT_EQ(AnswerDataText("FE 30 30 30 30 51 2A EF"), std::string("Q\xFF"));
+  const auto name = Bytes({0xFE, 0x30, 0x31, 0x30, 0x30, 0x51, 0x54, 0x2D, 0x52, 0x37, 0xEF});
+  EXPECT_EQ(AnswerFrame(name).DataText(), "QT-R7");
+  const auto odd = Bytes({0xFE, 0x30, 0x31, 0x30, 0x30, 0x51, 0x2A, 0xEF});
+  EXPECT_EQ(AnswerFrame(odd).DataText(), std::string("Q\xFF"));
+  EXPECT_EQ(AnswerFrame(name).Address(), 1);
+  EXPECT_EQ(AnswerFrame(Bytes({0xFE, 0x30})).Address(), -1);
+}
+
+// Each row of the call list decodes its own answer, and nothing else.
+TEST(AnswerDecoders, EachCallFillsItsOwnField) {
+  const auto answer = [](std::initializer_list<int> data) {
+    std::vector<std::uint8_t> bytes = {0xFE, 0x30, 0x31, 0x30, 0x30};
+    for (int c : data)
+      bytes.push_back(static_cast<std::uint8_t>(c));
+    bytes.push_back(0xEF);
+    return bytes;
+  };
+  const auto ok = answer({});
+  struct Case {
+    const char* name;
+    LibraryCall call;
+    std::vector<std::uint8_t> answer;
+    std::function<bool(const CameraState&)> check;
+  };
+  const Case cases[] = {
+      {"pan speed", MakeCall(F::kQzGetMotorSpeed, 1, 0), answer({'1', '2', 'C'}),
+       [](const CameraState& s) { return s.panSpeed == 0x12C && s.tiltSpeed == 0; }},
+      {"tilt speed", MakeCall(F::kQzGetMotorSpeed, 1, 1), answer({'0', '8', '0'}),
+       [](const CameraState& s) { return s.tiltSpeed == 0x80 && s.panSpeed == 0; }},
+      {"zoom speed", MakeCall(F::kQzGetZoomSpeed, 1), answer({'6'}),
+       [](const CameraState& s) { return s.zoomSpeed == 6; }},
+      {"electronic zoom reads decimal", MakeCall(F::kQzGetElectronicZoom, 1), answer({'1', '2'}),
+       [](const CameraState& s) { return s.electronicZoom == 12; }},
+      {"external light", MakeCall(F::kQzGetExternalLight, 1), answer({'1'}),
+       [](const CameraState& s) { return s.externalLight && !s.alarmOutput; }},
+      {"extended status", MakeCall(F::kQzGetExtendedOperateStatus, 1),
+       answer({'0', '0', '0', '2', '0'}),
+       [](const CameraState& s) { return !s.cameraPower && s.pedestalInitialised; }},
+      {"status word of the wrong width", MakeCall(F::kQzGetExtendedOperateStatus, 1),
+       answer({'2', '0'}), [](const CameraState& s) { return !s.pedestalInitialised; }},
+      {"unit name", MakeCall(F::kQzGetUnitName, 1), answer({'Q', 'T', '-', 'R', '7'}),
+       [](const CameraState& s) { return s.unitName == "QT-R7"; }},
+      {"speed accepted", MakeCall(F::kQzSetMotorSpeed, 1, 0, 420), ok,
+       [](const CameraState& s) { return s.panSpeed == 420; }},
+      {"night mode accepted", MakeCall(F::kQzSetIrCutFilter, 1, 1), ok,
+       [](const CameraState& s) { return s.irCutFilter; }},
+      {"date format accepted", MakeCall(F::kQzSetOnScreen, 1, 8), ok,
+       [](const CameraState& s) { return s.dateDisplay == 8 && !s.onScreen; }},
+      {"refused setting records nothing", MakeCall(F::kQzSetMotorSpeed, 1, 0, 420),
+       Bytes({0xFE, 0x30, 0x31, 0x39, 0x30, 0xEF}),
+       [](const CameraState& s) { return s.panSpeed == 0; }},
+      {"a move records nothing", MakeCall(F::kQzGotoHomePosition, 1), ok,
+       [](const CameraState& s) { return s.unitName.empty() && s.panSpeed == 0; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CameraState state;
+    const AnswerNews news = DecodeAnswer(c.call, AnswerFrame(c.answer), state);
+    EXPECT_EQ(news.kind, AnswerNews::Kind::kNone);
+    EXPECT_TRUE(c.check(state));
+  }
+}
+
+TEST(AnswerDecoders, CameraCountAndRegisteredPresets) {
+  CameraState state;
+  const auto count = [&](std::vector<std::uint8_t> bytes) {
+    return DecodeAnswer(MakeCall(F::kQzSetCascade, 0, 1), AnswerFrame(bytes), state).value;
+  };
+  EXPECT_EQ(count(Bytes({0xFE, 0x30, 0x33, 0x30, 0x30, 0xEF})), 3);
+  EXPECT_EQ(count(Bytes({0xFE, 0x30, 0x33, 0x39, 0x30, 0xEF})), 0);  // refused
+  // Presets 1 to 9 are bits 0..8: higher bits are no presets, not a reason
+  // to drop the list.
+  const auto presets = Bytes({0xFE, 0x30, 0x31, 0x30, 0x30, 'A', '0', '3', 0xEF});
+  const AnswerNews news =
+      DecodeAnswer(MakeCall(F::kQzGetExtendPreset, 1), AnswerFrame(presets), state);
+  EXPECT_EQ(news.kind, AnswerNews::Kind::kRegisteredPresets);
+  EXPECT_EQ(news.value, 0x003);
 }
 
 TEST(AnswerDecoding, ExtendedStatusBits) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "resources/string_ids.h"
 #include "resources/string_table.h"
 
@@ -9,7 +11,7 @@ namespace qtr90x {
 namespace {
 
 struct Case {
-  const char* code;
+  const char* code;  // the two code characters; fewer when the answer was cut short
   bool isError;
   int stringId;
   int labelType;
@@ -18,23 +20,27 @@ struct Case {
 
 TEST(ErrorEvaluation, MapsEachAnswerCode) {
   const Case cases[] = {
-      {"30 30", false, 0, 0, 0},
-      {"31 30", true, str::kCameraBusy, 2, 10},
-      {"35 30", true, str::kWrongParameter, 3, 50},
-      {"39 30", true, str::kWrongMode, 4, 90},
-      {"33 30", true, str::kNotExecuted, 10, 30},
-      // "ends in 31" wins over every other code.
-      {"31 31", true, str::kFatalError, 5, 11},
-      {"30 31", true, str::kFatalError, 5, 1},
-      {"34 30", true, 0, 0, 40},
-      // Short or malformed codes never read out of range.
+      {"00", false, 0, 0, 0},
+      {"10", true, str::kCameraBusy, 2, 10},
+      {"50", true, str::kWrongParameter, 3, 50},
+      {"90", true, str::kWrongMode, 4, 90},
+      {"30", true, str::kNotExecuted, 10, 30},
+      // A code ending in 1 wins over every other code.
+      {"11", true, str::kFatalError, 5, 11},
+      {"01", true, str::kFatalError, 5, 1},
+      {"40", true, 0, 0, 40},
+      // Cut short, or characters that are no digits.
       {"", true, 0, 0, 0},
-      {"3", true, 0, 0, 0},
-      {"ZZ 30", true, 0, 0, 0},
+      {"Z0", true, 0, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
-    const AnswerError e = EvaluateAnswerCode(c.code);
+    const std::string code = c.code;
+    // A frame too short for its code has none: both characters read as 0.
+    const auto at = [&](std::size_t i) {
+      return static_cast<std::uint8_t>(i < code.size() ? code[i] : 0);
+    };
+    const AnswerError e = EvaluateAnswerCode(at(0), at(1));
     EXPECT_EQ(e.isError, c.isError);
     EXPECT_EQ(e.stringId, c.stringId);
     EXPECT_EQ(e.labelType, c.labelType);

@@ -1,0 +1,33 @@
+// What each call's answer puts into CameraState: one decoder per row of the
+// call list (library_calls.inc), chosen by the call that was answered, never
+// by the text of some other frame.
+#pragma once
+
+#include <cstdint>
+
+#include "core/answer_decoding.h"
+#include "core/camera_state.h"
+#include "core/library_call.h"
+
+namespace qtr90x {
+
+// What an answer told beyond CameraState.
+struct AnswerNews {
+  enum class Kind : std::uint8_t {
+    kNone,
+    kCameraCount,        // `value` cameras on the line (0: the query was refused)
+    kRegisteredPresets,  // `value`: bit i = preset i+1 is stored
+  };
+  Kind kind = Kind::kNone;
+  int value = 0;
+};
+
+// Decodes the answer to `call` into `state`. An error answer, or data that
+// cannot be read, leaves the state as it is.
+AnswerNews DecodeAnswer(const LibraryCall& call, const AnswerFrame& answer, CameraState& state);
+
+// Whether an executed answer to `call` carries data (a query) or none (a
+// setting): used to tell a late answer from the answer of a later call.
+bool AnswerCarriesData(LibraryFunction function);
+
+}  // namespace qtr90x
