@@ -1,35 +1,40 @@
 // The main dialog's refresh sequence engine: the state machine that reads the
-// camera one command per answer, decodes the answers into CameraState,
-// handles notifications, the power-on handshake and inching, and keeps the
-// wait cursor balanced. It has no Qt, no I/O and no threads: every input is
-// a method call, library calls go through a LibraryCaller, and everything
-// else it wants done comes back as a list of EngineAction values that the
-// main dialog carries out in order.
+// camera one command per answer, decodes every answer by the call that asked
+// for it into CameraState, handles notifications and the power-on handshake,
+// and bounds every wait. It has no Qt, no I/O and no threads: every input is
+// a method call, every command goes out through one CommandPath (on a
+// LibraryPort), and everything else it wants done is appended to an
+// EngineActions list that the main dialog carries out in order.
 //
 // How the main dialog drives it:
 // - at the start of every message it receives: AtMessageStart(), and begin,
 //   end or restore the wait cursor as told;
-// - 0x800A (wParam 1): OnAnswer(TrafficText of QzGetLastCmdstr, TrafficText
-//   of QzGetMsg); 0x800B: OnNotification(wParam, TrafficText of the frame);
+// - 0x800A (wParam 1): OnAnswer(the answer's bytes); 0x800B:
+//   OnNotification(wParam, the frame's bytes);
 // - its own private messages: HandleMessage; UM_ONSCREENCHANGED,
-//   UM_INCHSTART/UM_INCHSTOP and the operator actions through their methods;
+//   UM_INCHSTART/UM_INCHSTOP and the operator's actions through their methods;
+//   every other operator command through SendOperatorCall or SendRawCommand;
 // - PageHost::SetRefreshIdle -> OnPageRefreshed, SetWaitCursorState ->
-//   RequestWaitCursor, ExpectExposureAnswer -> ExpectExposureAnswer;
+//   RequestWaitCursor;
 // - the timer with id kPowerOnTimerId -> OnPowerOnTimer;
+// - a timer for NextDeadline() -> OnDeadline (re-armed after every call);
 // - after QzOpen: OnConnectionAttempt; after QzClose: OnConnectionClosed.
-// Every returned action list is carried out in order, posts included; the
-// engine never posts or calls anything on its own.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <string>
-#include <string_view>
-#include <vector>
+#include <optional>
+#include <span>
 
+#include "core/answer_decoders.h"
 #include "core/camera_state.h"
+#include "core/command_path.h"
+#include "core/engine_actions.h"
+#include "core/inching.h"
 #include "core/library_call.h"
 #include "core/sequence_kind.h"
+#include "core/step_tables.h"
+#include "core/wait_cursor.h"
 
 namespace qtr90x {
 
@@ -39,97 +44,6 @@ inline constexpr char kConnectionFailedText[] = "接続失敗";
 // PowerOnTimer: timer id and interval.
 inline constexpr int kPowerOnTimerId = 1;
 inline constexpr int kPowerOnTimerMs = 10000;
-
-// Where a posted message goes.
-enum class MessageTarget : std::uint8_t {
-  kMainDialog,
-  kAdjustPage,
-  kSystemPage,
-  kPicturePage,
-  kAutoExposurePanel,
-  kManualExposurePanel,
-  kInchingButton,  // EngineAction::window names the button
-};
-
-// One thing for the main dialog to do. Only the fields of its type matter.
-struct EngineAction {
-  enum class Type : std::uint8_t {
-    // Post `message` (wParam, lParam) to `target`.
-    kPostMessage,
-    // Start PowerOnTimer (kPowerOnTimerId, kPowerOnTimerMs) / stop it.
-    kStartPowerOnTimer,
-    kStopPowerOnTimer,
-    // Add a line to the debug window: `debugType` (0 send, 1 ack, 2..4 and
-    // 10 error, 5 fatal error, 6 notify, 7 remote on, 8 remote off, 9 global
-    // notify, 11 detect) and `text`.
-    kDebugLine,
-    // Show kConnectionFailedText with OK, then end the dialog with result 1.
-    // Carry it out after the library's message handler has returned (post it
-    // to yourself): the session must never be closed inside the library's
-    // send.
-    kConnectionFailed,
-    // The camera combo: emptied; with `count` > 0 it and its label are
-    // enabled and filled with "1".."count" and item `index` is selected;
-    // with `count` 0 both are disabled and nothing is selected.
-    kCameraList,
-    // The camera reported its registered presets (`value`, bit i = preset
-    // i+1): set the registered flags, load the preset names of port `port`
-    // and camera `camera` (LoadPresetNames), refill the preset combo, select
-    // the first entry, enable "Go" only if that preset is registered.
-    kPresetList,
-    // The model line shows string `value`. With `flag` (unit name exactly
-    // "QT-R7") Night Mode, the IR Light combo and its label are disabled;
-    // otherwise Night Mode and the IR label are enabled, Night Mode is
-    // checked per `checked` and the IR Light combo shows item `index`.
-    kApplyModel,
-    // Enable (`flag`) or disable every camera control of the dialog, the
-    // pages and the sub-panels, by the camera power.
-    kCameraControlsEnabled,
-    // The enable-controls operation with operable = `flag`
-    // (EnableControlsPlan in control_rules.h computes it).
-    kEnableControls,
-    // Focus radios: Manual checked = `checked`, Auto the opposite. With
-    // `flag` Near, Far and their labels are enabled too.
-    kFocusRadios,
-    // Host/Local radios (and the hidden 1057): Local checked = `checked`.
-    kCommandModeRadios,
-    // Night Mode box checked = `checked`; IR Light combo and label enabled
-    // only while checked; with `index` >= 0 the IR Light combo selects it.
-    kNightMode,
-    // Make the window compact if it is full size (Local was chosen).
-    kMakeCompact,
-  };
-
-  Type type = Type::kPostMessage;
-  MessageTarget target = MessageTarget::kMainDialog;
-  int message = 0;
-  std::intptr_t wParam = 0;
-  std::intptr_t lParam = 0;
-  const void* window = nullptr;  // the inching button, for kInchingButton
-  int debugType = 0;
-  std::string text;
-  int value = 0;
-  int count = 0;
-  int index = 0;
-  int port = 0;
-  int camera = 0;
-  bool flag = false;
-  bool checked = false;
-
-  bool operator==(const EngineAction&) const = default;
-};
-
-using EngineActions = std::vector<EngineAction>;
-
-// What the main dialog does with the cursor at the start of a message.
-enum class WaitCursorStep : std::uint8_t { kNone, kBegin, kEnd, kRestore };
-
-// Positions of the Adjust page's speed sliders (pan, tilt, zoom).
-struct SpeedPositions {
-  int pan = 0;
-  int tilt = 0;
-  int zoom = 0;
-};
 
 // Local date and time as the camera's clock takes them.
 struct LocalDateTime {
@@ -143,80 +57,91 @@ struct LocalDateTime {
 
 class SequenceEngine {
  public:
-  explicit SequenceEngine(LibraryCaller& caller);
+  explicit SequenceEngine(LibraryPort& port);
 
   // --- configuration -------------------------------------------------------
 
   // DispCommandWindow: answers are logged to the debug window only when set
-  // (notifications always are).
+  // (notifications, give-ups and late answers always are).
   void SetDebugLogging(bool on) { debugLogging_ = on; }
-  // The clock the connect sequence sets the camera from (default: the
-  // system's local time).
+  // The calendar the connect sequence sets the camera's clock from (default:
+  // the system's local time).
   void SetClock(std::function<LocalDateTime()> clock) { clock_ = std::move(clock); }
+  // The monotonic time the deadlines are kept in (default: the steady clock).
+  void SetMonotonicClock(std::function<Micros()> clock) { path_.SetClock(std::move(clock)); }
 
   // --- connection and operator actions ---------------------------------------
 
-  // After QzOpen on `port` (1..4). When connected, or on the start-up attempt,
+  // After QzOpen on `port` (1..9). When connected, or on the start-up attempt,
   // the first-read flags are set and the connect sequence is posted; else the
   // camera combo is emptied and disabled and the wait cursor ends (the Qt side
   // shows "Failed to open COM%d").
-  EngineActions OnConnectionAttempt(int port, bool connected, bool startupAttempt);
+  void OnConnectionAttempt(int port, bool connected, bool startupAttempt, EngineActions& out);
   // The session was closed (disconnect, port change, exit): stops
-  // PowerOnTimer and ends any sequence and inching.
-  EngineActions OnConnectionClosed();
-  // The camera combo chose item `index` (camera index + 1). Save the previous
-  // camera's preset names first (only if PresetNamesLoadedFor says so).
-  EngineActions OnCameraSelected(int index);
+  // PowerOnTimer, ends any sequence and inching, forgets the calls in flight.
+  void OnConnectionClosed(EngineActions& out);
+  // The camera combo chose item `index` (camera index + 1).
+  void OnCameraSelected(int index, EngineActions& out);
   // "Night Mode" clicked, `checked` is the box's new state. Ignored while a
   // sequence runs: the box is put back as CameraState says.
-  EngineActions OnNightModeClicked(bool checked);
+  void OnNightModeClicked(bool checked, EngineActions& out);
   // IR Light combo chose item `index`.
-  EngineActions OnIrLightChosen(int index);
+  void OnIrLightChosen(int index, EngineActions& out);
   // Host/Local (or the hidden 1057) clicked, `local` = Local now checked.
   // Ignored while a sequence runs: the radios are put back.
-  EngineActions OnCommandModeClicked(bool local);
+  void OnCommandModeClicked(bool local, EngineActions& out);
   // UM_ONSCREENCHANGED: the System page's "On Screen" box is `checked`.
-  EngineActions OnOnScreenChanged(bool checked);
+  void OnOnScreenChanged(bool checked, EngineActions& out);
   // UM_INCHSTART / UM_INCHSTOP from `button` (the message's sender), lParam
   // the move kind (0 pan, 1 tilt, 2 diagonal, 3 zoom). `sliders` are the
   // Adjust page's speed slider positions at the press.
-  EngineActions OnInchStart(int moveKind, const void* button, SpeedPositions sliders);
-  EngineActions OnInchStop(int moveKind, const void* button);
+  void OnInchStart(int moveKind, const void* button, SpeedPositions sliders, EngineActions& out);
+  void OnInchStop(int moveKind, const void* button, EngineActions& out);
+  // Any other operator command (a direction button, Home, a preset, a page's
+  // control): it waits for its own answer, which its own row decodes;
+  // `followUp` is carried out when it is answered or given up. True when its
+  // frame went out.
+  bool SendOperatorCall(const LibraryCall& call, AnswerFollowUp followUp, EngineActions& out);
+  // Raw bytes from the Input Command window. True when written.
+  bool SendRawCommand(std::span<const std::uint8_t> bytes, EngineActions& out);
 
   // --- messages ----------------------------------------------------------------
 
   // The main dialog's own private messages: UM_NEXTSTEP, UM_STARTQUERY,
   // UM_REFRESHPAGE (kinds 0 and 7), UM_CMDMODE, UM_CMDMODEDONE,
-  // UM_ONSCREENDONE, UM_AEVALUESENT, UM_POWERON, UM_POWERONDONE,
-  // UM_POWEROFF, UM_POWEROFFDONE, UM_SENSORQUERY. Others return nothing.
-  EngineActions HandleMessage(int message, std::intptr_t wParam, std::intptr_t lParam);
+  // UM_ONSCREENDONE, UM_POWERON, UM_POWERONDONE, UM_POWEROFF,
+  // UM_POWEROFFDONE, UM_SENSORQUERY. Others add nothing.
+  void HandleMessage(int message, std::intptr_t wParam, std::intptr_t lParam, EngineActions& out);
   static bool HandlesMessage(int message);
 
-  // An answer (0x800A, wParam 1): the last frame sent and the answer frame,
-  // both as TrafficText ("FE 30 30 30 30 EF").
-  EngineActions OnAnswer(std::string_view sentCommand, std::string_view answer);
+  // An answer (0x800A, wParam 1): the frame's bytes.
+  void OnAnswer(std::span<const std::uint8_t> frame, EngineActions& out);
   // A notification (0x800B) of kind `wParam` (1 notify, 2 remote on, 3
-  // remote off, 4 global notify, 5 detect) with its TrafficText.
-  EngineActions OnNotification(int wParam, std::string_view text);
+  // remote off, 4 global notify, 5 detect) with its bytes.
+  void OnNotification(int wParam, std::span<const std::uint8_t> frame, EngineActions& out);
   // PowerOnTimer fired.
-  EngineActions OnPowerOnTimer();
+  void OnPowerOnTimer(EngineActions& out);
   // A page or sub-panel has shown its values (PageHost::SetRefreshIdle): ends
   // the sequence whose completion it received. A late one from an earlier
   // sequence leaves a newer, still running sequence alone.
-  EngineActions OnPageRefreshed();
-  // PageHost::ExpectExposureAnswer: the next answer belongs to an exposure
-  // sub-panel (0 auto, 1 manual).
-  void ExpectExposureAnswer(int target);
+  void OnPageRefreshed(EngineActions& out);
+
+  // --- bounded waits -----------------------------------------------------------
+
+  // The earliest time something waited for is due: an answer of a call in
+  // flight, or a notification a sequence waits for. Nullopt when nothing is.
+  std::optional<Micros> NextDeadline() const;
+  // Gives up everything due by now: each call not answered in time, and a
+  // notification that did not come. Each is named in a red debug line.
+  void OnDeadline(EngineActions& out);
 
   // --- wait cursor ---------------------------------------------------------------
 
   // 1 requests the end of the wait cursor, 2 its begin.
-  void RequestWaitCursor(int state);
-  // Call at the start of every message the main dialog receives. Begin and
-  // end stay balanced: never ends or restores a cursor that was not begun.
-  WaitCursorStep AtMessageStart();
-  int WaitCursorStateValue() const { return waitCursorState_; }
-  bool WaitCursorShown() const { return waitCursorShown_; }
+  void RequestWaitCursor(int state) { cursor_.Request(state); }
+  WaitCursorStep AtMessageStart() { return cursor_.AtMessageStart(); }
+  int WaitCursorStateValue() const { return cursor_.State(); }
+  bool WaitCursorShown() const { return cursor_.Shown(); }
 
   // The visible tab page (0 Adjust, 1 System, 2 Picture): its read follows
   // the connect and camera change sequences.
@@ -226,13 +151,14 @@ class SequenceEngine {
 
   const CameraState& Camera() const { return camera_; }
   int SelectedCamera() const { return selectedCamera_; }
-  bool SequenceActive() const { return kind_ != SequenceKind::kNone; }
-  SequenceKind Kind() const { return kind_; }
-  int Step() const { return step_; }
+  bool SequenceActive() const { return seq_.kind != SequenceKind::kNone; }
+  SequenceKind Kind() const { return seq_.kind; }
+  int Step() const { return seq_.step; }
   bool FirstReadSystem() const { return firstReadSystem_; }
   bool FirstReadAutoExposure() const { return firstReadAutoExposure_; }
   bool PowerOnTimerRunning() const { return powerOnTimerRunning_; }
-  bool InchingPending() const { return inching_.pending; }
+  bool InchingPending() const { return inching_.Pending(); }
+  std::size_t CallsInFlight() const { return path_.InFlight(); }
 
   // True when the preset name slots hold the names loaded (or set by the
   // operator) for `camera` on `port`: only then may they be saved there.
@@ -244,67 +170,71 @@ class SequenceEngine {
  private:
   // What the running sequence waits for.
   enum class Wait : std::uint8_t {
-    kNone,                   // between steps (a UM_NEXTSTEP is on its way) or done
-    kAnswer,                 // the answer to the step just sent
-    kPowerOnNotification,    // "00 A0 31" acknowledged, its notification due
-    kPedestalNotification,   // "00 58 30" acknowledged, the end of initialisation due
-    kTimerStatus,            // the answer to the status read after PowerOnTimer
-    kBacklightNotification,  // kind 4: "00 A5 30" acknowledged
-    kPowerNotification,      // kinds 10 and 11
+    kNone,          // between steps (a UM_NEXTSTEP is on its way) or done
+    kAnswer,        // the answer to the step just sent
+    kTimerStatus,   // the answer to the status read after PowerOnTimer
+    kNotification,  // the notification of `await` (a deadline, or PowerOnTimer)
   };
 
-  // Inching has its own state, apart from the sequence's.
-  struct Inching {
-    bool pending = false;
-    bool answered = false;
-    bool pressed = false;
-    int moveKind = 0;
-    const void* button = nullptr;
-    SpeedPositions speeds;
-    bool speedKnown[3] = {false, false, false};  // pan, tilt, zoom read from this camera
-    std::vector<LibraryCall> queued;             // speed commands still to send
-    std::vector<std::uint64_t> inFlight;         // call numbers awaiting their answer
+  struct Sequence {
+    SequenceKind kind = SequenceKind::kNone;
+    int step = 0;
+    Wait wait = Wait::kNone;
+    StepAwait await = StepAwait::kAnswer;  // of the step just sent
+    LibraryCall stepCall;                  // the step just sent, for the debug lines
+    std::uint32_t generation = 0;          // numbers the sequences; their calls carry it
+    std::optional<Micros> notificationDeadline;
+    bool nextStepPosted = false;
+    bool completed = false;  // its completion message is posted; the receiver ends it
+    bool presetsRead = false;
   };
 
-  enum class Owner : std::uint8_t { kNone, kSequence, kInching };
+  // Sending.
+  bool SendCall(const LibraryCall& call, CallTag tag, EngineActions& out);
+  Inching::Sender InchingSender(EngineActions& out);
 
+  // Answers.
+  void HandleAnswer(const CallInFlight& call, const AnswerFrame& answer, EngineActions& out);
+  void ApplyNews(const LibraryCall& call, const AnswerNews& news, EngineActions& out);
+  void LogAnswer(const CallInFlight& call, const AnswerFrame& answer, EngineActions& out);
+  void StepAnswered(const AnswerFrame& answer, EngineActions& out);
+  void PowerOnAcknowledged(EngineActions& out);
+  void FollowUp(AnswerFollowUp followUp, bool executed, EngineActions& out);
+
+  // Giving up.
+  void GiveUpCall(const CallInFlight& call, EngineActions& out);
+  void GiveUpNotification(EngineActions& out);
+  void AbandonSequence(EngineActions& out);
+  void ReadStatusAfterPowerOn(EngineActions& out);
+
+  // The sequence.
   void StartSequence(SequenceKind kind, bool requestWaitCursor, EngineActions& out);
+  StepTable CurrentTable() const;
+  LibraryCall BuildStepCall(const StepSpec& row) const;
   void RunStep(EngineActions& out);
-  void EndSequence(EngineActions& out);
-  void StopPowerOnTimer(EngineActions& out);
-  void ClearCamera();
-  bool IsQtR7() const;
+  void WaitForNotification(StepAwait await);
+  void GoOn(EngineActions& out);
   int CompleteAt() const;
   void Complete(EngineActions& out);
+  void ShowConnectedCamera(EngineActions& out);
   void PostNextStep(EngineActions& out);
-  // Decodes a sequence answer; returns the wait that follows it (kNone: go on).
-  Wait DecodeSequenceAnswer(std::string_view sent, std::string_view answer, bool error,
-                            EngineActions& out);
-  void EvaluateError(std::string_view sent, std::string_view answer, Owner owner,
-                     EngineActions& out);
-  void SendInchingCall(const LibraryCall& call, EngineActions& out);
-  void InchingAnswered(EngineActions& out);
-  bool Call(const LibraryCall& call, EngineActions& out);
+  void EndSequence(EngineActions& out);
+  void StopPowerOnTimer(EngineActions& out);
   void Finish(EngineActions& out);
-  LibraryCall BuildStepCall(int step) const;
+  void ClearCamera();
+  bool IsQtR7() const;
 
-  LibraryCaller& caller_;
+  CommandPath path_;
   std::function<LocalDateTime()> clock_;
   bool debugLogging_ = false;
 
   CameraState camera_;
-  bool speedRead_[3] = {false, false, false};  // pan, tilt, zoom speed read since the last clear
+  KnownSpeeds speedRead_{};  // pan, tilt, zoom speed read since the last clear
   int selectedCamera_ = 0;
   int port_ = 0;
   int visiblePage_ = 0;
 
-  SequenceKind kind_ = SequenceKind::kNone;
-  int step_ = 0;
-  Wait wait_ = Wait::kNone;
-  bool nextStepPosted_ = false;
-  bool completed_ = false;          // its completion message is posted; the receiver ends it
-  std::uint64_t calls_ = 0;         // numbers every call the engine makes
-  std::uint64_t sequenceCall_ = 0;  // the number of the sequence's call in flight
+  Sequence seq_;
   bool firstReadSystem_ = true;
   bool firstReadAutoExposure_ = true;
   bool powerOnAcknowledged_ = false;
@@ -313,12 +243,16 @@ class SequenceEngine {
   bool commandModeLocal_ = false;
   bool onScreenChecked_ = false;
 
-  bool exposureRefreshPending_ = false;
-  int exposureRefreshTarget_ = 0;
+  // An operator command whose end the camera notifies (backlight, one-push
+  // AF): the wait cursor runs until then, or until the deadline.
+  struct OperatorAwait {
+    AnswerFollowUp what = AnswerFollowUp::kNone;
+    LibraryCall call;
+    Micros deadline = 0;
+  };
+  std::optional<OperatorAwait> operatorAwait_;
 
-  int waitCursorState_ = 0;
-  bool waitCursorShown_ = false;
-
+  WaitCursor cursor_;
   Inching inching_;
   bool presetNamesOwned_ = false;
   int presetNamesPort_ = 0;

@@ -27,23 +27,33 @@ constexpr StepSpec From(F function, StepArgs source) {
   return StepSpec{function, source, 0, {0, 0}};
 }
 
+// A step the camera completes with a notification.
+constexpr StepSpec Notified(StepSpec step, StepAwait await) {
+  step.await = await;
+  return step;
+}
+
+constexpr StepSpec kPowerOnStep =
+    Notified(Q(F::kQzSetCameraPower, 1), StepAwait::kPowerOnNotification);
+constexpr StepSpec kPedestalStep =
+    Notified(Q(F::kQzPedestalInitialize, 0), StepAwait::kPedestalNotification);
+
 constexpr StepSpec kDate = From(F::kQzSetDate, StepArgs::kDate);
 constexpr StepSpec kTime = From(F::kQzSetTime, StepArgs::kTime);
 
 // Kind 0, connect. Steps 0 to 6 are the same in every column.
-#define CONNECT_COMMON                                                                      \
-  Line(F::kQzSetCascade, 0), Line(F::kQzSetCascade, 1), Q(F::kQzSetCmdMode, 0),             \
-      Q(F::kQzSetNotify, 1), Q(F::kQzGetExtendedOperateStatus), Q(F::kQzSetCameraPower, 1), \
-      Q(F::kQzGetUnitName)
+#define CONNECT_COMMON                                                          \
+  Line(F::kQzSetCascade, 0), Line(F::kQzSetCascade, 1), Q(F::kQzSetCmdMode, 0), \
+      Q(F::kQzSetNotify, 1), Q(F::kQzGetExtendedOperateStatus), kPowerOnStep, Q(F::kQzGetUnitName)
 
 constexpr std::array kConnectQtR7Ped{CONNECT_COMMON, Q(F::kQzGetExtendPreset)};
-constexpr std::array kConnectQtR7NotPed{CONNECT_COMMON, Q(F::kQzPedestalInitialize, 0), kDate,
-                                        kTime, Q(F::kQzGetExtendPreset)};
+constexpr std::array kConnectQtR7NotPed{CONNECT_COMMON, kPedestalStep, kDate, kTime,
+                                        Q(F::kQzGetExtendPreset)};
 constexpr std::array kConnectOtherPed{CONNECT_COMMON, Q(F::kQzGetIrLight), Q(F::kQzGetIrCutFilter),
                                       Q(F::kQzGetExtendPreset),
                                       Q(F::kQzSetSensorInputDetectProp, 17)};
 constexpr std::array kConnectOtherNotPed{CONNECT_COMMON,
-                                         Q(F::kQzPedestalInitialize, 0),
+                                         kPedestalStep,
                                          kDate,
                                          kTime,
                                          Q(F::kQzGetIrLight),
@@ -54,12 +64,12 @@ constexpr std::array kConnectOtherNotPed{CONNECT_COMMON,
 
 // Kind 7, camera change (and the re-read after power-on). Steps 0 to 4 are
 // the same in every column.
-#define CHANGE_COMMON                                                               \
-  Q(F::kQzSetCmdMode, 0), Q(F::kQzSetNotify, 1), Q(F::kQzGetExtendedOperateStatus), \
-      Q(F::kQzSetCameraPower, 1), Q(F::kQzGetUnitName)
+#define CHANGE_COMMON                                                                             \
+  Q(F::kQzSetCmdMode, 0), Q(F::kQzSetNotify, 1), Q(F::kQzGetExtendedOperateStatus), kPowerOnStep, \
+      Q(F::kQzGetUnitName)
 
 constexpr std::array kChangeQtR7Ped{CHANGE_COMMON, Q(F::kQzGetExtendPreset)};
-constexpr std::array kChangeQtR7NotPed{CHANGE_COMMON, Q(F::kQzPedestalInitialize, 0), kDate, kTime,
+constexpr std::array kChangeQtR7NotPed{CHANGE_COMMON, kPedestalStep, kDate, kTime,
                                        Q(F::kQzGetExtendPreset)};
 constexpr std::array kChangeOtherPed{CHANGE_COMMON,
                                      Q(F::kQzGetIrLight),
@@ -68,7 +78,7 @@ constexpr std::array kChangeOtherPed{CHANGE_COMMON,
                                      Q(F::kQzGetSensorInputTerminalStat),
                                      Q(F::kQzGetIrCutFilter)};
 constexpr std::array kChangeOtherNotPed{CHANGE_COMMON,
-                                        Q(F::kQzPedestalInitialize, 0),
+                                        kPedestalStep,
                                         kDate,
                                         kTime,
                                         Q(F::kQzGetIrLight),
@@ -95,8 +105,9 @@ constexpr std::array kPicturePage{Q(F::kQzGetExtendedOperateStatus)};
 
 constexpr std::array kAutoExposureOther{Q(F::kQzGetBacklight), Q(F::kQzGetAEVal),
                                         Q(F::kQzGetExtendedOperateStatus)};
-constexpr std::array kAutoExposureQtR7{Q(F::kQzSetBackLight, 0), Q(F::kQzGetAEVal),
-                                       Q(F::kQzGetExtendedOperateStatus)};
+constexpr std::array kAutoExposureQtR7{
+    Notified(Q(F::kQzSetBackLight, 0), StepAwait::kBacklightNotification), Q(F::kQzGetAEVal),
+    Q(F::kQzGetExtendedOperateStatus)};
 
 constexpr std::array kManualExposure{Q(F::kQzGetIris), Q(F::kQzGetAGCGain),
                                      Q(F::kQzGetShutterSpeed)};
@@ -104,8 +115,8 @@ constexpr std::array kManualExposure{Q(F::kQzGetIris), Q(F::kQzGetAGCGain),
 constexpr std::array kCommandMode{From(F::kQzSetCmdMode, StepArgs::kLocalMode)};
 constexpr std::array kOnScreen{From(F::kQzSetOnScreen, StepArgs::kOnScreenFirst),
                                From(F::kQzSetOnScreen, StepArgs::kOnScreenSecond)};
-constexpr std::array kPowerOn{Q(F::kQzSetCameraPower, 1)};
-constexpr std::array kPowerOff{Q(F::kQzSetCameraPower, 0)};
+constexpr std::array kPowerOn{Notified(Q(F::kQzSetCameraPower, 1), StepAwait::kPowerNotification)};
+constexpr std::array kPowerOff{Notified(Q(F::kQzSetCameraPower, 0), StepAwait::kPowerNotification)};
 constexpr std::array kSensorInput{Q(F::kQzGetSensorInputTerminalStat)};
 
 template <std::size_t N>

@@ -28,11 +28,23 @@ enum class StepArgs : std::uint8_t {
   kOnScreenSecond,  // "On Screen" checked ? 3 : 2
 };
 
+// What a step waits for once the camera has executed it. A command that the
+// camera completes later is followed by a notification; an error answer brings
+// none, so the sequence then goes on at once.
+enum class StepAwait : std::uint8_t {
+  kAnswer,
+  kPowerOnNotification,    // "00 A0 31" (camera power on, connect and change)
+  kPedestalNotification,   // "00 58 30" (pedestal initialisation ended)
+  kBacklightNotification,  // "00 A5 30" (backlight off)
+  kPowerNotification,      // "00 A0" (power on or off from the System page)
+};
+
 struct StepSpec {
   LibraryFunction function;
   StepArgs source = StepArgs::kFixed;
   int argCount = 0;
   int args[2] = {0, 0};
+  StepAwait await = StepAwait::kAnswer;
 };
 
 struct StepTable {

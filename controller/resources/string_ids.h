@@ -48,5 +48,10 @@ inline constexpr int kModelQtR7 = 57352;
 inline constexpr int kModelQtR90x = 57353;
 inline constexpr int kModelQtR90xN = 57354;
 inline constexpr int kModelUnknown = 57355;
+// Bounded waits: what the debug window says when the camera stays silent.
+inline constexpr int kNoAnswer = 57400;
+inline constexpr int kLateAnswer = 57401;
+inline constexpr int kAnswerForNobody = 57402;
+inline constexpr int kNoNotification = 57403;
 
 }  // namespace qtr90x::str

@@ -30,6 +30,19 @@ std::string Dec(int value, int digits) {
   return Chars(buffer);
 }
 
+// "FE 30 31 EF" -> its bytes.
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < text.size(); i += 3)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+  return bytes;
+}
+
+bool Listed(const std::vector<std::string>& names, F function) {
+  return std::find(names.begin(), names.end(), std::string(LibraryFunctionName(function))) !=
+         names.end();
+}
+
 // The command bytes after the 00 of a call's frame.
 std::string CommandBytes(const LibraryCall& c) {
   const int a = c.args[0];
@@ -57,22 +70,36 @@ std::string CommandBytes(const LibraryCall& c) {
       return "91 35 " + Dec(a, 2) + " " + Dec(b, 2) + " " + Dec(c.args[2], 2);
     case F::kQzGetIrLight:
       return "77";
+    case F::kQzSetIrLight:
+      return "76 " + Dec(a, 1);
     case F::kQzGetIrCutFilter:
       return "B6";
+    case F::kQzSetIrCutFilter:
+      return "B5 " + Dec(a, 1);
     case F::kQzSetSensorInputDetectProp:
       return "74 " + Hex(a, 2);
     case F::kQzGetSensorInputTerminalStat:
       return "75";
     case F::kQzGetMotorSpeed:
       return "52 " + Dec(a, 1);
+    case F::kQzSetMotorSpeed:
+      return (a == 0 ? "50 " : "51 ") + Hex(b, 3);
     case F::kQzGetZoomSpeed:
       return "B4 32";
+    case F::kQzSetZoomSpeed:
+      return "B4 31 " + Hex(a, 1);
     case F::kQzGetExternalLight:
       return "79";
+    case F::kQzSetExternalLight:
+      return "78 " + Dec(a, 1);
     case F::kQzGetAlarmOutput:
       return "73";
+    case F::kQzSetAlarmOutput:
+      return "72 " + Dec(a, 1);
     case F::kQzGetElectronicZoom:
       return "B8";
+    case F::kQzSetElectronicZoom:
+      return "B7 " + Dec(a, 2);
     case F::kQzGetNoiseReduction:
       return "BA";
     case F::kQzGet4ByteStatus:
@@ -95,22 +122,30 @@ std::string CommandBytes(const LibraryCall& c) {
       return "A5 38";
     case F::kQzGetShutterSpeed:
       return "A5 36";
-    case F::kQzSetMotorSpeed:
-      return (a == 0 ? "50 " : "51 ") + Hex(b, 3);
-    case F::kQzSetZoomSpeed:
-      return "B4 31 " + Hex(a, 1);
-    case F::kQzSetIrCutFilter:
-      return "B5 " + Dec(a, 1);
-    case F::kQzSetIrLight:
-      return "76 " + Dec(a, 1);
+    case F::kQzGotoHomePosition:
+      return "57";
+    case F::kQzSetPanTilt2:
+      return "53 " + Dec(a, 1);
+    case F::kQzSetPresetMemory:
+      return "89 " + Dec(a, 1);
+    case F::kQzGoToPreset:
+      return "8A " + Dec(a, 1);
+    case F::kQzSetZooming:
+      return "A2 " + Dec(a, 1);
+    case F::kQzSetFocusMode:
+      return "A1 " + Dec(a, 1);
+    case F::kQzSetOnePushAF:
+      return "B1 31";
+    default:
+      return "AA";
   }
-  return "00";
 }
 
 }  // namespace
 
 ScriptedCamera::ScriptedCamera(CameraScript script) : script_(std::move(script)), engine_(*this) {
   engine_.SetClock([] { return LocalDateTime{2026, 12, 8, 9, 45, 30}; });
+  engine_.SetMonotonicClock([this] { return now_; });
   engine_.SetDebugLogging(true);
 }
 
@@ -119,41 +154,47 @@ std::string ScriptedCamera::FrameText(const LibraryCall& call) const {
 }
 
 std::string ScriptedCamera::Answer(const LibraryCall& call) const {
-  const std::string name(LibraryFunctionName(call.function));
-  if (std::find(script_.refused.begin(), script_.refused.end(), name) != script_.refused.end())
+  if (Listed(script_.refused, call.function))
     return "FE 30 " + Dec(call.camera, 1) + " 39 30 EF";
   if (call.function == F::kQzSetCascade)
     return "FE 30 " + (call.args[0] == 1 ? Dec(script_.cameras, 1) : "30") + " 30 30 EF";
+  const CameraScript& s = script_;
   std::string data;
   switch (call.function) {
     case F::kQzGetExtendedOperateStatus: {
-      const int bits = (script_.pedestalInitialised ? 0 : 0x10) | (script_.powerOn ? 0 : 0x20);
+      const int bits = (s.pedestalInitialised ? 0 : 0x10) | (s.powerOn ? 0 : 0x20);
       data = Hex(bits, 5);
       break;
     }
     case F::kQzGetUnitName:
-      data = Chars(script_.unitName);
+      data = Chars(s.unitName);
       break;
     case F::kQzGetExtendPreset:
-      data = Hex(0x005, 3);
+      data = Hex(s.presets, 3);
       break;
     case F::kQzGetMotorSpeed:
-      data = Hex(call.args[0] == 0 ? script_.panSpeed : script_.tiltSpeed, 3);
+      data = Hex(call.args[0] == 0 ? s.panSpeed : s.tiltSpeed, 3);
       break;
     case F::kQzGetZoomSpeed:
-      data = Hex(script_.zoomSpeed, 1);
+      data = Hex(s.zoomSpeed, 1);
       break;
     case F::kQzGetIrLight:
-      data = Hex(3, 1);
+      data = Hex(s.irLight, 1);
       break;
     case F::kQzGetIrCutFilter:
-      data = Hex(0, 1);
+      data = Hex(s.irCutFilter ? 1 : 0, 1);
       break;
     case F::kQzGetSensorInputTerminalStat:
-      data = Hex(2, 2);
+      data = Hex(s.sensorInput, 2);
       break;
     case F::kQzGetElectronicZoom:
-      data = Dec(12, 2);
+      data = Dec(s.electronicZoom, 2);
+      break;
+    case F::kQzGetExternalLight:
+      data = Hex(s.externalLight ? 1 : 0, 1);
+      break;
+    case F::kQzGetAlarmOutput:
+      data = Hex(s.alarmOutput ? 1 : 0, 1);
       break;
     case F::kQzGet4ByteStatus:
       data = Hex(0x0090, 4);
@@ -162,8 +203,6 @@ std::string ScriptedCamera::Answer(const LibraryCall& call) const {
       data = Hex(0x11, 2);
       break;
     case F::kQzGetBacklight:
-    case F::kQzGetExternalLight:
-    case F::kQzGetAlarmOutput:
     case F::kQzGetNoiseReduction:
       data = Hex(1, 1);
       break;
@@ -179,19 +218,64 @@ std::string ScriptedCamera::Answer(const LibraryCall& call) const {
   return "FE 30 " + Dec(call.camera, 1) + " 30 30 " + (data.empty() ? "" : data + " ") + "EF";
 }
 
-int ScriptedCamera::Call(const LibraryCall& call) {
+// What an executed setting changes in the camera.
+void ScriptedCamera::Apply(const LibraryCall& call) {
+  CameraScript& s = script_;
+  const int a = call.args[0];
+  switch (call.function) {
+    case F::kQzSetMotorSpeed:
+      (a == 0 ? s.panSpeed : s.tiltSpeed) = call.args[1];
+      break;
+    case F::kQzSetZoomSpeed:
+      s.zoomSpeed = a;
+      break;
+    case F::kQzSetExternalLight:
+      s.externalLight = a != 0;
+      break;
+    case F::kQzSetAlarmOutput:
+      s.alarmOutput = a != 0;
+      break;
+    case F::kQzSetElectronicZoom:
+      s.electronicZoom = a;
+      break;
+    case F::kQzSetIrCutFilter:
+      s.irCutFilter = a != 0;
+      break;
+    case F::kQzSetIrLight:
+      s.irLight = a;
+      break;
+    case F::kQzSetPresetMemory:
+      s.presets |= 1 << (a - 1);
+      break;
+    default:
+      break;
+  }
+}
+
+bool ScriptedCamera::Send(const LibraryCall& call, SentFrame& sent) {
   calls_.push_back(DescribeCall(call));
   const int number = static_cast<int>(calls_.size());
   if (std::find(script_.failingCalls.begin(), script_.failingCalls.end(), number) !=
       script_.failingCalls.end())
-    return 0;
-  const std::string sent = FrameText(call);
-  lastSent_ = sent;
-  line_.push_back(Frame{false, 1, sent, Answer(call)});
+    return false;
+  const std::string frame = FrameText(call);
+  sent.Assign(Bytes(frame));
+  if (Listed(script_.silent, call.function))
+    return true;
+  const Frame answer{false, 1, Answer(call)};
+  if (Listed(script_.held, call.function))
+    heldAnswers_.push_back(answer);
+  else
+    line_.push_back(answer);
+  if (Listed(script_.refused, call.function))
+    return true;
+  Apply(call);
   const std::string address = Dec(call.camera, 1);
   const auto notify = [&](const std::string& bytes) {
-    return Frame{true, 1, sent, "FA 30 " + address + " 00 " + bytes + " EF"};
+    return Frame{true, 1, "FA 30 " + address + " 00 " + bytes + " EF"};
   };
+  if (Listed(script_.unnotified, call.function))
+    return true;
   switch (call.function) {
     case F::kQzSetCameraPower:
       if (call.args[0] == 1 && !script_.powerOn && script_.holdPowerOn) {
@@ -206,12 +290,21 @@ int ScriptedCamera::Call(const LibraryCall& call) {
       line_.push_back(notify("58 30"));
       break;
     case F::kQzSetBackLight:
+    case F::kQzSetOnePushAF:
       line_.push_back(notify(CommandBytes(call)));
       break;
     default:
       break;
   }
-  return 1;
+  return true;
+}
+
+bool ScriptedCamera::SendRaw(std::span<const std::uint8_t> bytes) {
+  const std::string text = TrafficText(bytes.data(), bytes.size());
+  calls_.push_back(text);
+  if (bytes.size() >= 6 && bytes[0] == 0xFF)
+    line_.push_back(Frame{false, 1, "FE 30 " + text.substr(6, 2) + " 30 30 EF"});
+  return true;
 }
 
 void ScriptedCamera::ReleasePower() {
@@ -219,6 +312,12 @@ void ScriptedCamera::ReleasePower() {
   for (Frame& f : heldPower_)
     line_.push_back(std::move(f));
   heldPower_.clear();
+}
+
+void ScriptedCamera::ReleaseHeld() {
+  for (Frame& f : heldAnswers_)
+    line_.push_back(std::move(f));
+  heldAnswers_.clear();
 }
 
 void ScriptedCamera::MessageStart() {
@@ -234,77 +333,108 @@ void ScriptedCamera::MessageStart() {
   }
 }
 
-void ScriptedCamera::Take(const EngineActions& actions) {
+void ScriptedCamera::TakeActions(const EngineActions& actions) {
   for (const EngineAction& a : actions) {
     actions_.push_back(a);
-    if (a.type == EngineAction::Type::kPostMessage)
-      posted_.push_back(a);
-    else if (a.type == EngineAction::Type::kStartPowerOnTimer)
-      timerRunning_ = true;
-    else if (a.type == EngineAction::Type::kStopPowerOnTimer)
-      timerRunning_ = false;
+    if (const auto* post = std::get_if<act::Post>(&a))
+      posted_.push_back(*post);
   }
 }
 
-void ScriptedCamera::Feed(const EngineActions& actions) {
-  Take(actions);
+void ScriptedCamera::Take(const std::function<void(EngineActions&)>& event) {
+  EngineActions actions;
+  event(actions);
+  TakeActions(actions);
+}
+
+void ScriptedCamera::Feed(const std::function<void(EngineActions&)>& event) {
+  Take(event);
   Run();
 }
 
-void ScriptedCamera::Dispatch(const EngineAction& post) {
+void ScriptedCamera::Advance(Micros micros) {
+  now_ += micros;
+  const std::optional<Micros> due = engine_.NextDeadline();
+  if (due && *due <= now_) {
+    MessageStart();
+    Take([&](EngineActions& out) { engine_.OnDeadline(out); });
+  }
+  Run();
+}
+
+void ScriptedCamera::Dispatch(const act::Post& post) {
   MessageStart();
   if (post.target == MessageTarget::kMainDialog) {
-    Take(engine_.HandleMessage(post.message, post.wParam, post.lParam));
+    Take([&](EngineActions& out) {
+      engine_.HandleMessage(post.message, post.wParam, post.lParam, out);
+    });
     return;
   }
   // A page or sub-panel shows its values, ends the sequence and the cursor.
   if (post.message == um::kRefreshPage || post.message == um::kSensorChanged) {
-    Take(engine_.OnPageRefreshed());
+    Take([&](EngineActions& out) { engine_.OnPageRefreshed(out); });
     engine_.RequestWaitCursor(1);
   }
 }
 
 void ScriptedCamera::Deliver(const Frame& frame) {
   MessageStart();
-  if (frame.notification)
-    Take(engine_.OnNotification(frame.kind, frame.text));
-  else
-    Take(engine_.OnAnswer(lastSent_, frame.text));
+  const std::vector<std::uint8_t> bytes = Bytes(frame.text);
+  Take([&](EngineActions& out) {
+    if (frame.notification)
+      engine_.OnNotification(frame.kind, bytes, out);
+    else
+      engine_.OnAnswer(bytes, out);
+  });
+}
+
+bool ScriptedCamera::RunOne() {
+  if (!posted_.empty()) {
+    const act::Post post = posted_.front();
+    posted_.pop_front();
+    Dispatch(post);
+    return true;
+  }
+  if (line_.empty())
+    return false;
+  const Frame frame = line_.front();
+  line_.pop_front();
+  Deliver(frame);
+  return true;
 }
 
 void ScriptedCamera::Run() {
   for (int guard = 0; guard < 10000; ++guard) {
-    if (!posted_.empty()) {
-      const EngineAction post = posted_.front();
-      posted_.pop_front();
-      Dispatch(post);
-    } else if (!line_.empty()) {
-      const Frame frame = line_.front();
-      line_.pop_front();
-      Deliver(frame);
-    } else {
+    if (!RunOne()) {
       MessageStart();  // the next message after a quiet moment
       return;
     }
   }
 }
 
-std::vector<EngineAction> ScriptedCamera::ActionsOf(EngineAction::Type type) const {
-  std::vector<EngineAction> found;
-  for (const EngineAction& a : actions_) {
-    if (a.type == type)
-      found.push_back(a);
-  }
-  return found;
-}
-
 int ScriptedCamera::CountPosted(int message) const {
   int n = 0;
-  for (const EngineAction& a : actions_) {
-    if (a.type == EngineAction::Type::kPostMessage && a.message == message)
-      ++n;
-  }
+  for (const act::Post& p : ActionsOf<act::Post>())
+    n += p.message == message ? 1 : 0;
   return n;
+}
+
+std::vector<std::string> ScriptedCamera::Lines(int type) const {
+  std::vector<std::string> lines;
+  for (const act::DebugLine& line : ActionsOf<act::DebugLine>()) {
+    if (line.type == type)
+      lines.push_back(line.text);
+  }
+  return lines;
+}
+
+void PrintTo(const act::DebugLine& line, std::ostream* os) {
+  *os << "line " << line.type << " \"" << line.text << '"';
+}
+
+void PrintTo(const act::Post& post, std::ostream* os) {
+  *os << "post 0x" << std::hex << post.message << std::dec << " (" << post.wParam << ", "
+      << post.lParam << ") to " << static_cast<int>(post.target);
 }
 
 }  // namespace qtr90x::test

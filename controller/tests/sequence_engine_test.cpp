@@ -13,7 +13,7 @@
 namespace qtr90x::test {
 namespace {
 
-using T = EngineAction::Type;
+using F = LibraryFunction;
 
 // The calls after the common head of each column, camera 1.
 const std::vector<std::string> kR7PedTail = {"QzGetExtendPreset(1)"};
@@ -43,6 +43,9 @@ const std::vector<std::string> kConnectHead = {"QzSetCascade(0, 0)",
 const std::vector<std::string> kChangeHead = {"QzSetCmdMode(1, 0)", "QzSetNotify(1, 1)",
                                               "QzGetExtendedOperateStatus(1)",
                                               "QzSetCameraPower(1, 1)", "QzGetUnitName(1)"};
+const std::vector<std::string> kOtherPedConnectTail = {"QzGetIrLight(1)", "QzGetIrCutFilter(1)",
+                                                       "QzGetExtendPreset(1)",
+                                                       "QzSetSensorInputDetectProp(1, 17)"};
 
 // The calls up to the completion of the running connect or change sequence.
 std::vector<std::string> CallsUntilPageRead(ScriptedCamera& cam) {
@@ -59,7 +62,17 @@ CameraScript Scripted(const std::function<void(CameraScript&)>& edit) {
 }
 
 void Connect(ScriptedCamera& cam) {
-  cam.Feed(cam.Engine().OnConnectionAttempt(1, true, true));
+  cam.Feed([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
+}
+
+// Posts UM_STARTQUERY of `kind` as a page would, without running it.
+void StartQuery(ScriptedCamera& cam, int kind) {
+  cam.Take([&](EngineActions& out) { cam.Engine().HandleMessage(um::kStartQuery, 0, kind, out); });
+}
+
+void Clear(ScriptedCamera& cam) {
+  cam.Calls().clear();
+  cam.Actions().clear();
 }
 
 struct ColumnCase {
@@ -88,7 +101,7 @@ TEST_P(ColumnTest, ConnectAndCameraChangeSendExactlyTheirColumn) {
   // Completion reached the main dialog once, the model line followed, and
   // the visible page's read ran to its end.
   EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 2);
-  ASSERT_EQ(cam.ActionsOf(T::kApplyModel).size(), 1u);
+  ASSERT_EQ(cam.ActionsOf<act::ApplyModel>().size(), 1u);
   EXPECT_EQ(cam.Engine().Camera().unitName, c.unitName);
   EXPECT_FALSE(cam.Engine().SequenceActive());
   EXPECT_EQ(cam.CursorDepth(), 0);
@@ -96,10 +109,11 @@ TEST_P(ColumnTest, ConnectAndCameraChangeSendExactlyTheirColumn) {
 
   cam.Script().pedestalInitialised = c.pedestal;
   cam.Calls().clear();
-  cam.Feed(cam.Engine().OnCameraSelected(0));
+  cam.Feed([&](EngineActions& out) { cam.Engine().OnCameraSelected(0, out); });
   EXPECT_EQ(CallsUntilPageRead(cam), c.change);
   EXPECT_FALSE(cam.Engine().SequenceActive());
   EXPECT_EQ(cam.CursorDepth(), 0);
+  EXPECT_EQ(cam.Engine().CallsInFlight(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -110,9 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
         ColumnCase{"QtR7NotPed", "QT-R7", false, Join(kConnectHead, kR7NotPedTail),
                    Join(kChangeHead, kR7NotPedTail)},
         ColumnCase{
-            "OtherPed", "QT-R90x", true,
-            Join(kConnectHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
-                                "QzSetSensorInputDetectProp(1, 17)"}),
+            "OtherPed", "QT-R90x", true, Join(kConnectHead, kOtherPedConnectTail),
             Join(kChangeHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
                                "QzGetSensorInputTerminalStat(1)", "QzGetIrCutFilter(1)"})},
         ColumnCase{
@@ -126,21 +138,13 @@ TEST(SequenceEngineTest, ConnectFillsCameraListModelAndControls) {
     s.cameras = 3;
   }));
   Connect(cam);
-  const auto lists = cam.ActionsOf(T::kCameraList);
-  ASSERT_EQ(lists.size(), 1u);
-  EXPECT_EQ(lists[0].count, 3);
-  EXPECT_EQ(lists[0].index, 0);
+  EXPECT_EQ(cam.ActionsOf<act::CameraList>(), (std::vector<act::CameraList>{{3, 0}}));
   EXPECT_EQ(cam.Engine().SelectedCamera(), 1);
-  const EngineAction model = cam.ActionsOf(T::kApplyModel).at(0);
-  EXPECT_EQ(model.value, 57354);  // "Model : QT-R90xN"
-  EXPECT_FALSE(model.flag);
-  EXPECT_TRUE(model.checked);  // IR cut filter out: Night Mode checked
-  EXPECT_EQ(model.index, 3);
-  const auto presets = cam.ActionsOf(T::kPresetList);
-  ASSERT_EQ(presets.size(), 1u);
-  EXPECT_EQ(presets[0].value, 5);
-  EXPECT_TRUE(cam.ActionsOf(T::kCameraControlsEnabled).at(0).flag);
-  EXPECT_TRUE(cam.ActionsOf(T::kEnableControls).at(0).flag);
+  // "Model : QT-R90xN"; the IR cut filter is out: Night Mode checked.
+  EXPECT_EQ(cam.ActionsOf<act::ApplyModel>().at(0), (act::ApplyModel{57354, false, true, 3}));
+  EXPECT_EQ(cam.ActionsOf<act::PresetList>(), (std::vector<act::PresetList>{{5, 1, 1}}));
+  EXPECT_TRUE(cam.ActionsOf<act::CameraControls>().at(0).enabled);
+  EXPECT_TRUE(cam.ActionsOf<act::EnableControls>().at(0).operable);
 }
 
 TEST(SequenceEngineTest, PowerOffAtConnectWaitsForPowerThenRereadsStatus) {
@@ -150,23 +154,20 @@ TEST(SequenceEngineTest, PowerOffAtConnectWaitsForPowerThenRereadsStatus) {
   }));
   Connect(cam);
   // Acknowledged with the power off: the timer runs, the sequence waits.
-  EXPECT_EQ(cam.ActionsOf(T::kStartPowerOnTimer).size(), 1u);
+  EXPECT_EQ(cam.ActionsOf<act::StartPowerOnTimer>().size(), 1u);
   EXPECT_TRUE(cam.Engine().PowerOnTimerRunning());
   EXPECT_EQ(cam.Calls().back(), "QzSetCameraPower(1, 1)");
 
   cam.ReleasePower();
   cam.Run();
   EXPECT_FALSE(cam.Engine().PowerOnTimerRunning());
-  const std::vector<std::string> expected =
-      Join(kConnectHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
-                          "QzSetSensorInputDetectProp(1, 17)"});
-  std::vector<std::string> withReread = expected;
+  std::vector<std::string> withReread = Join(kConnectHead, kOtherPedConnectTail);
   // The status is read again, and power-on sent again, before the unit name.
   withReread.insert(withReread.begin() + 6,
                     {"QzGetExtendedOperateStatus(1)", "QzSetCameraPower(1, 1)"});
   EXPECT_EQ(CallsUntilPageRead(cam), withReread);
   EXPECT_TRUE(cam.Engine().Camera().cameraPower);
-  EXPECT_TRUE(cam.ActionsOf(T::kConnectionFailed).empty());
+  EXPECT_TRUE(cam.ActionsOf<act::ConnectionFailed>().empty());
 }
 
 TEST(SequenceEngineTest, PowerOnTimerReadsStatusAndALateNotificationAddsNoStep) {
@@ -175,21 +176,19 @@ TEST(SequenceEngineTest, PowerOnTimerReadsStatusAndALateNotificationAddsNoStep) 
     s.holdPowerOn = true;
   }));
   Connect(cam);
-  cam.Take(cam.Engine().OnPowerOnTimer());
+  cam.Take([&](EngineActions& out) { cam.Engine().OnPowerOnTimer(out); });
   EXPECT_FALSE(cam.Engine().PowerOnTimerRunning());
   // The power notification comes only after the timer's status read.
   cam.ReleasePower();
   cam.Run();
   std::vector<std::string> expected(kConnectHead.begin(), kConnectHead.begin() + 6);
-  expected = Join(expected, {"QzGetExtendedOperateStatus(1)", "QzGetUnitName(1)", "QzGetIrLight(1)",
-                             "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
-                             "QzSetSensorInputDetectProp(1, 17)"});
+  expected = Join(expected, {"QzGetExtendedOperateStatus(1)", "QzGetUnitName(1)"});
+  expected = Join(expected, kOtherPedConnectTail);
   EXPECT_EQ(CallsUntilPageRead(cam), expected);
-  // One command in flight at a time: each answer met its own command.
   EXPECT_EQ(cam.Engine().Camera().unitName, "QT-R90x");
   EXPECT_FALSE(cam.Engine().SequenceActive());
   EXPECT_FALSE(cam.Engine().Camera().cameraPower);
-  EXPECT_FALSE(cam.ActionsOf(T::kCameraControlsEnabled).at(0).flag);
+  EXPECT_FALSE(cam.ActionsOf<act::CameraControls>().at(0).enabled);
 }
 
 TEST(SequenceEngineTest, SecondPowerOnAcknowledgementWithPowerOffFailsTheConnection) {
@@ -199,9 +198,9 @@ TEST(SequenceEngineTest, SecondPowerOnAcknowledgementWithPowerOffFailsTheConnect
   }));
   Connect(cam);
   // The camera notifies completion but keeps reporting its power off.
-  cam.Inject(Frame{true, 1, "", "FA 30 31 00 A0 31 EF"});
+  cam.Inject(Frame{true, 1, "FA 30 31 00 A0 31 EF"});
   cam.Run();
-  EXPECT_EQ(cam.ActionsOf(T::kConnectionFailed).size(), 1u);
+  EXPECT_EQ(cam.ActionsOf<act::ConnectionFailed>().size(), 1u);
   EXPECT_FALSE(cam.Engine().SequenceActive());
   EXPECT_FALSE(cam.Engine().PowerOnTimerRunning());
 }
@@ -214,45 +213,45 @@ TEST(SequenceEngineTest, TimerStopsWhenASequenceStartsOrTheSessionCloses) {
     }));
     Connect(cam);
     ASSERT_TRUE(cam.Engine().PowerOnTimerRunning());
-    const EngineActions actions = close ? cam.Engine().OnConnectionClosed()
-                                        : cam.Engine().HandleMessage(um::kStartQuery, 0, 1);
-    EXPECT_EQ(actions.at(0).type, T::kStopPowerOnTimer) << close;
+    EngineActions actions;
+    if (close)
+      cam.Engine().OnConnectionClosed(actions);
+    else
+      cam.Engine().HandleMessage(um::kStartQuery, 0, 1, actions);
+    EXPECT_EQ(actions.at(0), EngineAction{act::StopPowerOnTimer{}}) << close;
     EXPECT_FALSE(cam.Engine().PowerOnTimerRunning());
     // A timer message already queued does nothing.
-    EXPECT_TRUE(cam.Engine().OnPowerOnTimer().empty());
+    actions.clear();
+    cam.Engine().OnPowerOnTimer(actions);
+    EXPECT_TRUE(actions.empty());
   }
 }
 
 TEST(SequenceEngineTest, PageReadsCarryFirstReadOnlyOnce) {
   struct Case {
     const char* unitName;
-    std::intptr_t kind;
-    int message;
+    int kind;
     std::vector<std::string> first;
     std::vector<std::string> later;
   };
   const Case cases[] = {
       {"QT-R7",
        2,
-       um::kRefreshPage,
        {"QzGetExtendedOperateStatus(1)", "QzSetLed(1, 0)", "QzSetOnScreen(1, 0)",
         "QzSetOnScreen(1, 6)", "QzSetOnScreen(1, 9)"},
        {"QzGetExtendedOperateStatus(1)"}},
       {"QT-R90x",
        2,
-       um::kRefreshPage,
        {"QzGetExtendedOperateStatus(1)", "QzGetNoiseReduction(1)", "QzGet4ByteStatus(1)",
         "QzGet2ByteStatus(1)"},
        {"QzGetExtendedOperateStatus(1)", "QzGetNoiseReduction(1)", "QzGet4ByteStatus(1)",
         "QzGet2ByteStatus(1)"}},
       {"QT-R7",
        4,
-       um::kRefreshPage,
        {"QzSetBackLight(1, 0)", "QzGetAEVal(1)", "QzGetExtendedOperateStatus(1)"},
        {"QzGetAEVal(1)"}},
       {"QT-R90x",
        4,
-       um::kRefreshPage,
        {"QzGetBacklight(1)", "QzGetAEVal(1)", "QzGetExtendedOperateStatus(1)"},
        {"QzGetAEVal(1)", "QzGetExtendedOperateStatus(1)"}},
   };
@@ -261,13 +260,13 @@ TEST(SequenceEngineTest, PageReadsCarryFirstReadOnlyOnce) {
     Connect(cam);
     std::vector<std::intptr_t> wParams;
     for (const auto* expected : {&c.first, &c.later}) {
-      cam.Calls().clear();
-      cam.Actions().clear();
-      cam.Feed(cam.Engine().HandleMessage(um::kStartQuery, 0, c.kind));
+      Clear(cam);
+      StartQuery(cam, c.kind);
+      cam.Run();
       EXPECT_EQ(cam.Calls(), *expected) << c.unitName << " kind " << c.kind;
-      for (const EngineAction& a : cam.ActionsOf(T::kPostMessage)) {
-        if (a.message == c.message)
-          wParams.push_back(a.wParam);
+      for (const act::Post& p : cam.ActionsOf<act::Post>()) {
+        if (p.message == um::kRefreshPage)
+          wParams.push_back(p.wParam);
       }
     }
     EXPECT_EQ(wParams, (std::vector<std::intptr_t>{1, 0})) << c.unitName << " kind " << c.kind;
@@ -276,7 +275,6 @@ TEST(SequenceEngineTest, PageReadsCarryFirstReadOnlyOnce) {
 
 TEST(SequenceEngineTest, AdjustPageReadDecodesItsValues) {
   ScriptedCamera cam(Scripted([&](CameraScript& s) {
-    s.unitName = "QT-R90x";
     s.panSpeed = 0x123;
     s.tiltSpeed = 0x45;
     s.zoomSpeed = 6;
@@ -302,13 +300,11 @@ TEST(SequenceEngineFaultTest, PedestalInitialisationEndsOnItsOwnNotification) {
 
 TEST(SequenceEngineFaultTest, DetectNotificationWaitsForTheRunningSequence) {
   ScriptedCamera cam(CameraScript{});
-  cam.Take(cam.Engine().OnConnectionAttempt(1, true, true));
+  cam.Take([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
   // A detect notification arrives while the connect sequence has just begun.
-  cam.Inject(Frame{true, 5, "", "FB 30 31 31 EF"});
+  cam.Inject(Frame{true, 5, "FB 30 31 31 EF"});
   cam.Run();
-  EXPECT_EQ(CallsUntilPageRead(cam),
-            Join(kConnectHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
-                                "QzSetSensorInputDetectProp(1, 17)"}));
+  EXPECT_EQ(CallsUntilPageRead(cam), Join(kConnectHead, kOtherPedConnectTail));
   EXPECT_EQ(cam.CountPosted(um::kSensorChanged), 1);
   EXPECT_EQ(cam.Calls().back(), "QzGetSensorInputTerminalStat(1)");
   EXPECT_FALSE(cam.Engine().SequenceActive());
@@ -323,12 +319,12 @@ TEST(SequenceEngineFaultTest, PresetNamesBelongOnlyToTheCameraTheyWereLoadedFor)
   EXPECT_FALSE(cam.Engine().PresetNamesLoadedFor(2, 1));
   // Changing camera: until camera 2's names are loaded, neither camera may
   // be written with the slots.
-  cam.Take(cam.Engine().OnCameraSelected(1));
+  cam.Take([&](EngineActions& out) { cam.Engine().OnCameraSelected(1, out); });
   EXPECT_FALSE(cam.Engine().PresetNamesLoadedFor(1, 1));
   EXPECT_FALSE(cam.Engine().PresetNamesLoadedFor(1, 2));
   cam.Run();
   EXPECT_TRUE(cam.Engine().PresetNamesLoadedFor(1, 2));
-  cam.Engine().OnConnectionClosed();
+  cam.Take([&](EngineActions& out) { cam.Engine().OnConnectionClosed(out); });
   EXPECT_FALSE(cam.Engine().PresetNamesLoadedFor(1, 2));
   cam.Engine().NotePresetNamesSet();
   EXPECT_TRUE(cam.Engine().PresetNamesLoadedFor(1, 2));
@@ -338,12 +334,13 @@ TEST(SequenceEngineFaultTest, InchingDuringAPageReadLeavesTheReadAlone) {
   ScriptedCamera cam(CameraScript{});
   Connect(cam);
   int button = 0;
-  cam.Calls().clear();
-  cam.Actions().clear();
+  Clear(cam);
   // The System page read starts; the operator presses an inching button
   // while its first answer is due.
-  cam.Take(cam.Engine().HandleMessage(um::kStartQuery, 0, 2));
-  cam.Take(cam.Engine().OnInchStart(0, &button, {0x123, 0x80, 5}));
+  StartQuery(cam, 2);
+  cam.Take([&](EngineActions& out) {
+    cam.Engine().OnInchStart(0, &button, {0x123, 0x80, 5}, out);
+  });
   EXPECT_EQ(cam.Engine().Step(), 1);
   cam.Run();
   EXPECT_EQ(cam.Calls(),
@@ -351,11 +348,10 @@ TEST(SequenceEngineFaultTest, InchingDuringAPageReadLeavesTheReadAlone) {
                                       "QzGetNoiseReduction(1)", "QzGet4ByteStatus(1)",
                                       "QzGet2ByteStatus(1)"}));
   EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 1);
-  const auto go = cam.ActionsOf(T::kPostMessage);
-  const auto moveGo = std::count_if(go.begin(), go.end(), [&](const EngineAction& a) {
-    return a.message == um::kMoveGo && a.window == &button && a.lParam == 1;
-  });
-  EXPECT_EQ(moveGo, 1);
+  const auto posts = cam.ActionsOf<act::Post>();
+  EXPECT_EQ(std::count(posts.begin(), posts.end(),
+                       act::Post{MessageTarget::kInchingButton, um::kMoveGo, 0, 1, &button}),
+            1);
   EXPECT_FALSE(cam.Engine().SequenceActive());
 }
 
@@ -377,26 +373,43 @@ TEST(SequenceEngineFaultTest, InchingRestoresOnlySpeedsReadFromThisCamera) {
   };
   for (const Case& c : cases) {
     ScriptedCamera cam(CameraScript{});
-    if (c.readFirst) {
-      Connect(cam);  // the Adjust page read follows the connect
-    } else {
-      cam.Engine().SetVisiblePage(1);  // the Adjust page was never read
-      Connect(cam);
-    }
+    if (!c.readFirst)
+      cam.Engine().SetVisiblePage(1);  // the Adjust page is never read
+    Connect(cam);
     int button = 0;
-    cam.Calls().clear();
-    cam.Actions().clear();
-    cam.Feed(cam.Engine().OnInchStart(c.moveKind, &button, {300, 200, 4}));
-    cam.Feed(cam.Engine().OnInchStop(c.moveKind, &button));
+    Clear(cam);
+    cam.Feed([&](EngineActions& out) {
+      cam.Engine().OnInchStart(c.moveKind, &button, {300, 200, 4}, out);
+    });
+    cam.Feed([&](EngineActions& out) { cam.Engine().OnInchStop(c.moveKind, &button, out); });
     EXPECT_EQ(cam.Calls(), c.calls) << c.moveKind << " " << c.readFirst;
     std::vector<std::intptr_t> goes;
-    for (const EngineAction& a : cam.ActionsOf(T::kPostMessage)) {
-      if (a.message == um::kMoveGo)
-        goes.push_back(a.lParam);
+    for (const act::Post& p : cam.ActionsOf<act::Post>()) {
+      if (p.message == um::kMoveGo)
+        goes.push_back(p.lParam);
     }
     EXPECT_EQ(goes, (std::vector<std::intptr_t>{1, 0})) << c.moveKind << " " << c.readFirst;
     EXPECT_FALSE(cam.Engine().InchingPending());
   }
+}
+
+// A release before the slow speed was answered: the press's answer does not
+// stand for the restore's, so the stop waits for the restore to be answered.
+TEST(SequenceEngineFaultTest, QuickReleaseStopsOnlyAfterTheRestoreIsAnswered) {
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  int button = 0;
+  Clear(cam);
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, {300, 200, 4}, out); });
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStop(0, &button, out); });
+  ASSERT_TRUE(cam.RunOne());  // the slow speed's answer
+  EXPECT_EQ(cam.CountPosted(um::kMoveGo), 0);
+  cam.Run();
+  EXPECT_EQ(cam.Calls(),
+            (std::vector<std::string>{"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 300)"}));
+  EXPECT_EQ(cam.ActionsOf<act::Post>().back(),
+            (act::Post{MessageTarget::kInchingButton, um::kMoveGo, 0, 0, &button}));
+  EXPECT_EQ(cam.Script().panSpeed, 300);
 }
 
 TEST(SequenceEngineFaultTest, FailedCallEndsTheSequenceAndTheWaitCursor) {
@@ -406,124 +419,132 @@ TEST(SequenceEngineFaultTest, FailedCallEndsTheSequenceAndTheWaitCursor) {
     EXPECT_EQ(cam.Calls().size(), static_cast<std::size_t>(failing));
     EXPECT_FALSE(cam.Engine().SequenceActive());
     EXPECT_EQ(cam.CursorDepth(), 0);
-    const auto lines = cam.ActionsOf(T::kDebugLine);
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const EngineAction& a) {
-      return a.text == "fail to send command: " + cam.Calls().back();
-    }));
+    const auto lines = cam.Lines(2);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "fail to send command: " + cam.Calls().back()),
+              lines.end());
     // Night Mode is no longer ignored.
-    const EngineActions night = cam.Engine().OnNightModeClicked(true);
+    EngineActions night;
+    cam.Engine().OnNightModeClicked(true, night);
     EXPECT_EQ(cam.Calls().back(),
               "QzSetIrCutFilter(" + std::to_string(cam.Engine().SelectedCamera()) + ", 0)");
-    EXPECT_TRUE(night.back().checked);
+    EXPECT_EQ(night.back(), EngineAction{(act::NightMode{true, 0})});
   }
 }
 
 TEST(SequenceEngineFaultTest, IgnoredClicksPutTheControlBackAsTheCameraIs) {
   ScriptedCamera cam(CameraScript{});
   Connect(cam);
-  cam.Take(cam.Engine().HandleMessage(um::kStartQuery, 0, 3));  // a read is running
+  StartQuery(cam, 3);  // a read is running
   const std::size_t calls = cam.Calls().size();
-  // IR cut filter in (decoded 0 = out, so set it in by a click first).
-  const EngineAction night = cam.Engine().OnNightModeClicked(false).back();
-  EXPECT_EQ(night.type, T::kNightMode);
-  EXPECT_TRUE(night.checked);  // the camera's filter is out: Night Mode stays checked
-  const EngineAction radios = cam.Engine().OnCommandModeClicked(true).back();
-  EXPECT_EQ(radios.type, T::kCommandModeRadios);
-  EXPECT_FALSE(radios.checked);
+  EngineActions actions;
+  cam.Engine().OnNightModeClicked(false, actions);
+  // The camera's filter is out: Night Mode stays checked.
+  EXPECT_EQ(actions.back(), EngineAction{(act::NightMode{true, -1})});
+  cam.Engine().OnCommandModeClicked(true, actions);
+  EXPECT_EQ(actions.back(), EngineAction{act::CommandModeRadios{false}});
   EXPECT_EQ(cam.Calls().size(), calls);
 }
 
 TEST(SequenceEngineFaultTest, MalformedAnswersLeaveTheStateUnchanged) {
-  struct Case {
-    const char* sent;
-    const char* answer;
+  const char* const answers[] = {
+      "FE 30 31 30 30 47 47 30 30 30 EF",  // 'G' is no hex digit
+      "FE 30 31 30 30 32 EF",              // too few digits
+      "FE 30",                             // cut short: no address, no code
+      "",
   };
-  const Case cases[] = {
-      {"FF 30 31 00 86 30 EF", "FE 30 31 30 30 47 47 30 30 30 EF"},  // 'G' is no hex digit
-      {"FF 30 31 00 86 30 EF", "FE 30 31 30 30 32 EF"},              // too few digits
-      {"FF 30 31 00 86 30 EF", "FE 30"},                             // cut short
-      {"FF 30 31 00 86 30 EF", ""},
-  };
-  for (const Case& c : cases) {
+  for (const char* text : answers) {
     ScriptedCamera cam(CameraScript{});
     Connect(cam);
-    cam.Engine().SetDebugLogging(true);
-    cam.Take(cam.Engine().HandleMessage(um::kStartQuery, 0, 3));
+    StartQuery(cam, 3);  // the status query waits
     const CameraState before = cam.Engine().Camera();
     cam.Actions().clear();
-    cam.Take(cam.Engine().OnAnswer(c.sent, c.answer));
+    cam.InjectFirst(Frame{false, 1, text});
+    ASSERT_TRUE(cam.RunOne()) << text;  // the real answer stays on the line behind it
     const CameraState& after = cam.Engine().Camera();
-    EXPECT_EQ(after.cameraPower, before.cameraPower) << c.answer;
-    EXPECT_EQ(after.pedestalInitialised, before.pedestalInitialised) << c.answer;
-    EXPECT_EQ(after.focusAuto, before.focusAuto) << c.answer;
-    const auto lines = cam.ActionsOf(T::kDebugLine);
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const EngineAction& a) {
-      return a.text == c.answer;
-    })) << c.answer;
+    EXPECT_EQ(after.cameraPower, before.cameraPower) << text;
+    EXPECT_EQ(after.pedestalInitialised, before.pedestalInitialised) << text;
+    EXPECT_EQ(after.focusAuto, before.focusAuto) << text;
+    const auto lines = cam.ActionsOf<act::DebugLine>();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const act::DebugLine& l) {
+      return l.text == text;
+    })) << text;
   }
 }
 
 TEST(SequenceEngineTest, ErrorAnswersAreDebugLinesOnlyAndTheSequenceGoesOn) {
   ScriptedCamera cam(CameraScript{});
   Connect(cam);
-  cam.Take(cam.Engine().HandleMessage(um::kStartQuery, 0, 3));
+  cam.Script().refused = {"QzGetExtendedOperateStatus"};
   cam.Actions().clear();
-  cam.Take(cam.Engine().OnAnswer("FF 30 31 00 86 30 EF", "FE 30 31 39 30 EF"));
-  const auto lines = cam.ActionsOf(T::kDebugLine);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0].debugType, 0);
-  EXPECT_EQ(lines[1].debugType, 4);
-  EXPECT_EQ(lines[2].text, "the specified mode is wrong(code:90)");
-  EXPECT_EQ(cam.ActionsOf(T::kPostMessage).at(0).message, um::kRefreshPage);
+  cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kStartQuery, 0, 3, out); });
+  EXPECT_EQ(cam.ActionsOf<act::DebugLine>(),
+            (std::vector<act::DebugLine>{{0, "FF 30 31 00 86 30 EF"},
+                                         {4, "FE 30 31 39 30 EF"},
+                                         {4, "the specified mode is wrong(code:90)"}}));
+  EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 1);
 
   // Without DispCommandWindow nothing is logged for an answer.
   cam.Engine().SetDebugLogging(false);
-  EXPECT_TRUE(cam.Engine().OnAnswer("FF 30 31 00 86 30 EF", "FE 30 31 39 30 EF").empty());
+  cam.Actions().clear();
+  cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kStartQuery, 0, 3, out); });
+  EXPECT_TRUE(cam.ActionsOf<act::DebugLine>().empty());
+}
+
+TEST(SequenceEngineTest, AnUnknownErrorCodeAddsAnEmptyMessageLine) {
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  StartQuery(cam, 3);
+  cam.Actions().clear();
+  cam.InjectFirst(Frame{false, 1, "FE 30 31 34 30 EF"});
+  ASSERT_TRUE(cam.RunOne());
+  EXPECT_EQ(cam.ActionsOf<act::DebugLine>(),
+            (std::vector<act::DebugLine>{
+                {0, "FF 30 31 00 86 30 EF"}, {0, "FE 30 31 34 30 EF"}, {0, ""}}));
 }
 
 TEST(SequenceEngineTest, ALatePageIdleLeavesANewerSequenceRunning) {
   ScriptedCamera cam(CameraScript{});
   Connect(cam);
   cam.Actions().clear();
-  cam.Take(cam.Engine().HandleMessage(um::kStartQuery, 0, 2));
-  cam.Take(cam.Engine().OnPageRefreshed());  // the Adjust page, late
+  StartQuery(cam, 2);
+  cam.Take(
+      [&](EngineActions& out) { cam.Engine().OnPageRefreshed(out); });  // the Adjust page, late
   EXPECT_EQ(cam.Engine().Kind(), SequenceKind::kSystemPage);
   cam.Run();
   EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 1);
   EXPECT_FALSE(cam.Engine().SequenceActive());
 }
 
-TEST(SequenceEngineTest, WaitCursorBeginAndEndStayBalanced) {
-  ScriptedCamera cam(CameraScript{});
-  SequenceEngine& e = cam.Engine();
+TEST(WaitCursorTest, BeginAndEndStayBalanced) {
+  WaitCursor cursor;
   using W = WaitCursorStep;
-  e.RequestWaitCursor(1);
-  EXPECT_EQ(e.AtMessageStart(), W::kNone);  // never ends a cursor not begun
-  e.RequestWaitCursor(2);
-  EXPECT_EQ(e.AtMessageStart(), W::kBegin);
-  EXPECT_EQ(e.AtMessageStart(), W::kRestore);
-  e.RequestWaitCursor(2);
-  EXPECT_EQ(e.AtMessageStart(), W::kRestore);  // begun once only
-  e.RequestWaitCursor(1);
-  EXPECT_EQ(e.AtMessageStart(), W::kEnd);
-  EXPECT_EQ(e.AtMessageStart(), W::kNone);
+  cursor.Request(1);
+  EXPECT_EQ(cursor.AtMessageStart(), W::kNone);  // never ends a cursor not begun
+  cursor.Request(2);
+  EXPECT_EQ(cursor.AtMessageStart(), W::kBegin);
+  EXPECT_EQ(cursor.AtMessageStart(), W::kRestore);
+  cursor.Request(2);
+  EXPECT_EQ(cursor.AtMessageStart(), W::kRestore);  // begun once only
+  cursor.Request(1);
+  EXPECT_EQ(cursor.AtMessageStart(), W::kEnd);
+  EXPECT_EQ(cursor.AtMessageStart(), W::kNone);
 }
 
 TEST(SequenceEngineTest, PowerOnAndOffFromTheSystemPage) {
   ScriptedCamera cam(CameraScript{});
   Connect(cam);
   cam.Calls().clear();
-  cam.Feed(cam.Engine().HandleMessage(um::kPowerOff, 0, 11));
+  cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kPowerOff, 0, 11, out); });
   EXPECT_EQ(cam.Calls().at(0), "QzSetCameraPower(1, 0)");
   EXPECT_FALSE(cam.Engine().Camera().cameraPower);
-  EXPECT_FALSE(cam.ActionsOf(T::kCameraControlsEnabled).back().flag);
+  EXPECT_FALSE(cam.ActionsOf<act::CameraControls>().back().enabled);
   cam.Calls().clear();
-  cam.Feed(cam.Engine().HandleMessage(um::kPowerOn, 0, 10));
+  cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kPowerOn, 0, 10, out); });
   // Power on re-reads everything through the camera change sequence.
   EXPECT_EQ(cam.Calls().at(0), "QzSetCameraPower(1, 1)");
   EXPECT_EQ(cam.Calls().at(1), "QzSetCmdMode(1, 0)");
   EXPECT_TRUE(cam.Engine().Camera().cameraPower);
-  EXPECT_TRUE(cam.ActionsOf(T::kCameraControlsEnabled).back().flag);
+  EXPECT_TRUE(cam.ActionsOf<act::CameraControls>().back().enabled);
   EXPECT_EQ(cam.CursorDepth(), 0);
 }
 
@@ -534,22 +555,24 @@ TEST(SequenceEngineTest, HostLocalFollowsWhatTheCameraAccepted) {
     cam.Actions().clear();
     if (refused)
       cam.Script().refused = {"QzSetCmdMode"};
-    cam.Feed(cam.Engine().OnCommandModeClicked(true));
+    cam.Feed([&](EngineActions& out) { cam.Engine().OnCommandModeClicked(true, out); });
     EXPECT_EQ(cam.Calls().back(), "QzSetCmdMode(1, 1)");
-    EXPECT_EQ(cam.ActionsOf(T::kMakeCompact).size(), 1u);
-    EXPECT_EQ(cam.ActionsOf(T::kCommandModeRadios).back().checked, !refused);
-    EXPECT_EQ(cam.ActionsOf(T::kEnableControls).back().flag, refused);
+    EXPECT_EQ(cam.ActionsOf<act::MakeCompact>().size(), 1u);
+    EXPECT_EQ(cam.ActionsOf<act::CommandModeRadios>().back().local, !refused);
+    EXPECT_EQ(cam.ActionsOf<act::EnableControls>().back().operable, refused);
     EXPECT_FALSE(cam.Engine().SequenceActive());
   }
 }
 
 TEST(SequenceEngineTest, NightModeIsInvertedAndResetsTheIrLight) {
   ScriptedCamera cam(CameraScript{});
+  Connect(cam);
   for (const bool checked : {true, false}) {
-    const EngineAction box = cam.Engine().OnNightModeClicked(checked).back();
-    EXPECT_EQ(cam.Calls().back(), checked ? "QzSetIrCutFilter(0, 0)" : "QzSetIrCutFilter(0, 1)");
-    EXPECT_EQ(box.checked, checked);
-    EXPECT_EQ(box.index, 0);
+    cam.Actions().clear();
+    cam.Feed([&](EngineActions& out) { cam.Engine().OnNightModeClicked(checked, out); });
+    EXPECT_EQ(cam.Calls().back(), checked ? "QzSetIrCutFilter(1, 0)" : "QzSetIrCutFilter(1, 1)");
+    EXPECT_EQ(cam.ActionsOf<act::NightMode>(), (std::vector<act::NightMode>{{checked, 0}}));
+    // The camera took it: the state follows its answer.
     EXPECT_EQ(cam.Engine().Camera().irCutFilter, !checked);
   }
 }

@@ -1,0 +1,34 @@
+// WaitCursorState: 0 idle, 1 end requested, 2 begin requested, 3 waiting. A
+// request takes effect at the start of the next message the main dialog
+// receives. Begin and end stay balanced: a cursor that was not begun is never
+// ended or restored, and a second begin does not stack.
+#pragma once
+
+#include <cstdint>
+
+namespace qtr90x {
+
+// What the main dialog does with the cursor at the start of a message.
+enum class WaitCursorStep : std::uint8_t { kNone, kBegin, kEnd, kRestore };
+
+class WaitCursor {
+ public:
+  // 1 requests the end of the wait cursor, 2 its begin; others are ignored.
+  void Request(int state) {
+    if (state == 1 || state == 2)
+      state_ = state;
+  }
+  // Call at the start of every message the main dialog receives.
+  WaitCursorStep AtMessageStart();
+
+  int State() const { return state_; }
+  bool Shown() const { return shown_; }
+  // A request waits for the next message.
+  bool RequestPending() const { return state_ == 1 || state_ == 2; }
+
+ private:
+  int state_ = 0;
+  bool shown_ = false;
+};
+
+}  // namespace qtr90x

@@ -1,0 +1,441 @@
+// The one command path: every answer belongs to the call that asked for it,
+// every wait is bounded, and a late answer is decoded for nobody.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/calls_in_flight.h"
+#include "core/private_messages.h"
+#include "tests/scripted_camera.h"
+
+namespace qtr90x::test {
+namespace {
+
+using F = LibraryFunction;
+
+constexpr Micros kMs = kMicrosPerMilli;
+
+// --- the calls in flight ---------------------------------------------------------
+
+CallInFlight Call(std::uint64_t id, int address, bool carriesData, Micros deadline) {
+  CallInFlight call;
+  call.id = id;
+  call.address = address;
+  call.carriesData = carriesData;
+  call.deadline = deadline;
+  return call;
+}
+
+std::vector<std::uint8_t> Answer(int address, bool withData) {
+  std::vector<std::uint8_t> bytes = {0xFE, 0x30, static_cast<std::uint8_t>('0' + address), '0',
+                                     '0'};
+  if (withData)
+    bytes.push_back('7');
+  bytes.push_back(0xEF);
+  return bytes;
+}
+
+TEST(CallsInFlightTest, AnAnswerBelongsToTheOldestCallToItsAddress) {
+  CallsInFlight calls;
+  calls.Add(Call(1, 1, true, 100));
+  calls.Add(Call(2, 2, true, 100));
+  calls.Add(Call(3, 1, false, 100));
+  const auto take = [&](int address) {
+    const std::vector<std::uint8_t> bytes = Answer(address, true);
+    const auto match = calls.TakeAnswered(AnswerFrame(bytes), 0);
+    return match.kind == CallsInFlight::Match::Kind::kCall ? match.call.id : 0;
+  };
+  EXPECT_EQ(take(2), 2u);
+  EXPECT_EQ(take(1), 1u);
+  EXPECT_EQ(take(1), 3u);
+  EXPECT_EQ(take(1), 0u);  // nobody waits
+  // The camera count comes back in the address byte: any address is its.
+  calls.Add(Call(4, -1, false, 100));
+  EXPECT_EQ(take(3), 4u);
+}
+
+TEST(CallsInFlightTest, GivenUpCallsAnswerLateUnlessOnlyTheNextCallFits) {
+  struct Case {
+    const char* name;
+    bool givenUpReads;  // the given-up call was a query
+    bool nextReads;     // the next call is a query
+    bool answerHasData;
+    Micros answerAt;
+    CallsInFlight::Match::Kind expected;
+  };
+  using K = CallsInFlight::Match::Kind;
+  const Case cases[] = {
+      {"both queries: late", true, true, true, 50, K::kLate},
+      {"a setting's answer after a lost query: the setting's", true, false, false, 50, K::kCall},
+      {"a query's answer after a lost setting: the query's", false, true, true, 50, K::kCall},
+      {"both settings: late", false, false, false, 50, K::kLate},
+      {"after the grace time: the next call's", true, true, true, 2000, K::kCall},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CallsInFlight calls;
+    calls.Add(Call(1, 1, c.givenUpReads, 10));
+    ASSERT_TRUE(calls.TakeExpired(10, 1000));
+    calls.Add(Call(2, 1, c.nextReads, 5000));
+    const std::vector<std::uint8_t> bytes = Answer(1, c.answerHasData);
+    const auto match = calls.TakeAnswered(AnswerFrame(bytes), c.answerAt);
+    EXPECT_EQ(match.kind, c.expected);
+    EXPECT_EQ(match.call.id, c.expected == K::kLate ? 1u : 2u);
+  }
+}
+
+TEST(CallsInFlightTest, DeadlinesGiveUpInTurnAndAFullListMakesRoom) {
+  CallsInFlight calls;
+  calls.Add(Call(1, 1, true, 300));
+  calls.Add(Call(2, 1, true, 200));
+  EXPECT_EQ(calls.NextDeadline(), 200);
+  EXPECT_FALSE(calls.TakeExpired(199, 0));
+  EXPECT_EQ(calls.TakeExpired(250, 0)->id, 2u);
+  EXPECT_EQ(calls.NextDeadline(), 300);
+  calls.Remove(1);
+  EXPECT_FALSE(calls.NextDeadline());
+  for (std::uint64_t id = 1; !calls.Full(); ++id)
+    calls.Add(Call(id, 1, true, 100));
+  EXPECT_EQ(calls.TakeOldest(0, 0)->id, 1u);
+  EXPECT_FALSE(calls.Full());
+}
+
+// --- the engine's command path against a scripted camera -------------------------
+
+void Connect(ScriptedCamera& cam) {
+  cam.Feed([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
+}
+
+// Starts `kind` as its trigger would: a camera change by the camera combo,
+// the pages by UM_STARTQUERY, the sensor query by UM_SENSORQUERY.
+void Start(ScriptedCamera& cam, int kind) {
+  cam.Take([&](EngineActions& out) {
+    SequenceEngine& e = cam.Engine();
+    if (kind == 0)
+      e.OnConnectionAttempt(1, true, false, out);
+    else if (kind == 7)
+      e.OnCameraSelected(0, out);
+    else if (kind == 12)
+      e.HandleMessage(um::kSensorQuery, 0, 12, out);
+    else
+      e.HandleMessage(um::kStartQuery, 0, kind, out);
+  });
+}
+
+// The calls a sequence sends, with nothing else going on.
+std::vector<std::string> QuietCalls(int kind) {
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  cam.Calls().clear();
+  Start(cam, kind);
+  cam.Run();
+  return cam.Calls();
+}
+
+struct OperatorCommand {
+  const char* name;
+  std::function<void(ScriptedCamera&, int round, EngineActions&)> send;
+};
+
+const OperatorCommand kOperatorCommands[] = {
+    {"Home",
+     [](ScriptedCamera& cam, int, EngineActions& out) {
+       cam.Engine().SendOperatorCall(MakeCall(F::kQzGotoHomePosition, 1), AnswerFollowUp::kNone,
+                                     out);
+     }},
+    {"DirectionStartStop",
+     [](ScriptedCamera& cam, int, EngineActions& out) {
+       cam.Engine().SendOperatorCall(MakeCall(F::kQzSetPanTilt2, 1, 3), AnswerFollowUp::kNone, out);
+       cam.Engine().SendOperatorCall(MakeCall(F::kQzSetPanTilt2, 1, 0), AnswerFollowUp::kNone, out);
+     }},
+    {"PresetSet",
+     [](ScriptedCamera& cam, int round, EngineActions& out) {
+       cam.Engine().SendOperatorCall(MakeCall(F::kQzSetPresetMemory, 1, 1 + round % 9),
+                                     AnswerFollowUp::kNone, out);
+     }},
+    {"SpeedSlider",
+     [](ScriptedCamera& cam, int round, EngineActions& out) {
+       cam.Engine().SendOperatorCall(MakeCall(F::kQzSetMotorSpeed, 1, round % 2, 300 + round),
+                                     AnswerFollowUp::kNone, out);
+     }},
+    {"NightMode", [](ScriptedCamera& cam, int round,
+                     EngineActions& out) { cam.Engine().OnNightModeClicked(round % 2 == 0, out); }},
+};
+
+struct InterleaveCase {
+  int kind;
+  std::size_t command;
+};
+
+void PrintTo(const InterleaveCase& c, std::ostream* os) {
+  *os << "kind " << c.kind << " " << kOperatorCommands[c.command].name;
+}
+
+class InterleaveTest : public ::testing::TestWithParam<InterleaveCase> {};
+
+// An operator command sent while a step waits for its answer is answered as
+// its own; the sequence's answers stay the sequence's. Checked at every step.
+TEST_P(InterleaveTest, EveryDecodedValueStaysTheCamerasOwn) {
+  const InterleaveCase& c = GetParam();
+  const OperatorCommand& command = kOperatorCommands[c.command];
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  cam.Calls().clear();
+  Start(cam, c.kind);
+  int lastStep = -1;
+  int round = 0;
+  const auto sendWhileAStepWaits = [&] {
+    SequenceEngine& e = cam.Engine();
+    if (static_cast<int>(e.Kind()) == c.kind && e.Step() != lastStep && e.CallsInFlight() > 0) {
+      lastStep = e.Step();
+      cam.Take([&](EngineActions& out) { command.send(cam, round++, out); });
+    }
+  };
+  sendWhileAStepWaits();
+  while (cam.RunOne())
+    sendWhileAStepWaits();
+  ASSERT_GT(round, 0);
+  const SequenceEngine& e = cam.Engine();
+  const CameraState& s = e.Camera();
+  const CameraScript& camera = cam.Script();
+  EXPECT_FALSE(e.SequenceActive());
+  EXPECT_EQ(e.CallsInFlight(), 0u);
+  EXPECT_EQ(cam.Lines(2), std::vector<std::string>{});  // nothing late, nothing unanswered
+  EXPECT_EQ(s.panSpeed, camera.panSpeed);
+  EXPECT_EQ(s.tiltSpeed, camera.tiltSpeed);
+  EXPECT_EQ(s.zoomSpeed, camera.zoomSpeed);
+  EXPECT_EQ(s.externalLight, camera.externalLight);
+  EXPECT_EQ(s.alarmOutput, camera.alarmOutput);
+  EXPECT_EQ(s.electronicZoom, camera.electronicZoom);
+  EXPECT_EQ(s.irCutFilter, camera.irCutFilter);
+  EXPECT_EQ(s.irLight, camera.irLight);
+  EXPECT_EQ(s.sensorInput, camera.sensorInput);
+  EXPECT_EQ(s.unitName, camera.unitName);
+  EXPECT_TRUE(s.cameraPower);
+  // The sequence itself sent exactly what it sends alone.
+  std::vector<std::string> sequenceCalls = cam.Calls();
+  std::vector<std::string> operatorCalls;
+  {
+    ScriptedCamera probe(CameraScript{});
+    for (int r = 0; r < round; ++r) {
+      probe.Take([&](EngineActions& out) { command.send(probe, r, out); });
+    }
+    operatorCalls = probe.Calls();
+  }
+  for (const std::string& call : operatorCalls) {
+    const auto it = std::find(sequenceCalls.begin(), sequenceCalls.end(), call);
+    if (it != sequenceCalls.end())
+      sequenceCalls.erase(it);
+  }
+  EXPECT_EQ(sequenceCalls, QuietCalls(c.kind));
+}
+
+std::vector<InterleaveCase> AllInterleaveCases() {
+  std::vector<InterleaveCase> cases;
+  for (int kind : {0, 1, 2, 3, 4, 5, 7, 12}) {
+    for (std::size_t command = 0; command < std::size(kOperatorCommands); ++command)
+      cases.push_back({kind, command});
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(KindsAndCommands, InterleaveTest,
+                         ::testing::ValuesIn(AllInterleaveCases()), [](const auto& param) {
+                           return "Kind" + std::to_string(param.param.kind) +
+                                  kOperatorCommands[param.param.command].name;
+                         });
+
+// A wait that never ends ends at its bound: the sequence stops, the cursor
+// ends, a red line names what never came, the controls show what is known,
+// and the operator goes on.
+TEST(BoundedWaitTest, ASequenceThatWaitsInVainEndsAtItsBound) {
+  struct Case {
+    const char* name;
+    std::function<void(CameraScript&)> setUp;
+    int kind;
+    Micros bound;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"unit name during a camera change", [](CameraScript& s) { s.silent = {"QzGetUnitName"}; }, 7,
+       kCameraAnswerTime, "no answer from the camera, given up: QzGetUnitName(1)"},
+      {"the Adjust read's first answer", [](CameraScript& s) { s.silent = {"QzGetMotorSpeed"}; }, 1,
+       kCameraAnswerTime, "no answer from the camera, given up: QzGetMotorSpeed(1, 0)"},
+      {"the end of pedestal initialisation",
+       [](CameraScript& s) {
+         s.pedestalInitialised = false;
+         s.unnotified = {"QzPedestalInitialize"};
+       },
+       7, kPedestalNotificationBound,
+       "the camera did not report the end of pedestal initialisation (QzPedestalInitialize(1, "
+       "0))"},
+      {"power off from the System page",
+       [](CameraScript& s) { s.unnotified = {"QzSetCameraPower"}; }, 11, kPowerNotificationBound,
+       "the camera did not report the end of the camera power switch (QzSetCameraPower(1, 0))"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedCamera cam(CameraScript{});
+    Connect(cam);
+    c.setUp(cam.Script());
+    cam.Actions().clear();
+    if (c.kind == 11)
+      cam.Take([&](EngineActions& out) { cam.Engine().HandleMessage(um::kPowerOff, 0, 11, out); });
+    else
+      Start(cam, c.kind);
+    cam.Engine().RequestWaitCursor(2);
+    cam.Run();
+    ASSERT_TRUE(cam.Engine().SequenceActive());
+    cam.Advance(c.bound - kMs);
+    EXPECT_TRUE(cam.Engine().SequenceActive());
+    cam.Advance(200 * kMs);
+    EXPECT_FALSE(cam.Engine().SequenceActive());
+    EXPECT_EQ(cam.CursorDepth(), 0);
+    EXPECT_EQ(cam.Lines(2), std::vector<std::string>{c.line});
+    if (c.kind == 7) {
+      // The model line and the presets are this camera's, not the last one's.
+      const bool named = !cam.Engine().Camera().unitName.empty();
+      EXPECT_EQ(cam.ActionsOf<act::ApplyModel>().back().stringId, named ? 57353 : 57355);
+      EXPECT_FALSE(cam.ActionsOf<act::PresetList>().empty());
+    }
+    // The operator goes on: Local is taken, Night Mode is sent.
+    cam.Script().silent.clear();
+    cam.Script().unnotified.clear();
+    cam.Feed([&](EngineActions& out) { cam.Engine().OnCommandModeClicked(true, out); });
+    EXPECT_EQ(cam.Calls().back(), "QzSetCmdMode(1, 1)");
+    EXPECT_TRUE(cam.Engine().Camera().localMode);
+  }
+}
+
+// A power-on acknowledged with the power on waits for its notification no
+// longer than PowerOnTimer would, then reads the status and goes on.
+TEST(BoundedWaitTest, AMissingPowerOnNotificationIsReadBackAsTheTimerWould) {
+  ScriptedCamera cam(CameraScript{});
+  cam.Script().unnotified = {"QzSetCameraPower"};
+  Connect(cam);
+  EXPECT_EQ(cam.Calls().back(), "QzSetCameraPower(1, 1)");
+  cam.Advance(kPowerNotificationBound + kMs);
+  EXPECT_EQ(cam.Calls().at(6), "QzGetExtendedOperateStatus(1)");
+  EXPECT_EQ(cam.Calls().at(7), "QzGetUnitName(1)");
+  EXPECT_FALSE(cam.Engine().SequenceActive());
+  EXPECT_EQ(cam.Engine().Camera().unitName, "QT-R90x");
+}
+
+// A camera that answers after its call was given up: the answer is logged
+// and decoded for nobody, whatever was sent meanwhile.
+TEST(BoundedWaitTest, ALateAnswerIsDecodedForNobody) {
+  for (const Micros lateBy : {Micros{0}, 2 * kLateAnswerGrace}) {
+    SCOPED_TRACE(lateBy);
+    ScriptedCamera cam(CameraScript{});
+    Connect(cam);
+    cam.Script().held = {"QzGetMotorSpeed"};
+    Start(cam, 1);
+    cam.Run();
+    cam.Advance(kCameraAnswerTime + 100 * kMs);
+    ASSERT_FALSE(cam.Engine().SequenceActive());
+    cam.Advance(lateBy);
+    // The operator moves the pan slider; then the old answer arrives.
+    cam.Script().held.clear();
+    cam.Feed([&](EngineActions& out) {
+      cam.Engine().SendOperatorCall(MakeCall(F::kQzSetMotorSpeed, 1, 0, 0x222),
+                                    AnswerFollowUp::kNone, out);
+    });
+    cam.Actions().clear();
+    cam.ReleaseHeld();
+    cam.Run();
+    EXPECT_EQ(cam.Engine().Camera().panSpeed, 0x222);
+    const std::vector<std::string> lines = cam.Lines(2);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "FE 30 31 30 30 31 30 30 EF");
+    EXPECT_EQ(lines[1], lateBy == 0
+                            ? "late answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)"
+                            : "answer to no command, decoded for nobody");
+    // The next read works as ever.
+    Start(cam, 1);
+    cam.Run();
+    EXPECT_EQ(cam.Engine().Camera().panSpeed, 0x222);
+    EXPECT_FALSE(cam.Engine().SequenceActive());
+  }
+}
+
+TEST(BoundedWaitTest, AnErrorAnswerToTheOperatorsCommandIsReportedAsItsOwn) {
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  cam.Script().refused = {"QzGotoHomePosition"};
+  cam.Actions().clear();
+  Start(cam, 1);
+  cam.Take([&](EngineActions& out) {
+    cam.Engine().SendOperatorCall(MakeCall(F::kQzGotoHomePosition, 1), AnswerFollowUp::kNone, out);
+  });
+  cam.Run();
+  const auto lines = cam.ActionsOf<act::DebugLine>();
+  // The sequence's first answer, then Home's error with Home's own frame.
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[0], (act::DebugLine{0, "FF 30 31 00 52 30 EF"}));
+  EXPECT_EQ(lines[1], (act::DebugLine{1, "FE 30 31 30 30 31 30 30 EF"}));
+  EXPECT_EQ(lines[2], (act::DebugLine{0, "FF 30 31 00 57 EF"}));
+  EXPECT_EQ(lines[3], (act::DebugLine{4, "FE 30 31 39 30 EF"}));
+  EXPECT_EQ(lines[4], (act::DebugLine{4, "the specified mode is wrong(code:90)"}));
+  EXPECT_EQ(cam.Engine().Camera().tiltSpeed, cam.Script().tiltSpeed);
+  EXPECT_FALSE(cam.Engine().SequenceActive());
+}
+
+// Operator commands whose end the camera notifies keep the wait cursor no
+// longer than their bound; the brightness slider is re-armed even when its
+// command is never answered.
+TEST(BoundedWaitTest, OperatorWaitsEnd) {
+  struct Case {
+    const char* name;
+    std::function<void(CameraScript&)> setUp;
+    LibraryCall call;
+    AnswerFollowUp followUp;
+    Micros bound;  // 0: ends at once
+  };
+  const Case cases[] = {
+      {"one-push AF never notified", [](CameraScript& s) { s.unnotified = {"QzSetOnePushAF"}; },
+       MakeCall(F::kQzSetOnePushAF, 1), AnswerFollowUp::kAwaitOnePushAf,
+       kOnePushAfNotificationBound},
+      {"one-push AF never answered", [](CameraScript& s) { s.silent = {"QzSetOnePushAF"}; },
+       MakeCall(F::kQzSetOnePushAF, 1), AnswerFollowUp::kAwaitOnePushAf, kCameraAnswerTime},
+      {"backlight refused", [](CameraScript& s) { s.refused = {"QzSetBackLight"}; },
+       MakeCall(F::kQzSetBackLight, 1, 1), AnswerFollowUp::kAwaitBacklight, 0},
+      {"backlight notified", [](CameraScript&) {}, MakeCall(F::kQzSetBackLight, 1, 1),
+       AnswerFollowUp::kAwaitBacklight, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedCamera cam(CameraScript{});
+    Connect(cam);
+    c.setUp(cam.Script());
+    cam.Actions().clear();
+    cam.Engine().RequestWaitCursor(2);
+    cam.Feed([&](EngineActions& out) { cam.Engine().SendOperatorCall(c.call, c.followUp, out); });
+    if (c.bound > 0) {
+      EXPECT_EQ(cam.CursorDepth(), 1);
+      cam.Advance(c.bound - kMs);
+      EXPECT_EQ(cam.CursorDepth(), 1);
+      cam.Advance(200 * kMs);
+      EXPECT_EQ(cam.Lines(2).size(), 1u);
+    }
+    EXPECT_EQ(cam.CursorDepth(), 0);
+    EXPECT_FALSE(cam.Engine().NextDeadline());
+  }
+
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  cam.Script().silent = {"QzSetAEVal"};
+  cam.Actions().clear();
+  cam.Feed([&](EngineActions& out) {
+    cam.Engine().SendOperatorCall(MakeCall(F::kQzSetAEVal, 1, 40),
+                                  AnswerFollowUp::kAutoExposureReady, out);
+  });
+  EXPECT_EQ(cam.CountPosted(um::kAeValueReady), 0);
+  cam.Advance(kCameraAnswerTime + 100 * kMs);
+  EXPECT_EQ(cam.CountPosted(um::kAeValueReady), 1);
+}
+
+}  // namespace
+}  // namespace qtr90x::test
