@@ -148,9 +148,18 @@ QString LibrarySession::LastCommand() {
   return hex.join(' ');
 }
 
-void FakeHost::ExpectExposureAnswer(int target) {
-  exposureTargets << target;
-  lastCommandWhenExpected = LibrarySession::LastCommand();
+bool FakeHost::SendCommand(const LibraryCall& call, AnswerFollowUp followUp) {
+  followUps << followUp;
+  SentFrame sent;
+  return port.Send(call, sent);
+}
+
+bool FakeHost::SendRawCommand(std::span<const std::uint8_t> bytes) {
+  return port.SendRaw(bytes);
+}
+
+std::size_t FakeHost::FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) {
+  return port.FetchFrame(sequence, frame);
 }
 
 QVector<FakeHost::Posted> FakeHost::Messages(int message) const {

@@ -15,6 +15,7 @@
 #include "core/camera_state.h"
 #include "ui/message_event.h"
 #include "ui/page_host.h"
+#include "ui/qzlink_port.h"
 
 namespace qtr90x::testing {
 
@@ -78,7 +79,11 @@ class FakeHost : public QObject, public PageHost {
   QObject* MainWindow() override { return this; }
   void SetRefreshIdle() override { ++refreshIdle; }
   void SetWaitCursorState(int state) override { waitCursor << state; }
-  void ExpectExposureAnswer(int target) override;
+  // Sends through the library, as the main dialog's command path does.
+  using PageHost::SendCommand;
+  bool SendCommand(const LibraryCall& call, AnswerFollowUp followUp) override;
+  bool SendRawCommand(std::span<const std::uint8_t> bytes) override;
+  std::size_t FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) override;
 
   // Messages of one kind posted so far (after processing posted events).
   QVector<Posted> Messages(int message) const;
@@ -86,9 +91,9 @@ class FakeHost : public QObject, public PageHost {
   CameraState camera;
   int refreshIdle = 0;
   QVector<int> waitCursor;
-  QVector<int> exposureTargets;
-  QString lastCommandWhenExpected;  // the library's last command at that moment
+  QVector<AnswerFollowUp> followUps;  // of every command sent
   QVector<Posted> posted;
+  QzlinkPort port;
 
  protected:
   bool event(QEvent* e) override;

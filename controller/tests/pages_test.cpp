@@ -101,7 +101,7 @@ class PagesTest : public QObject {
     host_.camera.cameraPower = true;
     host_.posted.clear();
     host_.waitCursor.clear();
-    host_.exposureTargets.clear();
+    host_.followUps.clear();
   }
 
   void EveryControlSendsItsRow() {
@@ -202,8 +202,8 @@ class PagesTest : public QObject {
     QVERIFY(!Control(pages.system, 1055)->isEnabled());
   }
 
-  // At most one brightness command is outstanding; the camera's pending
-  // answer is noted before the command leaves.
+  // At most one brightness command is outstanding: its own answer re-arms
+  // the slider.
   void BrightnessHandShake() {
     Pages pages(&host_);
     QzSetExposed(1, 0);
@@ -216,8 +216,7 @@ class PagesTest : public QObject {
     for (int i = 0; i < 5; ++i) {
       QTest::keyClick(slider, Qt::Key_Right);
     }
-    QCOMPARE(host_.exposureTargets, QVector<int>{0});
-    QVERIFY(!host_.lastCommandWhenExpected.contains("A5 3B"));
+    QCOMPARE(host_.followUps, QVector<AnswerFollowUp>{AnswerFollowUp::kAutoExposureReady});
     QVERIFY(session_->WaitForAnswers(1));
     QCOMPARE(camera_->Commands(), commands + 1);
     QCOMPARE(Field("ae"), QStringLiteral("19"));  // the first position went out at once
@@ -231,31 +230,28 @@ class PagesTest : public QObject {
     QCOMPARE(Field("ae"), QString::number(slider->value()));
   }
 
-  // The sub-panel's read waits for the answer to the exposure-mode command.
-  void ExposureModeReadFollowsTheAnswer_data() {
+  // The exposure mode goes out and the sub-panel's read is asked for at once.
+  void ExposureModeStartsItsPanelsRead_data() {
     QTest::addColumn<int>("radio");
     QTest::addColumn<int>("target");
     QTest::addColumn<int>("kind");
     QTest::newRow("Manual") << 1141 << 1 << 5;
     QTest::newRow("Auto") << 1140 << 0 << 4;
   }
-  void ExposureModeReadFollowsTheAnswer() {
+  void ExposureModeStartsItsPanelsRead() {
     QFETCH(int, radio);
     QFETCH(int, target);
     QFETCH(int, kind);
     Pages pages(&host_);
     Control<QRadioButton>(pages.picture, radio)->click();
-    QCOMPARE(host_.exposureTargets, QVector<int>{target});
     QVERIFY(session_->WaitForAnswers(1));
-    Settle(10);
-    QVERIFY(host_.Messages(um::kStartQuery).isEmpty());
-    QWidget* panel = target == 1 ? static_cast<QWidget*>(pages.picture->ManualPanel())
-                                 : pages.picture->AutoPanel();
-    QVERIFY(panel->isVisible());
-    PostMessageTo(panel, um::kAeValueReady);  // the main dialog relays the answer
+    QCOMPARE(Field("exposure"), target == 1 ? QStringLiteral("manual") : QStringLiteral("auto"));
     Settle(10);
     QCOMPARE(host_.Messages(um::kStartQuery).size(), 1);
     QCOMPARE(int(host_.Messages(um::kStartQuery)[0].lParam), kind);
+    QWidget* panel = target == 1 ? static_cast<QWidget*>(pages.picture->ManualPanel())
+                                 : pages.picture->AutoPanel();
+    QVERIFY(panel->isVisible());
   }
 
   // "On2" cannot be sent: the wait cursor ends and the selection returns.

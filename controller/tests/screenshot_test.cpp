@@ -10,7 +10,7 @@
 #include <QTreeWidget>
 
 #include "camlink/qzlink.h"
-#include "core/answer_decoding.h"
+#include "core/answer_decoders.h"
 #include "core/private_messages.h"
 #include "resources/bitmap_ids.h"
 #include "tests/gui_test_support.h"
@@ -36,49 +36,37 @@ class ScreenshotTest : public QObject {
   std::unique_ptr<LibrarySession> session_;
   FakeHost host_;
 
-  // Sends one query and returns its answer as hex text.
-  std::string Ask(const std::function<void()>& query) {
-    query();
-    if (!session_->WaitForAnswers(1)) {
-      return {};
-    }
-    QStringList hex;
-    for (char c : session_->Frames().last().bytes) {
-      hex << QStringLiteral("%1").arg(quint8(c), 2, 16, QLatin1Char('0')).toUpper();
-    }
-    return hex.join(' ').toStdString();
-  }
-  int Value(const std::function<void()>& query) {
-    return static_cast<int>(AnswerValue(Ask(query)).value_or(0));
-  }
-
+  // Reads the camera as the main dialog's sequences do: each query's answer
+  // decoded by its own row of the call list.
   void ReadCamera() {
-    CameraState& c = host_.camera;
-    const ExtendedStatus status =
-        DecodeExtendedStatus(Value([] { QzGetExtendedOperateStatus(1); }));
-    c.cameraPower = status.cameraPower;
-    c.exposureAuto = status.exposureAuto;
-    c.wbLock = status.wbLock;
-    c.flickerless = status.flickerless;
-    c.unitName = AnswerDataText(Ask([] { QzGetUnitName(1); })).value_or("");
-    c.panSpeed = Value([] { QzGetMotorSpeed(1, 0); });
-    c.tiltSpeed = Value([] { QzGetMotorSpeed(1, 1); });
-    c.zoomSpeed = Value([] { QzGetZoomSpeed(1); });
-    c.externalLight = Value([] { QzGetExternalLight(1); }) != 0;
-    c.alarmOutput = Value([] { QzGetAlarmOutput(1); }) != 0;
-    c.electronicZoom = DecodeElectronicZoom(Value([] { QzGetElectronicZoom(1); }));
-    c.sensorInput = Value([] { QzGetSensorInputTerminalStat(1); });
-    c.noiseReduction = Value([] { QzGetNoiseReduction(1); });
-    const DisplayStatus display = DecodeDisplayStatus(Value([] { QzGet4ByteStatus(1); }));
-    c.onScreen = display.onScreen;
-    c.dateDisplay = display.dateDisplay;
-    c.timeDisplay = display.timeDisplay;
-    c.ledState = DecodeLedState(Value([] { QzGet2ByteStatus(1); }), c.ledState);
-    c.aeValue = Value([] { QzGetAEVal(1); });
-    c.backlight = Value([] { QzGetBacklight(1); });
-    c.iris = Value([] { QzGetIris(1); });
-    c.agcGain = Value([] { QzGetAGCGain(1); });
-    c.shutterSpeed = Value([] { QzGetShutterSpeed(1); });
+    using F = LibraryFunction;
+    const LibraryCall queries[] = {MakeCall(F::kQzGetExtendedOperateStatus, 1),
+                                   MakeCall(F::kQzGetUnitName, 1),
+                                   MakeCall(F::kQzGetMotorSpeed, 1, 0),
+                                   MakeCall(F::kQzGetMotorSpeed, 1, 1),
+                                   MakeCall(F::kQzGetZoomSpeed, 1),
+                                   MakeCall(F::kQzGetExternalLight, 1),
+                                   MakeCall(F::kQzGetAlarmOutput, 1),
+                                   MakeCall(F::kQzGetElectronicZoom, 1),
+                                   MakeCall(F::kQzGetSensorInputTerminalStat, 1),
+                                   MakeCall(F::kQzGetNoiseReduction, 1),
+                                   MakeCall(F::kQzGet4ByteStatus, 1),
+                                   MakeCall(F::kQzGet2ByteStatus, 1),
+                                   MakeCall(F::kQzGetAEVal, 1),
+                                   MakeCall(F::kQzGetBacklight, 1),
+                                   MakeCall(F::kQzGetIris, 1),
+                                   MakeCall(F::kQzGetAGCGain, 1),
+                                   MakeCall(F::kQzGetShutterSpeed, 1)};
+    for (const LibraryCall& query : queries) {
+      SentFrame sent;
+      QVERIFY(host_.port.Send(query, sent));
+      QVERIFY(session_->WaitForAnswers(1));
+      const QByteArray& bytes = session_->Frames().last().bytes;
+      DecodeAnswer(query,
+                   AnswerFrame({reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                static_cast<std::size_t>(bytes.size())}),
+                   host_.camera);
+    }
   }
 
   void Save(QWidget* w, const QString& name) {

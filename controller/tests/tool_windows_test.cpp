@@ -154,6 +154,7 @@ class ToolWindowsTest : public QObject {
     QFETCH(QString, typed);
     QFETCH(QString, frame);
     InputCommandWindow window;
+    window.SetHost(&host_);
     window.CommandText()->setEditText(typed);
     const bool sent = window.Send();
     QCOMPARE(sent, !frame.isEmpty());
@@ -167,6 +168,7 @@ class ToolWindowsTest : public QObject {
 
   void CommandHistoryKeeps50() {
     InputCommandWindow window;
+    window.SetHost(&host_);
     for (int i = 1; i <= 51; ++i) {
       window.CommandText()->setEditText(QStringLiteral("00 %1").arg(i, 2, 16, QLatin1Char('0')));
       QVERIFY(window.Send());
@@ -246,6 +248,7 @@ class ToolWindowsTest : public QObject {
     QVERIFY(session_->WaitForAnswers(1));
     const int sequence = session_->Frames().last().sequence;
     DebugWindow window;
+    window.SetHost(&host_);
     int handed = 0;
     QByteArray bytes;
     window.AddMessage(sequence, 1, [&](int, const std::uint8_t* data, int length) {

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "camlink/qzlink.h"
 #include "core/adjust_mapping.h"
+#include "core/library_call.h"
 #include "core/private_messages.h"
 #include "core/unit_name.h"
 #include "resources/bitmap_ids.h"
@@ -98,32 +98,38 @@ AdjustPage::AdjustPage(QWidget* parent) : TabPage(parent) {
 
   connect(pan_, &ActionSlider::Released, this, [this](int position) {
     if (host_ != nullptr) {
-      QzSetMotorSpeed(host_->SelectedCamera(), 0, position);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetMotorSpeed, host_->SelectedCamera(), 0, position));
     }
   });
   connect(tilt_, &ActionSlider::Released, this, [this](int position) {
     if (host_ != nullptr) {
-      QzSetMotorSpeed(host_->SelectedCamera(), 1, position);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetMotorSpeed, host_->SelectedCamera(), 1, position));
     }
   });
   connect(zoom_, &ActionSlider::Released, this, [this](int position) {
     if (host_ != nullptr) {
-      QzSetZoomSpeed(host_->SelectedCamera(), position);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetZoomSpeed, host_->SelectedCamera(), position));
     }
   });
   connect(electronicZoom_, &QComboBox::activated, this, [this](int item) {
     if (host_ != nullptr) {
-      QzSetElectronicZoom(host_->SelectedCamera(), ElectronicZoomForItem(item));
+      host_->SendCommand(MakeCall(LibraryFunction::kQzSetElectronicZoom, host_->SelectedCamera(),
+                                  ElectronicZoomForItem(item)));
     }
   });
   connect(externalLight_, &QCheckBox::clicked, this, [this](bool checked) {
     if (host_ != nullptr) {
-      QzSetExternalLight(host_->SelectedCamera(), checked ? 1 : 0);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetExternalLight, host_->SelectedCamera(), checked ? 1 : 0));
     }
   });
   connect(alarmOutput_, &QCheckBox::clicked, this, [this](bool checked) {
     if (host_ != nullptr) {
-      QzSetAlarmOutput(host_->SelectedCamera(), checked ? 1 : 0);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetAlarmOutput, host_->SelectedCamera(), checked ? 1 : 0));
     }
   });
   connect(notifyDetection_, &QCheckBox::clicked, this, [this] { DrawIndicator(false); });

@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QSlider>
 
-#include "camlink/qzlink.h"
 #include "core/exposure_mapping.h"
+#include "core/library_call.h"
 #include "core/private_messages.h"
 #include "resources/control_ids.h"
 #include "resources/string_table.h"
@@ -47,7 +47,8 @@ AutoExposurePanel::AutoExposurePanel(QWidget* parent) : TabPage(parent) {
 
   connect(flickerless_, &QCheckBox::clicked, this, [this](bool checked) {
     if (host_ != nullptr) {
-      QzSetShutterSpeed(host_->SelectedCamera(), checked ? 2 : 0);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetShutterSpeed, host_->SelectedCamera(), checked ? 2 : 0));
     }
   });
   connect(backlight_, &QComboBox::activated, this, &AutoExposurePanel::BacklightChosen);
@@ -62,10 +63,11 @@ void AutoExposurePanel::BacklightChosen(int item) {
     return;
   }
   host_->SetWaitCursorState(2);
-  // The camera's notification ends the wait cursor. A choice the library
-  // cannot send (it knows off and on only) would leave it waiting for ever:
-  // end it and show again what the camera has.
-  if (QzSetBackLight(host_->SelectedCamera(), item) == 0) {
+  // The camera's notification ends the wait cursor (or its bound, when it
+  // never comes). A choice the library cannot send (it knows off and on
+  // only) ends it at once and shows again what the camera has.
+  if (!host_->SendCommand(MakeCall(LibraryFunction::kQzSetBackLight, host_->SelectedCamera(), item),
+                          AnswerFollowUp::kAwaitBacklight)) {
     host_->SetWaitCursorState(1);
     backlight_->setCurrentIndex(host_->Camera().backlight);
   }
@@ -76,10 +78,10 @@ void AutoExposurePanel::BrightnessMoved() {
     return;
   }
   brightnessReady_ = false;
-  host_->ExpectExposureAnswer(0);
-  if (QzSetAEVal(host_->SelectedCamera(), brightness_->sliderPosition()) == 0) {
-    brightnessReady_ = true;  // nothing went out, so no answer will re-arm the slider
-  }
+  // Its answer (or its give-up, or its failure to go out) re-arms the slider.
+  host_->SendCommand(MakeCall(LibraryFunction::kQzSetAEVal, host_->SelectedCamera(),
+                              brightness_->sliderPosition()),
+                     AnswerFollowUp::kAutoExposureReady);
 }
 
 void AutoExposurePanel::OnMessage(const MessageEvent& message) {
@@ -87,12 +89,6 @@ void AutoExposurePanel::OnMessage(const MessageEvent& message) {
     return;
   }
   brightnessReady_ = true;
-  if (readAfterAnswer_) {
-    readAfterAnswer_ = false;
-    if (host_ != nullptr) {
-      PostMessageTo(host_->MainWindow(), um::kStartQuery, 0, 4);
-    }
-  }
 }
 
 void AutoExposurePanel::Refresh(std::intptr_t /*firstRead*/) {

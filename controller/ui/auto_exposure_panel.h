@@ -14,10 +14,6 @@ class AutoExposurePanel : public TabPage {
  public:
   explicit AutoExposurePanel(QWidget* parent = nullptr);
 
-  // The next UM_AEVALUEREADY (the answer to the exposure-mode command) also
-  // starts the read of this panel's values.
-  void ReadAfterAnswer() { readAfterAnswer_ = true; }
-
   bool BrightnessReady() const { return brightnessReady_; }
 
  protected:
@@ -35,7 +31,6 @@ class AutoExposurePanel : public TabPage {
   // At most one brightness command is outstanding: positions that arrive
   // before its answer are dropped.
   bool brightnessReady_ = true;
-  bool readAfterAnswer_ = false;
 };
 
 }  // namespace qtr90x

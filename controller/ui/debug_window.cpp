@@ -7,8 +7,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 
-#include "camlink/qzlink.h"
+#include "core/library_call.h"
 #include "core/private_messages.h"
 #include "resources/control_ids.h"
 #include "resources/string_table.h"
@@ -101,9 +102,9 @@ void DebugWindow::AddLine(const QString& text, int type) {
 
 void DebugWindow::AddMessage(int sequence, int type, const TrafficStore& store) {
   // Room for the longest frame the library hands out.
-  std::uint8_t frame[kMaxMessageBytes] = {};
-  const int length = std::clamp(static_cast<int>(QzGetMsg(sequence, frame)), 0, kMaxMessageBytes);
-  AddLine(store ? store(type, frame, length) : QString(), type);
+  std::array<std::uint8_t, PageHost::kFrameCapacity> frame{};
+  const std::size_t length = host_ != nullptr ? host_->FetchFrame(sequence, frame) : 0;
+  AddLine(store ? store(type, frame.data(), static_cast<int>(length)) : QString(), type);
 }
 
 void DebugWindow::AddRow(const QString& label, const QString& text) {

@@ -5,7 +5,7 @@
 #include <QPainter>
 #include <QSet>
 
-#include "camlink/qzlink.h"
+#include "core/library_call.h"
 #include "core/private_messages.h"
 #include "ui/bitmaps.h"
 #include "ui/message_event.h"
@@ -86,46 +86,40 @@ QSize DirectionButton::sizeHint() const {
   return images_[kNormal].isNull() ? QPushButton::sizeHint() : images_[kNormal].size();
 }
 
+namespace {
+
+// The library call of a move code: the pad pans and tilts, Tele and Wide
+// zoom, Near and Far drive the focus.
+LibraryFunction MoveFunction(MoveCall call) {
+  switch (call) {
+    case MoveCall::kZooming:
+      return LibraryFunction::kQzSetZooming;
+    case MoveCall::kFocusMode:
+      return LibraryFunction::kQzSetFocusMode;
+    case MoveCall::kPanTilt:
+    case MoveCall::kNone:
+      break;
+  }
+  return LibraryFunction::kQzSetPanTilt2;
+}
+
+}  // namespace
+
 void DirectionButton::SendStart() {
   if (!move_ || move_->call == MoveCall::kNone || host_ == nullptr) {
     return;
   }
-  const int cam = host_->SelectedCamera();
-  switch (move_->call) {
-    case MoveCall::kPanTilt:
-      QzSetPanTilt2(cam, move_->startCode);
-      break;
-    case MoveCall::kZooming:
-      QzSetZooming(cam, move_->startCode);
-      break;
-    case MoveCall::kFocusMode:
-      QzSetFocusMode(cam, move_->startCode);
-      break;
-    case MoveCall::kNone:
-      break;
-  }
+  host_->SendCommand(
+      MakeCall(MoveFunction(move_->call), host_->SelectedCamera(), move_->startCode));
   moving_ = true;
 }
 
 void DirectionButton::SendStop() {
   moving_ = false;
-  if (!move_ || host_ == nullptr) {
+  if (!move_ || move_->call == MoveCall::kNone || host_ == nullptr) {
     return;
   }
-  const int cam = host_->SelectedCamera();
-  switch (move_->call) {
-    case MoveCall::kPanTilt:
-      QzSetPanTilt2(cam, move_->stopCode);
-      break;
-    case MoveCall::kZooming:
-      QzSetZooming(cam, move_->stopCode);
-      break;
-    case MoveCall::kFocusMode:
-      QzSetFocusMode(cam, move_->stopCode);
-      break;
-    case MoveCall::kNone:
-      break;
-  }
+  host_->SendCommand(MakeCall(MoveFunction(move_->call), host_->SelectedCamera(), move_->stopCode));
 }
 
 void DirectionButton::EndInching() {

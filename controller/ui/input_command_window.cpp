@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 #include <QValidator>
 
-#include "camlink/qzlink.h"
 #include "core/command_text.h"
+#include "core/library_call.h"
 #include "core/private_messages.h"
 #include "resources/control_ids.h"
 #include "resources/string_ids.h"
@@ -64,8 +64,7 @@ InputCommandWindow::InputCommandWindow(QWidget* parent) : QDialog(parent) {
 bool InputCommandWindow::Send() {
   const std::string text = RemoveBlanks(text_->currentText().toStdString());
   const std::optional<std::vector<std::uint8_t>> bytes = ParseCommandBytes(text);
-  const bool sent = bytes && !bytes->empty() &&
-                    QzSetManualCommand(bytes->data(), static_cast<int32_t>(bytes->size())) != 0;
+  const bool sent = bytes && !bytes->empty() && host_ != nullptr && host_->SendRawCommand(*bytes);
   if (!sent) {
     ShowMessageBox(this, QString::fromUtf8(LoadString(str::kFailToSendCommand)),
                    QMessageBox::Critical);

@@ -19,7 +19,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
-#include "camlink/qzlink.h"
+#include "core/library_call.h"
 #include "core/open_failure.h"
 #include "core/private_messages.h"
 #include "resources/bitmap_ids.h"
@@ -82,6 +82,9 @@ MainDialog::MainDialog(QWidget* parent)
 
   LoadGeneralSettings(&settings_);
   engine_.SetDebugLogging(settings_.dispCommandWindow != 0);
+  deadlineTimer_.setSingleShot(true);
+  deadlineTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&deadlineTimer_, &QTimer::timeout, this, &MainDialog::OnDeadline);
 
   BuildControls();
   BuildMenu();
@@ -121,7 +124,7 @@ MainDialog::~MainDialog() {
   // Answers that arrive while the session closes find the dialog going.
   shuttingDown_ = true;
   if (connected_) {
-    QzClose();
+    port_.Close();
     connected_ = false;
   }
   if (powerOnTimerQtId_ != 0) {
@@ -180,7 +183,9 @@ void MainDialog::BuildControls() {
   }
   auto* padLayout = new QVBoxLayout(panTilt);
   padLayout->addWidget(pad, 0, Qt::AlignCenter);
-  connect(pad_[4], &QPushButton::clicked, this, [this] { QzGotoHomePosition(SelectedCamera()); });
+  connect(pad_[4], &QPushButton::clicked, this, [this] {
+    SendCommand(MakeCall(LibraryFunction::kQzGotoHomePosition, SelectedCamera()));
+  });
 
   // Zoom.
   auto* zoom = Register(new QGroupBox(tr("Zoom")), ctl::kGroupZoom);
@@ -235,12 +240,14 @@ void MainDialog::BuildControls() {
   connect(presets_, &QComboBox::activated, this, [this] { UpdateGoButton(); });
   connect(go_, &QPushButton::clicked, this, [this] {
     if (presets_->currentIndex() >= 0) {
-      QzGoToPreset(SelectedCamera(), presets_->currentIndex() + 1);
+      SendCommand(
+          MakeCall(LibraryFunction::kQzGoToPreset, SelectedCamera(), presets_->currentIndex() + 1));
     }
   });
   connect(set, &QPushButton::clicked, this, [this] {
     const int index = presets_->currentIndex();
-    if (index >= 0 && index < 9 && QzSetPresetMemory(SelectedCamera(), index + 1) != 0) {
+    if (index >= 0 && index < 9 &&
+        SendCommand(MakeCall(LibraryFunction::kQzSetPresetMemory, SelectedCamera(), index + 1))) {
       presetRegistered_[static_cast<std::size_t>(index)] = true;
     }
     UpdateGoButton();
@@ -258,8 +265,9 @@ void MainDialog::BuildControls() {
   irLight_->setEnabled(false);
   irLabel->setEnabled(false);
   connect(nightMode_, &QCheckBox::clicked, this, &MainDialog::OnNightMode);
-  connect(irLight_, &QComboBox::activated, this,
-          [this](int index) { Execute(engine_.OnIrLightChosen(index)); });
+  connect(irLight_, &QComboBox::activated, this, [this](int index) {
+    RunEngine([&](EngineActions& out) { engine_.OnIrLightChosen(index, out); });
+  });
 
   host_ = Register(new QRadioButton(tr("Host")), ctl::kHost);
   local_ = Register(new QRadioButton(tr("Local")), ctl::kLocal);
@@ -398,11 +406,13 @@ TabPage* MainDialog::CurrentPage() const {
 
 void MainDialog::ConnectionAttempt(bool startupAttempt) {
   const int port = PortNumber();
-  connected_ = QzOpen(libraryWindow_.Handle(), port, 9600, 8, 0, 0) != 0;
+  connected_ = port_.Open(libraryWindow_.Handle(), port);
   int systemCode = 0;
-  const int error = connected_ ? 0 : QzGetLastError(&systemCode);
+  const int error = connected_ ? 0 : port_.LastError(&systemCode);
   openFailureReason_ = QString::fromStdString(OpenFailureReason(error, systemCode));
-  Execute(engine_.OnConnectionAttempt(port, connected_, startupAttempt));
+  RunEngine([&](EngineActions& out) {
+    engine_.OnConnectionAttempt(port, connected_, startupAttempt, out);
+  });
   if (!connected_ && !startupAttempt) {
     ShowOpenFailure();
   }
@@ -424,9 +434,9 @@ void MainDialog::CloseConnection() {
   for (DirectionButton* button : directionButtons_) {
     button->StopIfMoving();
   }
-  if (QzClose() != 0) {
+  if (port_.Close()) {
     connected_ = false;
-    Execute(engine_.OnConnectionClosed());
+    RunEngine([&](EngineActions& out) { engine_.OnConnectionClosed(out); });
   }
 }
 
@@ -493,7 +503,7 @@ void MainDialog::RunCommand(int commandId) {
 
 void MainDialog::Exit() {
   // The camera is handed back to its local controls before the application goes.
-  QzSetCmdMode(0, 1);
+  SendCommand(MakeCall(LibraryFunction::kQzSetCmdMode, 0, 1));
   QThread::msleep(300);
   hide();
   done(QDialog::Rejected);
@@ -556,11 +566,11 @@ void MainDialog::OnCameraChosen(int index) {
   if (connected_) {
     SavePresetNamesIfOwned();
   }
-  Execute(engine_.OnCameraSelected(index));
+  RunEngine([&](EngineActions& out) { engine_.OnCameraSelected(index, out); });
 }
 
 void MainDialog::OnFocusMode(int mode) {
-  QzSetFocusMode(SelectedCamera(), mode);
+  SendCommand(MakeCall(LibraryFunction::kQzSetFocusMode, SelectedCamera(), mode));
   focusManual_->setChecked(mode == 1);
   focusAuto_->setChecked(mode != 1);
   hiddenManual_->setChecked(mode == 1);
@@ -569,18 +579,19 @@ void MainDialog::OnFocusMode(int mode) {
 
 void MainDialog::OnOnePushAf() {
   // Only a command that went out gets the notification that ends the wait.
-  if (QzSetOnePushAF(SelectedCamera()) != 0) {
+  if (SendCommand(MakeCall(LibraryFunction::kQzSetOnePushAF, SelectedCamera()),
+                  AnswerFollowUp::kAwaitOnePushAf)) {
     SetNearFarEnabled(false);
     SetWaitCursorState(2);
   }
 }
 
 void MainDialog::OnNightMode(bool checked) {
-  Execute(engine_.OnNightModeClicked(checked));
+  RunEngine([&](EngineActions& out) { engine_.OnNightModeClicked(checked, out); });
 }
 
 void MainDialog::OnCommandMode(bool local) {
-  Execute(engine_.OnCommandModeClicked(local));
+  RunEngine([&](EngineActions& out) { engine_.OnCommandModeClicked(local, out); });
 }
 
 void MainDialog::SetNearFarEnabled(bool enabled) {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QHash>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <memory>
 #include <string>
@@ -17,7 +18,7 @@
 #include "core/settings.h"
 #include "ui/library_window.h"
 #include "ui/page_host.h"
-#include "ui/qzlink_caller.h"
+#include "ui/qzlink_port.h"
 
 class QAction;
 class QCheckBox;
@@ -54,7 +55,10 @@ class MainDialog : public QDialog, public PageHost {
   QObject* MainWindow() override { return this; }
   void SetRefreshIdle() override;
   void SetWaitCursorState(int state) override;
-  void ExpectExposureAnswer(int target) override;
+  using PageHost::SendCommand;
+  bool SendCommand(const LibraryCall& call, AnswerFollowUp followUp) override;
+  bool SendRawCommand(std::span<const std::uint8_t> bytes) override;
+  std::size_t FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) override;
 
   // --- what the application, the tests and the tool windows read ---------------
   int PortNumber() const { return settings_.portIndex + 1; }  // 1..4
@@ -122,27 +126,44 @@ class MainDialog : public QDialog, public PageHost {
 
   // The library's messages and the engine.
   LRESULT OnLibraryMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled);
-  void OnAnswer(LPARAM sequence);
-  void OnNotification(WPARAM kind, LPARAM sequence);
   void OnPrivateMessage(const MessageEvent& message);
+  void OnDeadline();
+  // Runs one engine event and carries out what it returns.
+  template <typename Event>
+  void RunEngine(Event&& event) {
+    EngineActions actions;
+    event(actions);
+    Execute(actions);
+  }
   void Execute(const EngineActions& actions);
-  void Execute(const EngineAction& action);
-  QObject* Target(const EngineAction& action) const;
+  void ArmDeadline();
+  QObject* Target(const act::Post& post) const;
+  void Apply(const act::Post& post);
+  void Apply(const act::StartPowerOnTimer&);
+  void Apply(const act::StopPowerOnTimer&);
+  void Apply(const act::DebugLine& line);
+  void Apply(const act::ConnectionFailed&);
+  void Apply(const act::CameraList& list);
+  void Apply(const act::PresetList& list);
+  void Apply(const act::ApplyModel& model);
+  void Apply(const act::CameraControls& controls);
+  void Apply(const act::EnableControls& enable);
+  void Apply(const act::FocusRadios& radios);
+  void Apply(const act::CommandModeRadios& radios);
+  void Apply(const act::NightMode& night);
+  void Apply(const act::MakeCompact&);
   void ApplyWaitCursor();
   void ApplyCameraList(int count, int index);
-  void ApplyPresetList(int registered, int port, int camera);
   void FillPresetCombo(int select);
   void UpdateGoButton();
-  void ApplyModel(const EngineAction& action);
-  void ApplyNightMode(bool checked, int irLightIndex);
   void SetCameraControlsEnabled(bool enabled);
   void EnableControls(bool operable);
-  void SetFocusRadios(bool manual, bool enableNearFar);
   void SetNearFarEnabled(bool enabled);
 
-  QzlinkCaller caller_;
-  SequenceEngine engine_{caller_};
+  QzlinkPort port_;
+  SequenceEngine engine_{port_};
   LibraryWindow libraryWindow_;
+  QTimer deadlineTimer_;  // the engine's next deadline
 
   GeneralSettings settings_;
   PresetNames presetNames_{};
@@ -157,10 +178,6 @@ class MainDialog : public QDialog, public PageHost {
   bool firstPaintPosted_ = false;
   QString openFailureReason_;  // why the last QzOpen failed, for the message box
   int powerOnTimerQtId_ = 0;
-  // The sent-command, answer and notification texts of the last message.
-  std::string sentText_;
-  std::string answerText_;
-  std::array<std::string, 5> notificationTexts_;  // notify, remote on, remote off, global, detect
 
   QHash<int, QWidget*> controls_;
   QList<DirectionButton*> directionButtons_;

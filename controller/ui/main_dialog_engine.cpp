@@ -1,6 +1,7 @@
 // The main dialog's side of the camera traffic: the library's messages, the
-// private messages, the power-on timer and the wait cursor go to the
-// sequence engine, and what it returns is carried out here.
+// private messages, the timers and the wait cursor go to the sequence engine,
+// every operator command goes through it, and what it returns is carried out
+// here.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,10 +13,8 @@
 #include <QTimerEvent>
 #include <algorithm>
 
-#include "camlink/qzlink.h"
 #include "core/control_rules.h"
 #include "core/private_messages.h"
-#include "core/traffic_text.h"
 #include "core/unit_name.h"
 #include "resources/control_ids.h"
 #include "resources/string_table.h"
@@ -44,16 +43,12 @@ const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventT
 const QEvent::Type kConnectionFailedEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type kFirstPaintEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-// Frames fetched from the library: a received frame is at most 40 bytes, a
-// last command at most 50.
-constexpr int kFrameBuffer = 64;
-
 }  // namespace
 
 // --- PageHost ----------------------------------------------------------------------------
 
 void MainDialog::SetRefreshIdle() {
-  Execute(engine_.OnPageRefreshed());
+  RunEngine([&](EngineActions& out) { engine_.OnPageRefreshed(out); });
 }
 
 void MainDialog::SetWaitCursorState(int state) {
@@ -61,8 +56,20 @@ void MainDialog::SetWaitCursorState(int state) {
   Execute(EngineActions{});
 }
 
-void MainDialog::ExpectExposureAnswer(int target) {
-  engine_.ExpectExposureAnswer(target);
+bool MainDialog::SendCommand(const LibraryCall& call, AnswerFollowUp followUp) {
+  bool sent = false;
+  RunEngine([&](EngineActions& out) { sent = engine_.SendOperatorCall(call, followUp, out); });
+  return sent;
+}
+
+bool MainDialog::SendRawCommand(std::span<const std::uint8_t> bytes) {
+  bool sent = false;
+  RunEngine([&](EngineActions& out) { sent = engine_.SendRawCommand(bytes, out); });
+  return sent;
+}
+
+std::size_t MainDialog::FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) {
+  return port_.FetchFrame(sequence, frame);
 }
 
 // --- messages ----------------------------------------------------------------------------
@@ -117,46 +124,24 @@ void MainDialog::ApplyWaitCursor() {
 
 LRESULT MainDialog::OnLibraryMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
   if (shuttingDown_) {
-    *handled = msg == AckRxMessage;
+    *handled = msg == kAckRxMessage;
     return 0;
   }
   ApplyWaitCursor();
-  if (msg == AckRxMessage && wParam == 1) {
-    OnAnswer(lParam);
-    *handled = true;
+  *handled = msg == kAckRxMessage && wParam == 1;
+  if (msg != kAckRxMessage && msg != kNotifyRxMessage) {
     return 0;
   }
-  if (msg == NotifyRxMessage) {
-    OnNotification(wParam, lParam);
+  std::array<std::uint8_t, QzlinkPort::kFrameCapacity> bytes{};
+  const std::size_t length = port_.FetchFrame(static_cast<int>(lParam), bytes);
+  const std::span<const std::uint8_t> frame(bytes.data(), length);
+  if (msg == kAckRxMessage && wParam == 1) {
+    RunEngine([&](EngineActions& out) { engine_.OnAnswer(frame, out); });
+  } else if (msg == kNotifyRxMessage) {
+    RunEngine(
+        [&](EngineActions& out) { engine_.OnNotification(static_cast<int>(wParam), frame, out); });
   }
-  *handled = false;
   return 0;
-}
-
-void MainDialog::OnAnswer(LPARAM sequence) {
-  std::uint8_t bytes[kFrameBuffer] = {};
-  const int sentLength = std::clamp(static_cast<int>(QzGetLastCmdstr(bytes)), 0, kFrameBuffer);
-  sentText_ = TrafficText(bytes, static_cast<std::size_t>(sentLength));
-  std::fill(std::begin(bytes), std::end(bytes), 0);
-  const int length = std::clamp(static_cast<int>(QzGetMsg(static_cast<int32_t>(sequence), bytes)),
-                                0, kFrameBuffer);
-  answerText_ = TrafficText(bytes, static_cast<std::size_t>(length));
-  Execute(engine_.OnAnswer(sentText_, answerText_));
-}
-
-void MainDialog::OnNotification(WPARAM kind, LPARAM sequence) {
-  if (kind < 1 || kind > 5) {
-    return;
-  }
-  std::uint8_t bytes[kFrameBuffer] = {};
-  const int length = std::clamp(static_cast<int>(QzGetMsg(static_cast<int32_t>(sequence), bytes)),
-                                0, kFrameBuffer);
-  std::string& text = notificationTexts_[kind - 1];
-  text = TrafficText(bytes, static_cast<std::size_t>(length));
-  Execute(engine_.OnNotification(static_cast<int>(kind), text));
-  if (kind == 1) {
-    text.clear();
-  }
 }
 
 void MainDialog::OnPrivateMessage(const MessageEvent& m) {
@@ -168,7 +153,8 @@ void MainDialog::OnPrivateMessage(const MessageEvent& m) {
       Exit();
       return;
     case um::kOnScreenChanged:
-      Execute(engine_.OnOnScreenChanged(system_->OnScreenChecked()));
+      RunEngine(
+          [&](EngineActions& out) { engine_.OnOnScreenChanged(system_->OnScreenChecked(), out); });
       return;
     case um::kInchStart:
     case um::kInchStop: {
@@ -182,9 +168,9 @@ void MainDialog::OnPrivateMessage(const MessageEvent& m) {
       if (m.Message() == um::kInchStart) {
         const SpeedPositions sliders{adjust_->PanSpeed()->value(), adjust_->TiltSpeed()->value(),
                                      adjust_->ZoomSpeed()->value()};
-        Execute(engine_.OnInchStart(kind, button, sliders));
+        RunEngine([&](EngineActions& out) { engine_.OnInchStart(kind, button, sliders, out); });
       } else {
-        Execute(engine_.OnInchStop(kind, button));
+        RunEngine([&](EngineActions& out) { engine_.OnInchStop(kind, button, out); });
       }
       return;
     }
@@ -201,7 +187,9 @@ void MainDialog::OnPrivateMessage(const MessageEvent& m) {
       return;
     default:
       if (SequenceEngine::HandlesMessage(m.Message())) {
-        Execute(engine_.HandleMessage(m.Message(), m.WParam(), m.LParam()));
+        RunEngine([&](EngineActions& out) {
+          engine_.HandleMessage(m.Message(), m.WParam(), m.LParam(), out);
+        });
       }
       return;
   }
@@ -214,14 +202,18 @@ void MainDialog::timerEvent(QTimerEvent* e) {
   }
   killTimer(powerOnTimerQtId_);
   powerOnTimerQtId_ = 0;
-  Execute(engine_.OnPowerOnTimer());
+  RunEngine([&](EngineActions& out) { engine_.OnPowerOnTimer(out); });
+}
+
+void MainDialog::OnDeadline() {
+  RunEngine([&](EngineActions& out) { engine_.OnDeadline(out); });
 }
 
 // --- the engine's actions ----------------------------------------------------------------
 
 void MainDialog::Execute(const EngineActions& actions) {
   for (const EngineAction& action : actions) {
-    Execute(action);
+    std::visit([this](const auto& a) { Apply(a); }, action);
   }
   // A requested begin or end of the wait cursor takes effect at the next
   // message; make sure one comes.
@@ -230,10 +222,22 @@ void MainDialog::Execute(const EngineActions& actions) {
     wakePosted_ = true;
     QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
   }
+  ArmDeadline();
 }
 
-QObject* MainDialog::Target(const EngineAction& action) const {
-  switch (action.target) {
+void MainDialog::ArmDeadline() {
+  const std::optional<Micros> deadline = engine_.NextDeadline();
+  if (!deadline) {
+    deadlineTimer_.stop();
+    return;
+  }
+  // Whole milliseconds, rounded up, so the timer never fires before it is due.
+  const Micros wait = std::max<Micros>(0, *deadline - SteadyMicros());
+  deadlineTimer_.start(static_cast<int>((wait + kMicrosPerMilli - 1) / kMicrosPerMilli));
+}
+
+QObject* MainDialog::Target(const act::Post& post) const {
+  switch (post.target) {
     case MessageTarget::kMainDialog:
       return const_cast<MainDialog*>(this);
     case MessageTarget::kAdjustPage:
@@ -248,7 +252,7 @@ QObject* MainDialog::Target(const EngineAction& action) const {
       return picture_ != nullptr ? static_cast<QObject*>(picture_->ManualPanel()) : nullptr;
     case MessageTarget::kInchingButton:
       for (DirectionButton* button : directionButtons_) {
-        if (button == action.window) {
+        if (button == post.window) {
           return button;
         }
       }
@@ -257,60 +261,95 @@ QObject* MainDialog::Target(const EngineAction& action) const {
   return nullptr;
 }
 
-void MainDialog::Execute(const EngineAction& action) {
-  using Type = EngineAction::Type;
-  switch (action.type) {
-    case Type::kPostMessage:
-      PostMessageTo(Target(action), action.message, action.wParam, action.lParam);
-      break;
-    case Type::kStartPowerOnTimer:
-      if (powerOnTimerQtId_ == 0) {
-        powerOnTimerQtId_ = startTimer(kPowerOnTimerMs);
-      }
-      break;
-    case Type::kStopPowerOnTimer:
-      if (powerOnTimerQtId_ != 0) {
-        killTimer(powerOnTimerQtId_);
-        powerOnTimerQtId_ = 0;
-      }
-      break;
-    case Type::kDebugLine:
-      debugWindow_->AddLine(QString::fromStdString(action.text), action.debugType);
-      break;
-    case Type::kConnectionFailed:
-      QCoreApplication::postEvent(this, new QEvent(kConnectionFailedEvent));
-      break;
-    case Type::kCameraList:
-      ApplyCameraList(action.count, action.index);
-      break;
-    case Type::kPresetList:
-      ApplyPresetList(action.value, action.port, action.camera);
-      break;
-    case Type::kApplyModel:
-      ApplyModel(action);
-      break;
-    case Type::kCameraControlsEnabled:
-      SetCameraControlsEnabled(action.flag);
-      break;
-    case Type::kEnableControls:
-      EnableControls(action.flag);
-      break;
-    case Type::kFocusRadios:
-      SetFocusRadios(action.checked, action.flag);
-      break;
-    case Type::kCommandModeRadios:
-      local_->setChecked(action.checked);
-      host_->setChecked(!action.checked);
-      hiddenRemoteOk_->setChecked(!action.checked);
-      break;
-    case Type::kNightMode:
-      ApplyNightMode(action.checked, action.index);
-      break;
-    case Type::kMakeCompact:
-      if (fullSize_) {
-        ToggleDetail();
-      }
-      break;
+void MainDialog::Apply(const act::Post& post) {
+  PostMessageTo(Target(post), post.message, post.wParam, post.lParam);
+}
+
+void MainDialog::Apply(const act::StartPowerOnTimer&) {
+  if (powerOnTimerQtId_ == 0) {
+    powerOnTimerQtId_ = startTimer(kPowerOnTimerMs, Qt::PreciseTimer);
+  }
+}
+
+void MainDialog::Apply(const act::StopPowerOnTimer&) {
+  if (powerOnTimerQtId_ != 0) {
+    killTimer(powerOnTimerQtId_);
+    powerOnTimerQtId_ = 0;
+  }
+}
+
+void MainDialog::Apply(const act::DebugLine& line) {
+  debugWindow_->AddLine(QString::fromStdString(line.text), line.type);
+}
+
+void MainDialog::Apply(const act::ConnectionFailed&) {
+  QCoreApplication::postEvent(this, new QEvent(kConnectionFailedEvent));
+}
+
+void MainDialog::Apply(const act::CameraList& list) {
+  ApplyCameraList(list.count, list.index);
+}
+
+void MainDialog::Apply(const act::PresetList& list) {
+  for (int i = 0; i < 9; ++i) {
+    presetRegistered_[static_cast<std::size_t>(i)] = (list.registered >> i) & 1;
+  }
+  LoadPresetNames(list.port, list.camera, &presetNames_);
+  FillPresetCombo(0);
+}
+
+void MainDialog::Apply(const act::ApplyModel& model) {
+  modelLine_->setText(QString::fromUtf8(LoadString(model.stringId)));
+  QWidget* irLabel = controls_.value(ctl::kIrLightLabel);
+  if (model.qtR7) {
+    // The QT-R7 has no IR cut filter and no IR light.
+    nightMode_->setEnabled(false);
+    irLight_->setEnabled(false);
+    irLabel->setEnabled(false);
+    return;
+  }
+  nightMode_->setEnabled(true);
+  irLabel->setEnabled(true);
+  nightMode_->setChecked(model.nightMode);
+  irLight_->setEnabled(model.nightMode);
+  irLight_->setCurrentIndex(std::clamp(model.irLight, 0, irLight_->count() - 1));
+}
+
+void MainDialog::Apply(const act::CameraControls& controls) {
+  SetCameraControlsEnabled(controls.enabled);
+}
+
+void MainDialog::Apply(const act::EnableControls& enable) {
+  EnableControls(enable.operable);
+}
+
+void MainDialog::Apply(const act::FocusRadios& radios) {
+  focusManual_->setChecked(radios.manual);
+  focusAuto_->setChecked(!radios.manual);
+  hiddenManual_->setChecked(radios.manual);
+  if (radios.enableNearFar || !radios.manual) {
+    SetNearFarEnabled(radios.manual);
+  }
+}
+
+void MainDialog::Apply(const act::CommandModeRadios& radios) {
+  local_->setChecked(radios.local);
+  host_->setChecked(!radios.local);
+  hiddenRemoteOk_->setChecked(!radios.local);
+}
+
+void MainDialog::Apply(const act::NightMode& night) {
+  nightMode_->setChecked(night.checked);
+  irLight_->setEnabled(night.checked && nightMode_->isEnabled());
+  controls_.value(ctl::kIrLightLabel)->setEnabled(nightMode_->isEnabled());
+  if (night.irLightIndex >= 0 && night.irLightIndex < irLight_->count()) {
+    irLight_->setCurrentIndex(night.irLightIndex);
+  }
+}
+
+void MainDialog::Apply(const act::MakeCompact&) {
+  if (fullSize_) {
+    ToggleDetail();
   }
 }
 
@@ -325,14 +364,6 @@ void MainDialog::ApplyCameraList(int count, int index) {
   if (any) {
     camera_->setCurrentIndex(std::clamp(index, 0, count - 1));
   }
-}
-
-void MainDialog::ApplyPresetList(int registered, int port, int camera) {
-  for (int i = 0; i < 9; ++i) {
-    presetRegistered_[static_cast<std::size_t>(i)] = (registered >> i) & 1;
-  }
-  LoadPresetNames(port, camera, &presetNames_);
-  FillPresetCombo(0);
 }
 
 void MainDialog::FillPresetCombo(int select) {
@@ -354,32 +385,6 @@ void MainDialog::FillPresetCombo(int select) {
 void MainDialog::UpdateGoButton() {
   const int index = presets_->currentIndex();
   go_->setEnabled(index >= 0 && index < 9 && presetRegistered_[static_cast<std::size_t>(index)]);
-}
-
-void MainDialog::ApplyModel(const EngineAction& action) {
-  modelLine_->setText(QString::fromUtf8(LoadString(action.value)));
-  QWidget* irLabel = controls_.value(ctl::kIrLightLabel);
-  if (action.flag) {
-    // The QT-R7 has no IR cut filter and no IR light.
-    nightMode_->setEnabled(false);
-    irLight_->setEnabled(false);
-    irLabel->setEnabled(false);
-    return;
-  }
-  nightMode_->setEnabled(true);
-  irLabel->setEnabled(true);
-  nightMode_->setChecked(action.checked);
-  irLight_->setEnabled(action.checked);
-  irLight_->setCurrentIndex(std::clamp(action.index, 0, irLight_->count() - 1));
-}
-
-void MainDialog::ApplyNightMode(bool checked, int irLightIndex) {
-  nightMode_->setChecked(checked);
-  irLight_->setEnabled(checked && nightMode_->isEnabled());
-  controls_.value(ctl::kIrLightLabel)->setEnabled(nightMode_->isEnabled());
-  if (irLightIndex >= 0 && irLightIndex < irLight_->count()) {
-    irLight_->setCurrentIndex(irLightIndex);
-  }
 }
 
 void MainDialog::SetCameraControlsEnabled(bool enabled) {
@@ -412,15 +417,6 @@ void MainDialog::EnableControls(bool operable) {
     if (QWidget* w = controls_.value(c.controlId)) {
       w->setEnabled(c.enabled);
     }
-  }
-}
-
-void MainDialog::SetFocusRadios(bool manual, bool enableNearFar) {
-  focusManual_->setChecked(manual);
-  focusAuto_->setChecked(!manual);
-  hiddenManual_->setChecked(manual);
-  if (enableNearFar || !manual) {
-    SetNearFarEnabled(manual);
   }
 }
 

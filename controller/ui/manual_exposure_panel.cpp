@@ -3,8 +3,8 @@
 #include <QGridLayout>
 #include <QLabel>
 
-#include "camlink/qzlink.h"
 #include "core/exposure_mapping.h"
+#include "core/library_call.h"
 #include "core/private_messages.h"
 #include "resources/control_ids.h"
 #include "ui/action_slider.h"
@@ -67,12 +67,13 @@ ManualExposurePanel::ManualExposurePanel(QWidget* parent) : TabPage(parent) {
 
   connect(iris_, &ActionSlider::Released, this, [this](int position) {
     if (host_ != nullptr) {
-      QzSetIris(host_->SelectedCamera(), position);
+      host_->SendCommand(MakeCall(LibraryFunction::kQzSetIris, host_->SelectedCamera(), position));
     }
   });
   connect(agc_, &ActionSlider::Released, this, [this](int position) {
     if (host_ != nullptr) {
-      QzSetAGCGain(host_->SelectedCamera(), position);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetAGCGain, host_->SelectedCamera(), position));
     }
   });
   connect(shutter_, &ActionSlider::Released, this, &ManualExposurePanel::ShutterReleased);
@@ -86,7 +87,8 @@ void ManualExposurePanel::ShutterReleased(int position) {
   }
   shutter_->SetLastValue(release.value);
   if (host_ != nullptr) {
-    QzSetShutterSpeedx(host_->SelectedCamera(), release.value);
+    host_->SendCommand(
+        MakeCall(LibraryFunction::kQzSetShutterSpeedx, host_->SelectedCamera(), release.value));
   }
 }
 
@@ -105,15 +107,6 @@ void ManualExposurePanel::resizeEvent(QResizeEvent* e) {
 void ManualExposurePanel::showEvent(QShowEvent* e) {
   TabPage::showEvent(e);
   PlaceSlowShutterMark();
-}
-
-void ManualExposurePanel::OnMessage(const MessageEvent& message) {
-  if (message.Message() == um::kAeValueReady && readAfterAnswer_) {
-    readAfterAnswer_ = false;
-    if (host_ != nullptr) {
-      PostMessageTo(host_->MainWindow(), um::kStartQuery, 0, 5);
-    }
-  }
 }
 
 void ManualExposurePanel::Refresh(std::intptr_t /*firstRead*/) {

@@ -13,15 +13,10 @@ class ManualExposurePanel : public TabPage {
  public:
   explicit ManualExposurePanel(QWidget* parent = nullptr);
 
-  // The next UM_AEVALUEREADY (the answer to the exposure-mode command)
-  // starts the read of this panel's values.
-  void ReadAfterAnswer() { readAfterAnswer_ = true; }
-
   ActionSlider* Shutter() const { return shutter_; }
 
  protected:
   void Refresh(std::intptr_t firstRead) override;
-  void OnMessage(const MessageEvent& message) override;
   void HandOff(bool forward) override;
   void resizeEvent(QResizeEvent* e) override;
   void showEvent(QShowEvent* e) override;
@@ -34,7 +29,6 @@ class ManualExposurePanel : public TabPage {
   ActionSlider* agc_;
   ActionSlider* shutter_;
   QLabel* slowMark_;
-  bool readAfterAnswer_ = false;
 };
 
 }  // namespace qtr90x

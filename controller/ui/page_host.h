@@ -1,16 +1,25 @@
 // What the pages, sub-panels, buttons and tool windows need from the main
-// dialog: the camera address, the camera state, the posting target and the
-// refresh bookkeeping. The main dialog implements it; tests use a fake.
+// dialog: the camera address, the camera state, the posting target, the
+// refresh bookkeeping, and the application's one command path. The main
+// dialog implements it; tests use a fake.
 #pragma once
 
 #include <QObject>
+#include <cstddef>
+#include <cstdint>
+#include <span>
 
+#include "core/calls_in_flight.h"
 #include "core/camera_state.h"
+#include "core/library_call.h"
 
 namespace qtr90x {
 
 class PageHost {
  public:
+  // A frame the library files is at most 40 bytes.
+  static constexpr std::size_t kFrameCapacity = 64;
+
   virtual ~PageHost() = default;
 
   // The cascade address passed as the first argument of every camera call.
@@ -25,11 +34,15 @@ class PageHost {
   // 1 ends the wait cursor, 2 begins it.
   virtual void SetWaitCursorState(int state) = 0;
 
-  // Notes, before the command leaves, that the next answer belongs to an
-  // exposure sub-panel (0 auto, 1 manual): the main dialog then posts
-  // UM_AEVALUEREADY to it. Done synchronously, because the answer can be
-  // handled before a posted UM_AEVALUESENT would be.
-  virtual void ExpectExposureAnswer(int target) = 0;
+  // Sends an operator command through the application's command path: it
+  // waits for its own answer, and `followUp` is carried out once it has been
+  // answered or given up. True when its frame went out.
+  virtual bool SendCommand(const LibraryCall& call, AnswerFollowUp followUp) = 0;
+  bool SendCommand(const LibraryCall& call) { return SendCommand(call, AnswerFollowUp::kNone); }
+  // Raw bytes, as the Input Command window sends them. True when written.
+  virtual bool SendRawCommand(std::span<const std::uint8_t> bytes) = 0;
+  // Copies the frame the library filed under `sequence`; its length.
+  virtual std::size_t FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) = 0;
 };
 
 }  // namespace qtr90x

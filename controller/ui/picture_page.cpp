@@ -6,7 +6,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "camlink/qzlink.h"
+#include "core/library_call.h"
 #include "core/private_messages.h"
 #include "resources/control_ids.h"
 #include "ui/auto_exposure_panel.h"
@@ -56,7 +56,8 @@ PicturePage::PicturePage(QWidget* parent) : TabPage(parent) {
   connect(manual_, &QRadioButton::clicked, this, [this] { ChooseExposure(true); });
   connect(lockWb_, &QCheckBox::clicked, this, [this](bool checked) {
     if (host_ != nullptr) {
-      QzSetWhiteBalance(host_->SelectedCamera(), checked ? 1 : 0);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetWhiteBalance, host_->SelectedCamera(), checked ? 1 : 0));
     }
   });
 }
@@ -73,19 +74,11 @@ void PicturePage::ChooseExposure(bool manual) {
   if (host_ == nullptr) {
     return;
   }
-  // The sub-panel's read starts only after the camera has answered the mode
-  // change: answers are matched to the last command sent, so a read sent
-  // earlier would take the mode's answer for its first value.
-  const int target = manual ? 1 : 0;
-  host_->ExpectExposureAnswer(target);
-  if (manual) {
-    manualPanel_->ReadAfterAnswer();
-  } else {
-    autoPanel_->ReadAfterAnswer();
-  }
-  if (QzSetExposed(host_->SelectedCamera(), manual ? 1 : 0) == 0) {
-    PostMessageTo(host_->MainWindow(), um::kStartQuery, 0, manual ? 5 : 4);
-  }
+  // The sub-panel's read follows at once: each answer is decoded by the
+  // command it answers, so the mode's answer cannot be taken for a value.
+  host_->SendCommand(
+      MakeCall(LibraryFunction::kQzSetExposed, host_->SelectedCamera(), manual ? 1 : 0));
+  PostMessageTo(host_->MainWindow(), um::kStartQuery, 0, manual ? 5 : 4);
 }
 
 QSize PicturePage::PanelSize() const {

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "camlink/qzlink.h"
+#include "core/library_call.h"
 #include "core/private_messages.h"
 #include "core/system_mapping.h"
 #include "core/unit_name.h"
@@ -94,23 +94,27 @@ SystemPage::SystemPage(QWidget* parent) : TabPage(parent) {
   connect(setDate_, &QPushButton::clicked, this, [this] {
     if (host_ != nullptr) {
       const QDate today = clock_().date();
-      QzSetDate(host_->SelectedCamera(), CameraYear(today.year()), today.month(), today.day());
+      host_->SendCommand(MakeCall(LibraryFunction::kQzSetDate, host_->SelectedCamera(),
+                                  CameraYear(today.year()), today.month(), today.day()));
     }
   });
   connect(setTime_, &QPushButton::clicked, this, [this] {
     if (host_ != nullptr) {
       const QTime now = clock_().time();
-      QzSetTime(host_->SelectedCamera(), now.hour(), now.minute(), now.second());
+      host_->SendCommand(MakeCall(LibraryFunction::kQzSetTime, host_->SelectedCamera(), now.hour(),
+                                  now.minute(), now.second()));
     }
   });
   connect(dateFormat_, &QComboBox::activated, this, [this](int item) {
     if (host_ != nullptr) {
-      QzSetOnScreen(host_->SelectedCamera(), DateFormatCode(item));
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetOnScreen, host_->SelectedCamera(), DateFormatCode(item)));
     }
   });
   connect(timeFormat_, &QComboBox::activated, this, [this](int item) {
     if (host_ != nullptr) {
-      QzSetOnScreen(host_->SelectedCamera(), TimeFormatCode(item));
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetOnScreen, host_->SelectedCamera(), TimeFormatCode(item)));
     }
   });
   connect(cameraPower_, &QCheckBox::clicked, this, [this](bool checked) {
@@ -120,12 +124,14 @@ SystemPage::SystemPage(QWidget* parent) : TabPage(parent) {
   });
   connect(noiseReduction_, &QComboBox::activated, this, [this](int item) {
     if (host_ != nullptr) {
-      QzSetNoiseReduction(host_->SelectedCamera(), item);
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetNoiseReduction, host_->SelectedCamera(), item));
     }
   });
   connect(led_, &QComboBox::activated, this, [this](int item) {
     if (host_ != nullptr) {
-      QzSetLed(host_->SelectedCamera(), LedCodeForItem(item));
+      host_->SendCommand(
+          MakeCall(LibraryFunction::kQzSetLed, host_->SelectedCamera(), LedCodeForItem(item)));
     }
   });
 }
