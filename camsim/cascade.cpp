@@ -54,11 +54,18 @@ void Cascade::HandleFrame(std::span<const uint8_t> frame, TimePoint now) {
     return;
   }
   ++stats_.commands;
+  TimePoint answerAt = now;
   if (std::optional<Fault> fault = TakeFault(command->command)) {
-    if (!fault->noAnswer) {
-      Enqueue(now, BuildAnswer(AddressChar(command->address), fault->code, ""));
+    if (fault->late) {
+      // Executed as ever; only its answer (and what follows) waits.
+      answerAt = now - replyDelay_ + *fault->late;
+      heldUntil_ = std::max(heldUntil_, answerAt);
+    } else {
+      if (!fault->noAnswer) {
+        Enqueue(now, BuildAnswer(AddressChar(command->address), fault->code, ""));
+      }
+      return;
     }
-    return;
   }
   Settle(now);
   std::vector<Emission> notifications;
@@ -70,7 +77,7 @@ void Cascade::HandleFrame(std::span<const uint8_t> frame, TimePoint now) {
         command->command, command->args, now, notifications);
     answer = BuildAnswer(AddressChar(command->address), reply.code, reply.data);
   }
-  Enqueue(now, std::move(answer));
+  Enqueue(answerAt, std::move(answer));
   EnqueueAll(notifications);
 }
 
@@ -133,6 +140,7 @@ void Cascade::Enqueue(TimePoint ready, Bytes frame, bool splittable) {
     ++stats_.lost;
     return;
   }
+  ready = std::max(ready, heldUntil_);
   Outgoing outgoing{std::move(frame), 0};
   if (splittable && splitNext_ && outgoing.bytes.size() >= 2) {
     outgoing.splitAt = outgoing.bytes.size() / 2;
@@ -238,10 +246,14 @@ ControlOutcome Cascade::Apply(const ControlCommand& command, TimePoint now) {
       break;
     case Kind::kInject:
     case Kind::kNoAnswer:
+    case Kind::kLate:
       if (faults_.size() >= kMaxFaults) {
         return {false, "too many pending faults (clear them with: clear)"};
       }
-      faults_.push_back({command.kind == Kind::kNoAnswer, command.code, command.command});
+      faults_.push_back({command.kind == Kind::kNoAnswer, command.code, command.command,
+                         command.kind == Kind::kLate
+                             ? std::optional<Duration>(std::chrono::milliseconds(command.lateMs))
+                             : std::nullopt});
       break;
     case Kind::kStray:
       Enqueue(now, command.bytes, false);

@@ -71,6 +71,7 @@ class Cascade {
     bool noAnswer;
     Code code;
     std::optional<uint8_t> command;
+    std::optional<Duration> late;  // executed, answered this long after arrival
   };
   struct Outgoing {
     Bytes bytes;
@@ -96,6 +97,8 @@ class Cascade {
   TimePoint continuationReady_;
   std::deque<Fault> faults_;
   bool splitNext_ = false;
+  // A late answer holds back every frame after it: the line answers in order.
+  TimePoint heldUntil_{};
   Stats stats_;
 };
 

@@ -111,6 +111,13 @@ ParsedControl ParseControlLine(std::string_view line) {
     if (!ParseTarget(words, 1, command)) {
       return usage("noanswer [next | cmd HH]");
     }
+  } else if (verb == "late") {
+    command.kind = Kind::kLate;
+    auto ms = count >= 2 ? ParseDec(words[1]) : std::nullopt;
+    if (!ms || *ms < 1 || *ms > kMaxLateMs || !ParseTarget(words, 2, command)) {
+      return usage("late MS [next | cmd HH] (MS 1 to 600000)");
+    }
+    command.lateMs = static_cast<int>(*ms);
   } else if (verb == "stray") {
     command.kind = Kind::kStray;
     for (size_t i = 1; i < count; ++i) {
@@ -156,6 +163,8 @@ std::string_view ControlHelp() {
          "  inject CODE cmd HH   the same for the next command with command byte HH\n"
          "  noanswer [next]      drop the next command: no execution, no answer\n"
          "  noanswer cmd HH      the same for the next command with command byte HH\n"
+         "  late MS [next]       answer the next command MS ms after it arrived\n"
+         "  late MS cmd HH       the same for the next command with command byte HH\n"
          "  stray HH [HH ...]    send these bytes between frames\n"
          "  split                write the next frame in two parts\n"
          "  remote CAM on|off    send a remote on (FD) / off (FC) frame\n"

@@ -16,6 +16,7 @@ struct ControlCommand {
     kPower,     // power CAM on|off
     kInject,    // inject CODE [next | cmd HH]
     kNoAnswer,  // noanswer [next | cmd HH]
+    kLate,      // late MS [next | cmd HH]
     kStray,     // stray HH [HH ...]
     kSplit,     // split
     kRemote,    // remote CAM on|off
@@ -29,11 +30,13 @@ struct ControlCommand {
   int value = 0;   // sensor inputs, bits 0-3
   bool on = false;
   Code code{};                     // inject
-  std::optional<uint8_t> command;  // inject/noanswer: only for this command byte
+  std::optional<uint8_t> command;  // inject/noanswer/late: only for this command byte
+  int lateMs = 0;                  // late: the answer's delay
   Bytes bytes;                     // stray
 };
 
 inline constexpr size_t kMaxStrayBytes = 32;
+inline constexpr int kMaxLateMs = 600000;
 
 // A parsed line: a command, or an error text; neither for a blank line or a
 // comment (starting with '#').

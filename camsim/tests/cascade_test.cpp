@@ -164,6 +164,19 @@ TEST(CascadeTest, InjectedFaults) {
   EXPECT_EQ(line.Exchange(Command(1, 0x87)).size(), 1u);
 }
 
+TEST(CascadeTest, ALateAnswerComesAfterItsDelayAndHoldsBackWhatFollows) {
+  Line line(Config({"QT-R90x"}));
+  line.Control("late 1500 cmd 50");
+  // Executed at once, answered 1.5 s later.
+  EXPECT_TRUE(line.Exchange(Command(1, 0x50, "064")).empty());
+  line.now = At(1000);
+  EXPECT_TRUE(line.Exchange(Command(1, 0x52, "0")).empty());  // waits behind it
+  line.now = At(1500);
+  EXPECT_EQ(line.Read(), (Texts{"FE 30 31 30 30 EF", "FE 30 31 30 30 30 36 34 EF"}));
+  // The next command is answered as ever.
+  EXPECT_EQ(line.Exchange(Command(1, 0x52, "1")).size(), 1u);
+}
+
 TEST(CascadeTest, SplitAndStrayBytes) {
   Line line(Config({"QT-R90x"}));
   line.Control("split");

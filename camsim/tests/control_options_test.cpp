@@ -10,9 +10,11 @@ namespace {
 
 TEST(ControlCommandTest, RejectedLines) {
   const char* lines[] = {
-      "bogus",     "sensor 1", "sensor 0 1",        "sensor 1 10",     "power 1 maybe",
-      "inject 00", "inject 5", "inject 50 cmd 100", "inject 50 later", "stray",
-      "stray zz",  "state x",  "split now",
+      "bogus",           "sensor 1",    "sensor 0 1", "sensor 1 10",
+      "power 1 maybe",   "inject 00",   "inject 5",   "inject 50 cmd 100",
+      "inject 50 later", "stray",       "stray zz",   "state x",
+      "split now",       "late",        "late 0",     "late 600001",
+      "late 5 cmd",      "late x next",
   };
   for (const char* line : lines) {
     ParsedControl parsed = ParseControlLine(line);
