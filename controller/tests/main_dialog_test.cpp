@@ -26,6 +26,7 @@
 #include "app/single_instance.h"
 #include "core/settings.h"
 #include "tests/gui_test_support.h"
+#include "ui/action_slider.h"
 #include "ui/adjust_page.h"
 #include "ui/debug_window.h"
 #include "ui/input_command_window.h"
@@ -415,6 +416,40 @@ class MainDialogTest : public QObject {
     QVERIFY(sent[2].startsWith(QLatin1String("50 ")));  // the speed read from the camera
     QCOMPARE(sent[3], QStringLiteral("60 30 30"));      // stop
     QCOMPARE(run.camera.Camera().value(QStringLiteral("panSpeed")), speed);
+  }
+
+  // With a slow camera, Home clicked while the Adjust page is read: each
+  // answer is decoded by its own command, so the page shows the camera.
+  void HomeDuringTheAdjustReadLeavesThePageAsTheCameraIs() {
+    Running run({QStringLiteral("--reply-delay"), QStringLiteral("60")});
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
+    // New values, set behind the application's back (raw frames are not
+    // decoded): only the read can show them.
+    for (const char* frame :
+         {"FF 30 31 00 50 31 41 34 EF", "FF 30 31 00 51 30 42 34 EF", "FF 30 31 00 B4 31 35 EF",
+          "FF 30 31 00 78 31 EF", "FF 30 31 00 72 31 EF", "FF 30 31 00 B7 30 34 EF"}) {
+      const QByteArray bytes = QByteArray::fromHex(QByteArray(frame).replace(' ', ""));
+      QVERIFY(dialog.SendRawCommand(
+          {reinterpret_cast<const std::uint8_t*>(bytes.data()), std::size_t(bytes.size())}));
+    }
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().CallsInFlight() == 0; }, 3000));
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: the Adjust read starts
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().Step() == 1; }, 2000));
+    QTest::mouseClick(dialog.Control(1009), Qt::LeftButton);  // Home, while a step waits
+    QVERIFY(Settled(dialog));
+    const QMap<QString, QString> camera = run.camera.Camera();
+    AdjustPage* page = dialog.Adjust();
+    QCOMPARE(page->PanSpeed()->value(), camera.value(QStringLiteral("panSpeed")).toInt());
+    QCOMPARE(page->TiltSpeed()->value(), camera.value(QStringLiteral("tiltSpeed")).toInt());
+    QCOMPARE(page->ZoomSpeed()->value(), camera.value(QStringLiteral("zoomSpeed")).toInt());
+    QCOMPARE(page->findChild<QCheckBox*>(QStringLiteral("1047"))->isChecked(),
+             camera.value(QStringLiteral("extlight")) == QLatin1String("on"));
+    QCOMPARE(page->findChild<QCheckBox*>(QStringLiteral("1049"))->isChecked(),
+             camera.value(QStringLiteral("alarm")) == QLatin1String("on"));
+    QCOMPARE(page->findChild<QComboBox*>(QStringLiteral("1041"))->currentText(),
+             QStringLiteral("x %1").arg(camera.value(QStringLiteral("ezoom"))));
+    QCOMPARE(camera.value(QStringLiteral("panSpeed")), QStringLiteral("420"));
   }
 
   void LocalMakesTheWindowCompactAndTheControlsInoperable() {
