@@ -5,26 +5,37 @@
 //   bit times on the line, plus the simulator's reply delay per command.
 // - ColdStartToFirstPaint: from exec of a fresh process to the main dialog's
 //   first paint (offscreen, no camera on the port).
+// - PressToFirstByte: a synthesized mouse press on a direction button to the
+//   first byte of its frame read on the camera's side of the line, p50 and
+//   p99 over 1000 presses.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/settings.h"
+#include "testsupport/link_test_support.h"
 #include "ui/debug_window.h"
 #include "ui/main_dialog.h"
 
@@ -59,11 +70,12 @@ bool WaitUntil(Done done, int timeoutMs) {
   return true;
 }
 
-// A simulated QT-R90x at 9600 baud with its default delays.
+// A simulated QT-R90x at 9600 baud with its default delays (or `options`).
 class Simulator {
  public:
-  explicit Simulator(const QString& link) {
-    process_.start(QStringLiteral(CAMSIM_PATH), {QStringLiteral("--link"), link});
+  explicit Simulator(const QString& link, const QStringList& options = {}) {
+    process_.start(QStringLiteral(CAMSIM_PATH),
+                   QStringList{QStringLiteral("--link"), link} + options);
     process_.waitForStarted(5000);
     QElapsedTimer timer;
     timer.start();
@@ -143,6 +155,135 @@ void ConnectSequence(benchmark::State& state) {
   state.counters["wall_over_floor"] = floorTotal > 0 ? wallTotal / floorTotal : 0;
 }
 BENCHMARK(ConnectSequence)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Stands between the application's line and the simulator: passes every byte
+// on both ways and notes when the first byte of each frame from the
+// application is read, as the camera's side of the line reads it.
+class LineTap {
+ public:
+  LineTap(int applicationSide, const std::string& simulatorLink)
+      : application_(applicationSide),
+        simulator_(open(simulatorLink.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
+    termios raw{};
+    if (simulator_ >= 0 && tcgetattr(simulator_, &raw) == 0) {
+      cfmakeraw(&raw);
+      tcsetattr(simulator_, TCSANOW, &raw);
+    }
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~LineTap() {
+    stop_ = true;
+    thread_.join();
+    if (simulator_ >= 0) {
+      close(simulator_);
+    }
+  }
+  bool Valid() const { return simulator_ >= 0; }
+  // Frames seen from the application, and when the last one began.
+  std::uint64_t Frames() const { return frames_.load(); }
+  // Blocks until a frame after the first `seen` has begun.
+  void WaitForFrameAfter(std::uint64_t seen) const { frames_.wait(seen); }
+  std::int64_t LastFrameStartNs() const { return lastStartNs_.load(); }
+
+ private:
+  void Run() {
+    bool inFrame = false;
+    std::uint8_t buffer[256];
+    while (!stop_) {
+      pollfd fds[2] = {{application_, POLLIN, 0}, {simulator_, POLLIN, 0}};
+      if (poll(fds, 2, 20) <= 0) {
+        continue;
+      }
+      if (fds[0].revents & POLLIN) {
+        const ssize_t n = read(application_, buffer, sizeof buffer);
+        const std::int64_t now = MonotonicNs();
+        for (ssize_t i = 0; i < n; ++i) {
+          if (!inFrame) {
+            lastStartNs_ = now;
+            ++frames_;
+            frames_.notify_all();
+          }
+          inFrame = buffer[i] != 0xEF;
+        }
+        Forward(simulator_, buffer, n);
+      }
+      if (fds[1].revents & POLLIN) {
+        Forward(application_, buffer, read(simulator_, buffer, sizeof buffer));
+      }
+    }
+  }
+  static void Forward(int fd, const std::uint8_t* bytes, ssize_t count) {
+    for (ssize_t done = 0; count > 0 && done < count;) {
+      const ssize_t n = write(fd, bytes + done, static_cast<std::size_t>(count - done));
+      if (n > 0) {
+        done += n;
+      } else {
+        pollfd p{fd, POLLOUT, 0};
+        poll(&p, 1, 100);
+      }
+    }
+  }
+
+  int application_;
+  int simulator_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::uint64_t> frames_{0};
+  std::atomic<std::int64_t> lastStartNs_{0};
+  std::thread thread_;
+};
+
+void PressToFirstByte(benchmark::State& state) {
+  constexpr int kPresses = 1000;
+  QTemporaryDir dir;
+  const QString link = dir.path() + QStringLiteral("/camera");
+  qputenv("QZLINK_REGISTRY", (dir.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
+  qtr90x::SaveGeneralSettings(qtr90x::GeneralSettings{});
+  Simulator simulator(link, {QStringLiteral("--fast")});
+  qzlink::testing::PtyPair line;
+  if (!simulator.Ready() || !line.Valid()) {
+    state.SkipWithError("the simulator or the line did not start");
+    return;
+  }
+  line.BecomeComPort(1);
+  LineTap tap(line.MasterFd(), link.toStdString());
+  qtr90x::MainDialog dialog;
+  dialog.show();
+  auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
+  if (!tap.Valid() || !WaitUntil([&] { return !model->text().isEmpty(); }, 10000) ||
+      !WaitUntil([&] { return !dialog.Engine().SequenceActive(); }, 5000)) {
+    state.SkipWithError("the connect sequence did not complete");
+    return;
+  }
+  QWidget* right = dialog.Control(1010);
+  const QPointF centre(right->width() / 2.0, right->height() / 2.0);
+  std::vector<double> micros;
+  micros.reserve(kPresses);
+  for (auto _ : state) {
+    for (int i = 0; i < kPresses; ++i) {
+      const std::uint64_t before = tap.Frames();
+      QMouseEvent press(QEvent::MouseButtonPress, centre, right->mapToGlobal(centre),
+                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+      const std::int64_t pressed = MonotonicNs();
+      QApplication::sendEvent(right, &press);
+      tap.WaitForFrameAfter(before);
+      micros.push_back(static_cast<double>(tap.LastFrameStartNs() - pressed) / 1000.0);
+      QMouseEvent release(QEvent::MouseButtonRelease, centre, right->mapToGlobal(centre),
+                          Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(right, &release);
+      // Both answers back before the next press.
+      (void)WaitUntil([&] { return dialog.Engine().CallsInFlight() == 0; }, 2000);
+    }
+  }
+  std::sort(micros.begin(), micros.end());
+  const auto at = [&](double q) {
+    return micros[std::min(micros.size() - 1, static_cast<std::size_t>(q * micros.size()))];
+  };
+  state.counters["p50_us"] = at(0.50);
+  state.counters["p99_us"] = at(0.99);
+  state.counters["max_us"] = micros.back();
+  state.counters["presses"] = static_cast<double>(micros.size());
+}
+BENCHMARK(PressToFirstByte)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The child of ColdStartToFirstPaint: starts the application's dialog and
 // reports the time of its first paint.
