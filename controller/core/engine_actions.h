@@ -129,13 +129,19 @@ struct MakeCompact {
   bool operator==(const MakeCompact&) const = default;
 };
 
+// The System page's "Camera Power On" box shows the camera's power.
+struct PowerBox {
+  bool on = false;
+  bool operator==(const PowerBox&) const = default;
+};
+
 }  // namespace act
 
 using EngineAction =
     std::variant<act::Post, act::StartPowerOnTimer, act::StopPowerOnTimer, act::DebugLine,
                  act::ConnectionFailed, act::CameraList, act::PresetList, act::ApplyModel,
                  act::CameraControls, act::EnableControls, act::FocusRadios, act::CommandModeRadios,
-                 act::NightMode, act::MakeCompact>;
+                 act::NightMode, act::MakeCompact, act::PowerBox>;
 
 using EngineActions = std::vector<EngineAction>;
 

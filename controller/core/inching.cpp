@@ -23,6 +23,15 @@ void Inching::Start(int moveKind, const void* button, SpeedPositions sliders, Kn
   pressed_ = true;
   callCount_ = 0;
   nextCall_ = 0;
+  // The speeds this move changes that were never read are read first.
+  const bool pans = moveKind == 0 || moveKind == 2;
+  const bool tilts = moveKind == 1 || moveKind == 2;
+  if (pans && !known_[0])
+    calls_[callCount_++] = MakeCall(F::kQzGetMotorSpeed, camera, 0);
+  if (tilts && !known_[1])
+    calls_[callCount_++] = MakeCall(F::kQzGetMotorSpeed, camera, 1);
+  if (moveKind == 3 && !known_[2])
+    calls_[callCount_++] = MakeCall(F::kQzGetZoomSpeed, camera);
   switch (moveKind) {
     case 0:
       calls_[callCount_++] = MakeCall(F::kQzSetMotorSpeed, camera, 0, kSlowestMotorSpeed);
@@ -64,10 +73,20 @@ void Inching::Stop(int moveKind, const void* button, int camera, const Sender& s
   SendNext(send, out);
 }
 
-void Inching::Answered(std::uint32_t generation, const Sender& send, EngineActions& out) {
+void Inching::Answered(std::uint32_t generation, const LibraryCall& call,
+                       std::optional<int> readValue, const Sender& send, EngineActions& out) {
   if (generation != generation_ || !awaiting_)
     return;
   awaiting_ = false;
+  if (readValue) {
+    if (call.function == F::kQzGetZoomSpeed) {
+      speeds_.zoom = *readValue;
+      known_[2] = true;
+    } else if (call.function == F::kQzGetMotorSpeed) {
+      (call.args[0] == 0 ? speeds_.pan : speeds_.tilt) = *readValue;
+      known_[call.args[0] == 0 ? 0 : 1] = true;
+    }
+  }
   SendNext(send, out);
 }
 

@@ -2,15 +2,17 @@
 // goes out first (pan, then tilt after its answer, for a diagonal); when the
 // camera has answered, the button is told to start (UM_MOVEGO 1). On the
 // release the speeds recorded at the press go back, one per answer, and then
-// the button is told to stop (UM_MOVEGO 0). Only speeds read from this camera
-// are put back. Inching has its own calls and answers, apart from any
-// refresh sequence.
+// the button is told to stop (UM_MOVEGO 0). A speed not yet read from this
+// camera is read first, before the slowest speed goes out, so that the
+// camera is always left at the speed it had. Inching has its own calls and
+// answers, apart from any refresh sequence.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "core/engine_actions.h"
 #include "core/library_call.h"
@@ -39,9 +41,11 @@ class Inching {
              int camera, const Sender& send, EngineActions& out);
   // UM_INCHSTOP from `button`.
   void Stop(int moveKind, const void* button, int camera, const Sender& send, EngineActions& out);
-  // An inching call of `generation` was answered or given up: the next
-  // speed command goes out, or the button gets its go.
-  void Answered(std::uint32_t generation, const Sender& send, EngineActions& out);
+  // An inching call of `generation` was answered (`readValue`: the speed a
+  // read found) or given up: the next speed command goes out, or the button
+  // gets its go.
+  void Answered(std::uint32_t generation, const LibraryCall& call, std::optional<int> readValue,
+                const Sender& send, EngineActions& out);
 
   // The calls of the current press or release carry this generation; an
   // answer of an earlier one is not this step's.
@@ -52,7 +56,7 @@ class Inching {
   void Reset();
 
  private:
-  static constexpr std::size_t kMaxCalls = 2;  // a diagonal sets pan and tilt
+  static constexpr std::size_t kMaxCalls = 4;  // a diagonal reads and sets pan and tilt
 
   void SendNext(const Sender& send, EngineActions& out);
   void Go(EngineActions& out);

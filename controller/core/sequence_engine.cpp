@@ -294,11 +294,13 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
     case um::kRefreshPage:
       if (IsConnectOrChange(kind) && kind == seq_.kind) {
         ShowConnectedCamera(out);
-        // The visible page reads its values next; it replaces this sequence.
+        EndSequence(out);
+        // The visible page reads its values next, with the wait cursor of
+        // its own start message.
         static constexpr SequenceKind kPageKinds[] = {
             SequenceKind::kAdjustPage, SequenceKind::kSystemPage, SequenceKind::kPicturePage};
         const int page = visiblePage_ >= 0 && visiblePage_ < 3 ? visiblePage_ : 0;
-        StartSequence(kPageKinds[page], false, out);
+        out.push_back(PostToMain(um::kStartQuery, kPageKinds[page]));
         RequestWaitCursor(1);
       }
       break;
@@ -328,18 +330,14 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
       StartSequence(SequenceKind::kPowerOff, true, out);
       break;
     case um::kPowerOnDone:
-      out.push_back(act::CameraControls{true});
-      ClearCamera();
-      camera_.cameraPower = true;
       EndSequence(out);
       RequestWaitCursor(1);
-      out.push_back(PostToMain(um::kStartQuery, SequenceKind::kCameraChange));
+      PowerCameOn(out);
       break;
     case um::kPowerOffDone:
-      out.push_back(act::CameraControls{false});
-      camera_.cameraPower = false;
       EndSequence(out);
       RequestWaitCursor(1);
+      PowerWentOff(out);
       break;
     case um::kSensorQuery:
       // A running sequence is never replaced by the sensor query: it runs
@@ -403,9 +401,13 @@ void SequenceEngine::HandleAnswer(const CallInFlight& call, const AnswerFrame& a
       if (tag.generation == seq_.generation && seq_.wait == Wait::kTimerStatus)
         GoOn(out);
       break;
-    case CallOwner::kInching:
-      inching_.Answered(tag.generation, InchingSender(out), out);
+    case CallOwner::kInching: {
+      std::optional<int> value;
+      if (answer.Executed() && answer.Value())
+        value = static_cast<int>(*answer.Value());
+      inching_.Answered(tag.generation, call.call, value, InchingSender(out), out);
       break;
+    }
     case CallOwner::kOperator:
       if (tag.followUp == AnswerFollowUp::kAwaitBacklight ||
           tag.followUp == AnswerFollowUp::kAwaitOnePushAf)
@@ -605,9 +607,28 @@ void SequenceEngine::OnNotification(int wParam, std::span<const std::uint8_t> fr
       } else if (Holds(frame, {0x00, 0xA5, 0x31})) {
         camera_.backlight = 1;
         RequestWaitCursor(1);
+      } else if (Holds(frame, {0x00, 0xA0, 0x31}) && !camera_.cameraPower) {
+        // Switched on at the camera: shown, and read as after a power-on.
+        PowerCameOn(out);
+      } else if (Holds(frame, {0x00, 0xA0, 0x30}) && camera_.cameraPower) {
+        PowerWentOff(out);
       }
       break;
   }
+}
+
+void SequenceEngine::PowerCameOn(EngineActions& out) {
+  out.push_back(act::CameraControls{true});
+  out.push_back(act::PowerBox{true});
+  ClearCamera();
+  camera_.cameraPower = true;
+  out.push_back(PostToMain(um::kStartQuery, SequenceKind::kCameraChange));
+}
+
+void SequenceEngine::PowerWentOff(EngineActions& out) {
+  out.push_back(act::CameraControls{false});
+  out.push_back(act::PowerBox{false});
+  camera_.cameraPower = false;
 }
 
 void SequenceEngine::OnPowerOnTimer(EngineActions& out) {
@@ -690,7 +711,7 @@ void SequenceEngine::GiveUpCall(const CallInFlight& call, EngineActions& out) {
       break;
     case CallOwner::kInching:
       // The button gets its go all the same: released, it must stop.
-      inching_.Answered(tag.generation, InchingSender(out), out);
+      inching_.Answered(tag.generation, call.call, std::nullopt, InchingSender(out), out);
       break;
     case CallOwner::kOperator:
       FollowUp(tag.followUp, false, out);
@@ -859,7 +880,10 @@ void SequenceEngine::ShowConnectedCamera(EngineActions& out) {
   out.push_back(act::CameraControls{camera_.cameraPower});
   out.push_back(act::FocusRadios{!camera_.focusAuto, false});
   out.push_back(act::CommandModeRadios{camera_.localMode});
-  out.push_back(act::EnableControls{!camera_.localMode});
+  // With the camera off its controls stay disabled; only what switches it
+  // on again is usable.
+  if (camera_.cameraPower)
+    out.push_back(act::EnableControls{!camera_.localMode});
 }
 
 void SequenceEngine::EndSequence(EngineActions& out) {

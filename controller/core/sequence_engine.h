@@ -206,6 +206,10 @@ class SequenceEngine {
   void GiveUpNotification(EngineActions& out);
   void AbandonSequence(EngineActions& out);
   void ReadStatusAfterPowerOn(EngineActions& out);
+  // The camera power, as a power-on or power-off completed or the camera's
+  // own switch reported it.
+  void PowerCameOn(EngineActions& out);
+  void PowerWentOff(EngineActions& out);
 
   // The sequence.
   void StartSequence(SequenceKind kind, bool requestWaitCursor, EngineActions& out);

@@ -355,7 +355,9 @@ TEST(SequenceEngineFaultTest, InchingDuringAPageReadLeavesTheReadAlone) {
   EXPECT_FALSE(cam.Engine().SequenceActive());
 }
 
-TEST(SequenceEngineFaultTest, InchingRestoresOnlySpeedsReadFromThisCamera) {
+// Inching leaves the camera at the speed it had: a speed the Adjust page has
+// not read from this camera is read first, then restored.
+TEST(SequenceEngineFaultTest, InchingLeavesTheCameraAtTheSpeedItHad) {
   struct Case {
     int moveKind;
     bool readFirst;
@@ -368,8 +370,14 @@ TEST(SequenceEngineFaultTest, InchingRestoresOnlySpeedsReadFromThisCamera) {
        {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 1, 8)", "QzSetMotorSpeed(1, 0, 300)",
         "QzSetMotorSpeed(1, 1, 200)"}},
       {3, true, {"QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 4)"}},
-      {0, false, {"QzSetMotorSpeed(1, 0, 8)"}},
-      {2, false, {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 1, 8)"}},
+      {0,
+       false,
+       {"QzGetMotorSpeed(1, 0)", "QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"}},
+      {2,
+       false,
+       {"QzGetMotorSpeed(1, 0)", "QzGetMotorSpeed(1, 1)", "QzSetMotorSpeed(1, 0, 8)",
+        "QzSetMotorSpeed(1, 1, 8)", "QzSetMotorSpeed(1, 0, 256)", "QzSetMotorSpeed(1, 1, 128)"}},
+      {3, false, {"QzGetZoomSpeed(1)", "QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 5)"}},
   };
   for (const Case& c : cases) {
     ScriptedCamera cam(CameraScript{});
@@ -390,6 +398,11 @@ TEST(SequenceEngineFaultTest, InchingRestoresOnlySpeedsReadFromThisCamera) {
     }
     EXPECT_EQ(goes, (std::vector<std::intptr_t>{1, 0})) << c.moveKind << " " << c.readFirst;
     EXPECT_FALSE(cam.Engine().InchingPending());
+    if (!c.readFirst) {
+      EXPECT_EQ(cam.Script().panSpeed, 0x100);
+      EXPECT_EQ(cam.Script().tiltSpeed, 0x80);
+      EXPECT_EQ(cam.Script().zoomSpeed, 5);
+    }
   }
 }
 
@@ -545,6 +558,60 @@ TEST(SequenceEngineTest, PowerOnAndOffFromTheSystemPage) {
   EXPECT_EQ(cam.Calls().at(1), "QzSetCmdMode(1, 0)");
   EXPECT_TRUE(cam.Engine().Camera().cameraPower);
   EXPECT_TRUE(cam.ActionsOf<act::CameraControls>().back().enabled);
+  EXPECT_EQ(cam.CursorDepth(), 0);
+}
+
+// Switched off and on at the camera, outside any sequence: the power box and
+// the controls follow, and a power-on reads the camera as a camera change.
+TEST(SequenceEngineFaultTest, PowerSwitchedAtTheCameraIsShown) {
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  Clear(cam);
+  cam.Inject(Frame{true, 1, "FA 30 31 00 A0 30 EF"});
+  cam.Run();
+  EXPECT_FALSE(cam.Engine().Camera().cameraPower);
+  EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), (std::vector<act::PowerBox>{{false}}));
+  EXPECT_EQ(cam.ActionsOf<act::CameraControls>(), (std::vector<act::CameraControls>{{false}}));
+  EXPECT_TRUE(cam.Calls().empty());
+  Clear(cam);
+  cam.Inject(Frame{true, 1, "FA 30 31 00 A0 31 EF"});
+  cam.Run();
+  EXPECT_TRUE(cam.Engine().Camera().cameraPower);
+  EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), (std::vector<act::PowerBox>{{true}}));
+  EXPECT_EQ(cam.ActionsOf<act::CameraControls>().front(), act::CameraControls{true});
+  EXPECT_EQ(CallsUntilPageRead(cam),
+            Join(kChangeHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
+                               "QzGetSensorInputTerminalStat(1)", "QzGetIrCutFilter(1)"}));
+}
+
+// A camera off at connect: the completion leaves its controls disabled.
+TEST(SequenceEngineFaultTest, CameraOffAtConnectKeepsItsControlsDisabled) {
+  ScriptedCamera cam(Scripted([&](CameraScript& s) {
+    s.powerOn = false;
+    s.holdPowerOn = true;
+  }));
+  Connect(cam);
+  cam.Take([&](EngineActions& out) { cam.Engine().OnPowerOnTimer(out); });
+  cam.Run();
+  EXPECT_FALSE(cam.Engine().SequenceActive());
+  EXPECT_EQ(cam.ActionsOf<act::CameraControls>(), (std::vector<act::CameraControls>{{false}}));
+  EXPECT_TRUE(cam.ActionsOf<act::EnableControls>().empty());
+}
+
+// The visible page's read after a connect keeps the wait cursor until the
+// page has shown its values.
+TEST(SequenceEngineFaultTest, ThePageReadAfterAConnectRunsUnderTheWaitCursor) {
+  ScriptedCamera cam(CameraScript{});
+  cam.Take([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
+  bool seen = false;
+  while (cam.RunOne()) {
+    if (cam.Engine().Kind() == SequenceKind::kAdjustPage && cam.Engine().Step() >= 2) {
+      EXPECT_EQ(cam.CursorDepth(), 1);
+      seen = true;
+    }
+  }
+  cam.Run();
+  EXPECT_TRUE(seen);
   EXPECT_EQ(cam.CursorDepth(), 0);
 }
 

@@ -152,6 +152,7 @@ class MainDialog : public QDialog, public PageHost {
   void Apply(const act::CommandModeRadios& radios);
   void Apply(const act::NightMode& night);
   void Apply(const act::MakeCompact&);
+  void Apply(const act::PowerBox& box);
   void ApplyWaitCursor();
   void ApplyCameraList(int count, int index);
   void FillPresetCombo(int select);

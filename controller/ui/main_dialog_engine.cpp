@@ -353,6 +353,10 @@ void MainDialog::Apply(const act::MakeCompact&) {
   }
 }
 
+void MainDialog::Apply(const act::PowerBox& box) {
+  system_->ShowCameraPower(box.on);
+}
+
 void MainDialog::ApplyCameraList(int count, int index) {
   camera_->clear();
   const bool any = count > 0;

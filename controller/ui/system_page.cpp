@@ -136,6 +136,10 @@ SystemPage::SystemPage(QWidget* parent) : TabPage(parent) {
   });
 }
 
+void SystemPage::ShowCameraPower(bool on) {
+  cameraPower_->setChecked(on);
+}
+
 bool SystemPage::OnScreenChecked() const {
   return onScreen_->isChecked();
 }

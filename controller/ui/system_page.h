@@ -25,6 +25,8 @@ class SystemPage : public TabPage {
   // Enables or disables the controls that need camera power. "Camera Power
   // On" stays usable: it is how the operator switches the camera on.
   void SetCameraControlsEnabled(bool enabled);
+  // "Camera Power On" shows the camera's power (switched at the camera).
+  void ShowCameraPower(bool on);
 
   // The PC clock the Date and Time buttons read (tests set a fixed one).
   void SetClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
