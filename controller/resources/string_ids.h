@@ -48,5 +48,6 @@ inline constexpr int kModelQtR7 = 57352;
 inline constexpr int kModelQtR90x = 57353;
 inline constexpr int kModelQtR90xN = 57354;
 inline constexpr int kModelUnknown = 57355;
+inline constexpr int kPortTarget = 57356;
 
 }  // namespace qtr90x::str

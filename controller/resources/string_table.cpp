@@ -57,6 +57,7 @@ constexpr Entry kStrings[] = {
     {str::kModelQtR90x, "Model : QT-R90x"},
     {str::kModelQtR90xN, "Model : QT-R90xN"},
     {str::kModelUnknown, "Model : Unknown"},
+    {str::kPortTarget, "COM%d: %s"},
 };
 
 }  // namespace

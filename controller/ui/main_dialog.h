@@ -102,6 +102,7 @@ class MainDialog : public QDialog, public PageHost {
   void ChoosePort(int portIndex);
   void UpdateMenuChecks();
   void UpdateTitle();
+  void ShowPortsDialog();
   void SavePresetNamesIfOwned();
 
   // Operator actions.
@@ -186,6 +187,7 @@ class MainDialog : public QDialog, public PageHost {
   QMenu* toolsMenu_ = nullptr;
   QAction* connectAction_ = nullptr;
   std::array<QAction*, 4> portActions_{};
+  QAction* portTargetAction_ = nullptr;  // what the current port opens
   QAction* sendCommandAction_ = nullptr;
 
   AdjustPage* adjust_ = nullptr;
