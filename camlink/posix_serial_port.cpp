@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "camlink/custom_baud_rate.h"
+#include "camlink/port_mapping.h"
 
 namespace qzlink {
 
@@ -78,19 +79,7 @@ bool HasModemLines(int fd) {
 }  // namespace
 
 bool DevicePathForPort(int32_t portNumber, char* out, size_t outSize) {
-  char variable[32];
-  std::snprintf(variable, sizeof variable, "QZLINK_COM%d", static_cast<int>(portNumber));
-  const char* override = std::getenv(variable);
-  const int written = override != nullptr ? std::snprintf(out, outSize, "%s", override)
-                                          : std::snprintf(out, outSize, "/dev/ttyS%d",
-                                                          static_cast<int>(portNumber) - 1);
-  if (written < 0 || static_cast<size_t>(written) >= outSize) {
-    if (outSize > 0) {
-      out[0] = '\0';
-    }
-    return false;
-  }
-  return true;
+  return ResolvePortTarget(portNumber, out, outSize).fits;
 }
 
 int PosixSerialPort::Open(int32_t portNumber) {

@@ -1,6 +1,6 @@
 // The serial line on a POSIX terminal device.
 //
-// COMn is the device named by $QZLINK_COMn, else /dev/ttyS<n-1>. The device is
+// COMn is the device that port_mapping.h resolves it to. The device is
 // opened non-blocking and for exclusive use (TIOCEXCL, plus an flock that
 // other programs honour; a held lock gives EBUSY). It is set to raw mode with
 // the client's byte size, parity and stop bits, CTS output flow control, no

@@ -31,8 +31,23 @@
  *   not deadlock against a reader that is sending to it.
  *
  * SERIAL PORTS
- *   COM<n> is the device named by the environment variable QZLINK_COM<n>, or
- *   /dev/ttyS<n-1>. It is opened for exclusive use. A device without modem
+ *   COM<n> (n = 1 to 9) is looked up at every QzOpen, the first of these
+ *   that is set and not empty:
+ *     1. the environment variable QZLINK_COM<n>;
+ *     2. the text value "COM<n>" under the key
+ *        HKEY_CURRENT_USER\Software\Orveda\QZLINK\Ports of the per-user
+ *        settings store (${XDG_CONFIG_HOME:-$HOME/.config}/qzlink/registry.reg,
+ *        or the file that QZLINK_REGISTRY names); a store that cannot be read
+ *        holds no mapping;
+ *     3. /dev/ttyS<n-1>.
+ *   The target is a device path (a node, or a symbolic link to one such as
+ *   /dev/serial/by-id/usb-...) or an rfc2217:// address of a port on a
+ *   device server. The first target found is the one opened: a mapping to a
+ *   device that is not there fails with ENOENT and never falls through to the
+ *   next source. "qzcli --set-port N TARGET", "qzcli --clear-port N" and the
+ *   application's Ports dialog change the stored mapping;
+ *   "qzcli --list-ports" shows each port's target and where it came from.
+ *   The device is opened for exclusive use. A device without modem
  *   lines (a pseudo-terminal) counts as asserting CTS. One and a half stop
  *   bits are sent as two. QZLINK_TRACE=<file> (or "-") traces every frame.
  *

@@ -19,6 +19,8 @@
 #include <cstring>
 #include <limits>
 
+#include "camlink/port_mapping.h"
+
 namespace qzlink {
 
 namespace {
@@ -117,10 +119,10 @@ int Rfc2217SerialPort::ReadableFd() const {
 
 int Rfc2217SerialPort::Open(int32_t portNumber) {
   Close();
-  char variable[32];
-  std::snprintf(variable, sizeof variable, "QZLINK_COM%d", static_cast<int>(portNumber));
+  char target[kMaxPortTargetLength + 1];
+  ResolvePortTarget(portNumber, target, sizeof target);
   Lock lock(mutex_);
-  if (!ParseRfc2217Address(std::getenv(variable), address_)) {
+  if (!ParseRfc2217Address(target, address_)) {
     return EINVAL;
   }
   if (const int error = Connect(lock); error != 0) {

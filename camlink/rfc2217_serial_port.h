@@ -1,6 +1,6 @@
 // A serial line on a device server, reached over TCP with the Telnet COM
-// Port Control Option (RFC 2217). COMn is network port when $QZLINK_COMn is
-// an rfc2217:// address (rfc2217_address.h).
+// Port Control Option (RFC 2217). COMn is a network port when its target
+// (port_mapping.h) is an rfc2217:// address (rfc2217_address.h).
 //
 // Opening connects (name resolution and connect bounded by the address's
 // time-out), agrees COM-PORT-OPTION and binary transfer, and asks for the
@@ -57,7 +57,7 @@ class Rfc2217SerialPort final : public SerialPort {
   Rfc2217SerialPort(const Rfc2217SerialPort&) = delete;
   Rfc2217SerialPort& operator=(const Rfc2217SerialPort&) = delete;
 
-  // Opens the address in $QZLINK_COM<portNumber>.
+  // Opens the address that COM<portNumber> resolves to (port_mapping.h).
   int Open(int32_t portNumber) override;
   int Configure(const LineSettings& settings) override;
   void Close() override;

@@ -1,6 +1,6 @@
 // The session's one serial port, choosing its backend at each open: a
-// network port when $QZLINK_COMn is an rfc2217:// address, else the POSIX
-// terminal device.
+// network port when COMn's target (port_mapping.h) is an rfc2217:// address,
+// else the POSIX terminal device.
 #pragma once
 
 #include "camlink/posix_serial_port.h"

@@ -48,6 +48,7 @@ inline constexpr int kModelQtR7 = 57352;
 inline constexpr int kModelQtR90x = 57353;
 inline constexpr int kModelQtR90xN = 57354;
 inline constexpr int kModelUnknown = 57355;
+inline constexpr int kPortTarget = 57356;
 // Bounded waits: what the debug window says when the camera stays silent.
 inline constexpr int kNoAnswer = 57400;
 inline constexpr int kLateAnswer = 57401;

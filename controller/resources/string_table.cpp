@@ -57,6 +57,7 @@ constexpr Entry kStrings[] = {
     {str::kModelQtR90x, "Model : QT-R90x"},
     {str::kModelQtR90xN, "Model : QT-R90xN"},
     {str::kModelUnknown, "Model : Unknown"},
+    {str::kPortTarget, "COM%d: %s"},
     {str::kNoAnswer, "no answer from the camera, given up: %s"},
     {str::kLateAnswer, "late answer, decoded for nobody (%s was given up)"},
     {str::kAnswerForNobody, "answer to no command, decoded for nobody"},

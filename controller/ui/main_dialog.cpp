@@ -19,6 +19,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "camlink/port_mapping.h"
 #include "core/library_call.h"
 #include "core/open_failure.h"
 #include "core/private_messages.h"
@@ -36,6 +37,7 @@
 #include "ui/message_box.h"
 #include "ui/message_event.h"
 #include "ui/picture_page.h"
+#include "ui/ports_dialog.h"
 #include "ui/preset_combo.h"
 #include "ui/preset_name_dialog.h"
 #include "ui/system_page.h"
@@ -359,6 +361,13 @@ void MainDialog::BuildMenu() {
     entry->setCheckable(true);
     portActions_[static_cast<std::size_t>(k)] = entry;
   }
+  // What the current port opens, then the dialog that changes it: in the
+  // Port menu, where the port is chosen (Tools keeps its designed entries).
+  port->addSeparator();
+  portTargetAction_ = port->addAction(QString());
+  portTargetAction_->setObjectName(QStringLiteral("portTarget"));
+  portTargetAction_->setEnabled(false);
+  port->addAction(tr("P&orts..."), this, [this] { RunCommand(cmd::kPorts); });
 
   // The accelerators are shortcuts of the window, apart from the menu
   // entries, so that Ctrl+S works with its entry removed.
@@ -462,6 +471,11 @@ void MainDialog::UpdateMenuChecks() {
   for (int k = 0; k < 4; ++k) {
     portActions_[static_cast<std::size_t>(k)]->setChecked(k == settings_.portIndex);
   }
+  portTargetAction_->setText(
+      Text(str::kPortTarget)
+          .replace(QStringLiteral("%d"), QString::number(PortNumber()))
+          .replace(QStringLiteral("%s"),
+                   QString::fromStdString(qzlink::CurrentPortTarget(PortNumber()).target)));
 }
 
 void MainDialog::UpdateTitle() {
@@ -495,6 +509,9 @@ void MainDialog::RunCommand(int commandId) {
       break;
     case cmd::kAbout:
       AboutBox(this).exec();
+      break;
+    case cmd::kPorts:
+      ShowPortsDialog();
       break;
     default:
       break;
@@ -545,6 +562,19 @@ void MainDialog::ShowCommandWindow() {
   }
   commandWindow_->raise();
   commandWindow_->activateWindow();
+}
+
+void MainDialog::ShowPortsDialog() {
+  const std::string before = qzlink::CurrentPortTarget(PortNumber()).target;
+  PortsDialog dialog(this);
+  dialog.SetActiveSession({PortNumber(), connected_, camera_->count(), SelectedCamera(),
+                           QString::fromStdString(Camera().unitName)});
+  dialog.SelectPort(PortNumber());
+  if (dialog.exec() == QDialog::Accepted &&
+      qzlink::CurrentPortTarget(PortNumber()).target != before) {
+    ChoosePort(settings_.portIndex);  // a new target for this port: reconnect, as a port change
+  }
+  UpdateMenuChecks();
 }
 
 void MainDialog::ShowPresetNameDialog() {

@@ -106,6 +106,7 @@ class MainDialog : public QDialog, public PageHost {
   void ChoosePort(int portIndex);
   void UpdateMenuChecks();
   void UpdateTitle();
+  void ShowPortsDialog();
   void SavePresetNamesIfOwned();
 
   // Operator actions.
@@ -204,6 +205,7 @@ class MainDialog : public QDialog, public PageHost {
   QMenu* toolsMenu_ = nullptr;
   QAction* connectAction_ = nullptr;
   std::array<QAction*, 4> portActions_{};
+  QAction* portTargetAction_ = nullptr;  // what the current port opens
   QAction* sendCommandAction_ = nullptr;
 
   AdjustPage* adjust_ = nullptr;

@@ -106,6 +106,14 @@ TEST(ParseCommandLine, RejectsBadInputWithAClearMessage) {
       {"--baud fast QzClose", "--baud takes"},
       {"--seconds -1 QzClose", "--seconds takes"},
       {"--bogus 1 QzClose", "unknown option '--bogus'"},
+      {"--bogus", "unknown option '--bogus'"},
+      {"--list-ports QzClose", "--list-ports stands alone"},
+      {"--port 1 --list-ports", "--list-ports stands alone"},
+      {"--set-port 3", "--set-port needs a port number and a target"},
+      {"--set-port 0 /dev/ttyUSB0", "--set-port takes a port number 1 to 9, got '0'"},
+      {"--set-port 3 /dev/ttyUSB0 extra", "--set-port stands alone"},
+      {"--clear-port", "--clear-port needs a port number"},
+      {"--clear-port x", "--clear-port takes a port number 1 to 9"},
       {"QzClose --port", "QzClose takes 0 arguments, got 1"},
       {"--port", "--port needs a value"},
   };
@@ -113,6 +121,34 @@ TEST(ParseCommandLine, RejectsBadInputWithAClearMessage) {
     const ParseResult parsed = ParseCommandLine(Words(line));
     EXPECT_FALSE(parsed.options) << line;
     EXPECT_NE(parsed.error.find(message), std::string::npos) << line << " gave: " << parsed.error;
+  }
+}
+
+TEST(ParseCommandLine, ActionsThatStandAlone) {
+  const struct {
+    const char* line;
+    Action action;
+    int32_t port;
+    const char* target;
+  } cases[] = {
+      {"--help", Action::kHelp, 0, ""},
+      {"--version", Action::kVersion, 0, ""},
+      {"--port 1 --bogus --version", Action::kVersion, 0, ""},
+      {"QzClose --help", Action::kHelp, 0, ""},
+      {"--list", Action::kListExports, 0, ""},
+      {"--list-ports", Action::kListPorts, 0, ""},
+      {"--set-port 3 /dev/serial/by-id/usb-A;B-if00", Action::kSetPort, 3,
+       "/dev/serial/by-id/usb-A;B-if00"},
+      {"--set-port 0x9 rfc2217://192.0.2.1:2217", Action::kSetPort, 9, "rfc2217://192.0.2.1:2217"},
+      {"--clear-port 1", Action::kClearPort, 1, ""},
+      {"--port 2 QzClose", Action::kCalls, 0, ""},
+  };
+  for (const auto& c : cases) {
+    const ParseResult parsed = ParseCommandLine(Words(c.line));
+    ASSERT_TRUE(parsed.options) << c.line << ": " << parsed.error;
+    EXPECT_EQ(parsed.options->action, c.action) << c.line;
+    EXPECT_EQ(parsed.options->mappedPort, c.port) << c.line;
+    EXPECT_EQ(parsed.options->mappedTarget, c.target) << c.line;
   }
 }
 

@@ -6,6 +6,7 @@ qzcli=$1
 camsim=$2
 work=$(mktemp -d)
 failures=0
+checks=0
 sim=
 
 cleanup() {
@@ -17,6 +18,7 @@ trap cleanup EXIT
 
 check() {  # check NAME CONDITION...
   local name=$1; shift
+  checks=$((checks + 1))
   if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
 }
 
@@ -47,5 +49,41 @@ QZLINK_COM4="$work/missing" "$qzcli" --port 4 QzGetUnitName 1 >/dev/null 2>"$wor
 check "a missing port exits 1" [ $? -eq 1 ]
 check "and says why" grep -q 'cannot open COM4: error -1 ERR_SYSTEM, system code 2' "$work/err"
 
-echo "$((11 - failures)) passed, $failures failed"
+# --help and --version on standard output with status 0; a bad option gets
+# one line on standard error and status 2.
+"$qzcli" --help >"$work/help" 2>"$work/err"
+check "--help exits 0" [ $? -eq 0 ]
+check "--help names the program" grep -q '^qzcli - ' "$work/help"
+for section in 'Usage:' 'Exit status:' 'Environment:' 'Examples:'; do
+  check "--help has $section" grep -qx "$section" "$work/help"
+done
+for option in --port --baud --seconds --wait-ms --list-ports --set-port --clear-port --list \
+  --help --version QZLINK_COM1 QZLINK_TRACE QZLINK_REGISTRY; do
+  check "--help tells $option" grep -q -- "^  $option" "$work/help"
+done
+check "--help says nothing on standard error" [ ! -s "$work/err" ]
+"$qzcli" --version >"$work/version"
+check "--version exits 0 with the version" grep -qx 'qzcli [0-9][0-9.]*' "$work/version"
+"$qzcli" --bogus >/dev/null 2>"$work/err"
+check "a bad option exits 2" [ $? -eq 2 ]
+check "with one line on standard error" [ "$(wc -l <"$work/err")" -eq 1 ]
+
+# A port mapped in the settings store (a private one), without the variable.
+export QZLINK_REGISTRY="$work/registry.reg"
+"$qzcli" --set-port 5 "$work/cam" >"$work/out" 2>"$work/err"
+check "--set-port stores a target" [ $? -eq 0 ]
+"$qzcli" --list-ports >"$work/ports"
+check "--list-ports shows it as a setting" grep -qx "  COM5  settings     $work/cam" "$work/ports"
+check "--list-ports shows the defaults" grep -qx "  COM4  default      /dev/ttyS3" "$work/ports"
+"$qzcli" --port 5 --seconds 0 QzSetCascade 0 1 >"$work/out" 2>"$work/err"
+check "the stored target opens" grep -q '^recv ack #1 FE 30 33 30 30 EF$' "$work/out"
+QZLINK_COM5="$work/missing" "$qzcli" --port 5 --seconds 0 QzSetCascade 0 1 >/dev/null 2>"$work/err"
+check "the variable comes first" grep -q 'cannot open COM5: error -1 ERR_SYSTEM, system code 2' "$work/err"
+"$qzcli" --set-port 5 cam >/dev/null 2>"$work/err"
+check "a relative path is refused with status 2" [ $? -eq 2 ]
+"$qzcli" --clear-port 5 >/dev/null 2>&1
+"$qzcli" --list-ports >"$work/ports"
+check "--clear-port brings the default back" grep -qx "  COM5  default      /dev/ttyS4" "$work/ports"
+
+echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
