@@ -240,6 +240,8 @@ class ActionSliderTest : public QObject {
     QTest::newRow("click on the thumb, unchanged") << "click" << 1;
     QTest::newRow("arrow key") << "arrow" << 1;
     QTest::newRow("held arrow key") << "held arrow" << 1;
+    QTest::newRow("held arrow key, repeats unflagged") << "unflagged repeats" << 1;
+    QTest::newRow("two separate presses") << "two presses" << 2;
     QTest::newRow("page up and down") << "page" << 0;
     QTest::newRow("home and end") << "home end" << 0;
     QTest::newRow("wheel") << "wheel" << 0;
@@ -270,6 +272,19 @@ class ActionSliderTest : public QObject {
         QCoreApplication::sendEvent(&slider, &repeat);
       }
       QTest::keyRelease(&slider, Qt::Key_Right);
+    } else if (action == "unflagged repeats") {
+      // Some window systems deliver a held key as plain release and press
+      // pairs, without the auto-repeat flag.
+      QTest::keyPress(&slider, Qt::Key_Right);
+      for (int i = 0; i < 5; ++i) {
+        QTest::keyRelease(&slider, Qt::Key_Right);
+        QTest::keyPress(&slider, Qt::Key_Right);
+      }
+      QTest::keyRelease(&slider, Qt::Key_Right);
+    } else if (action == "two presses") {
+      QTest::keyClick(&slider, Qt::Key_Right);
+      QTest::qWait(100);
+      QTest::keyClick(&slider, Qt::Key_Right);
     } else if (action == "page") {
       QTest::keyClick(&slider, Qt::Key_PageUp);
       QTest::keyClick(&slider, Qt::Key_PageDown);
@@ -283,6 +298,7 @@ class ActionSliderTest : public QObject {
     } else {
       slider.setValue(300);
     }
+    QTest::qWait(100);  // an arrow key's release sends once no repeat follows
     QCOMPARE(spy.size(), sends);
     if (action == "click") {
       QCOMPARE(spy[0][0].toInt(), 100);

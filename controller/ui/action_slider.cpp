@@ -7,8 +7,19 @@
 
 namespace qtr90x {
 
+namespace {
+
+bool IsArrowKey(int key) {
+  return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+}
+
+}  // namespace
+
 ActionSlider::ActionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
   setFocusPolicy(Qt::StrongFocus);
+  arrowRelease_.setSingleShot(true);
+  arrowRelease_.setInterval(kRepeatGapMs);
+  connect(&arrowRelease_, &QTimer::timeout, this, [this] { emit Released(sliderPosition()); });
 }
 
 int ActionSlider::ThumbCentreX(int value) const {
@@ -38,22 +49,26 @@ void ActionSlider::mouseReleaseEvent(QMouseEvent* e) {
   }
 }
 
-void ActionSlider::keyReleaseEvent(QKeyEvent* e) {
-  // A held key repeats its release too; only the real release sends, or a
-  // held arrow key would flood the line.
-  switch (e->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-      if (!e->isAutoRepeat()) {
-        emit Released(sliderPosition());
-      }
-      e->accept();
-      return;
-    default:
-      QSlider::keyReleaseEvent(e);
+void ActionSlider::keyPressEvent(QKeyEvent* e) {
+  // A press right after the release of the same arrow key is its repeat:
+  // the key is still held.
+  if (IsArrowKey(e->key()) && e->key() == arrowKey_) {
+    arrowRelease_.stop();
   }
+  QSlider::keyPressEvent(e);
+}
+
+void ActionSlider::keyReleaseEvent(QKeyEvent* e) {
+  if (!IsArrowKey(e->key())) {
+    QSlider::keyReleaseEvent(e);
+    return;
+  }
+  // Only the last release of a held key sends, or it would flood the line.
+  if (!e->isAutoRepeat()) {
+    arrowKey_ = e->key();
+    arrowRelease_.start();
+  }
+  e->accept();
 }
 
 }  // namespace qtr90x

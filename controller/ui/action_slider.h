@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QSlider>
+#include <QTimer>
 
 namespace qtr90x {
 
@@ -29,9 +30,16 @@ class ActionSlider : public QSlider {
  protected:
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
 
  private:
+  // An arrow key's release sends only when no press of it follows at once:
+  // a held key's repeats come as release and press pairs, with or without
+  // the auto-repeat flag, depending on how the window system delivers them.
+  static constexpr int kRepeatGapMs = 30;
+  QTimer arrowRelease_;
+  int arrowKey_ = 0;
   bool leftPressed_ = false;
   int lastValue_ = 0;
 };

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -65,6 +66,12 @@ DebugWindow::DebugWindow(QWidget* parent) : QDialog(parent) {
 
   connect(clear, &QPushButton::clicked, this, &DebugWindow::Clear);
   connect(close, &QPushButton::clicked, this, &DebugWindow::Close);
+  // Enter closes the window whichever of its controls has the focus (a
+  // focused button would otherwise take it as a press).
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+    connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this,
+            &DebugWindow::Close);
+  }
 }
 
 void DebugWindow::FitColumns() {
@@ -77,6 +84,8 @@ void DebugWindow::FitColumns() {
 void DebugWindow::showEvent(QShowEvent* e) {
   QDialog::showEvent(e);
   FitColumns();
+  // Rows added while hidden: the newest is in view.
+  list_->scrollToBottom();
 }
 
 void DebugWindow::resizeEvent(QResizeEvent* e) {
@@ -131,14 +140,6 @@ void DebugWindow::Close() {
   if (host_ != nullptr) {
     PostMessageTo(host_->MainWindow(), um::kDebugClose);
   }
-}
-
-void DebugWindow::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-    Close();
-    return;
-  }
-  QDialog::keyPressEvent(e);
 }
 
 void DebugWindow::reject() {

@@ -44,7 +44,6 @@ class DebugWindow : public QDialog {
  protected:
   void reject() override;  // Escape and the close box
   void accept() override;
-  void keyPressEvent(QKeyEvent* e) override;  // Enter closes, as Close does
   void showEvent(QShowEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
 

@@ -13,11 +13,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "camlink/port_mapping.h"
 #include "core/library_call.h"
@@ -91,8 +93,9 @@ MainDialog::MainDialog(QWidget* parent)
   BuildControls();
   BuildMenu();
 
-  // The tool windows exist from the start, hidden.
-  debugWindow_ = new DebugWindow(nullptr);
+  // The tool windows exist from the start, hidden. Both are owned by this
+  // dialog: a window of its own would be blocked while the dialog runs modally.
+  debugWindow_ = new DebugWindow(this);
   debugWindow_->SetHost(this);
   commandWindow_ = new InputCommandWindow(this);
   commandWindow_->SetHost(this);
@@ -548,10 +551,37 @@ void MainDialog::ToggleDetail() {
 
 void MainDialog::ToggleDebugWindow() {
   debugWindowShown_ = !debugWindowShown_;
+  if (debugWindowShown_) {
+    PlaceBeside(debugWindow_);
+  }
   debugWindow_->setVisible(debugWindowShown_);
   if (debugWindowShown_) {
     debugWindow_->raise();
   }
+}
+
+void MainDialog::PlaceBeside(QWidget* window) const {
+  // Right of this dialog where the screen has room, else left of it, else
+  // below it; never over the pad unless the screen is too small for that.
+  const QRect frame = frameGeometry();
+  const QSize size = window->frameGeometry().size();
+  const QScreen* screen = this->screen();
+  const QRect room = screen != nullptr ? screen->availableGeometry() : QRect();
+  const QPoint candidates[] = {{frame.right() + 1, frame.top()},
+                               {frame.left() - size.width(), frame.top()},
+                               {frame.left(), frame.bottom() + 1}};
+  QPoint at = candidates[0];
+  if (room.isValid()) {
+    const auto fits = [&](QPoint p) { return room.contains(QRect(p, size)); };
+    const auto found = std::find_if(std::begin(candidates), std::end(candidates), fits);
+    at = found != std::end(candidates) ? *found : candidates[0];
+    // Nowhere free: at least the whole window on the screen.
+    at.setX(
+        std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - size.width())));
+    at.setY(
+        std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height())));
+  }
+  window->move(at);
 }
 
 void MainDialog::ShowCommandWindow() {

@@ -114,6 +114,8 @@ class MainDialog : public QDialog, public PageHost {
   void SelectPage(int index);
   void ToggleDetail();
   void ToggleDebugWindow();
+  // Moves a tool window beside this dialog, not over it.
+  void PlaceBeside(QWidget* window) const;
   void ShowCommandWindow();
   void ShowPresetNameDialog();
   void OnCameraChosen(int index);
