@@ -453,43 +453,6 @@ class MainDialogTest : public QObject {
     QCOMPARE(camera.value(QStringLiteral("panSpeed")), QStringLiteral("420"));
   }
 
-  // The main dialog runs modally; its debug window must still take the
-  // operator's input, open beside it, and show its newest row.
-  void TheDebugWindowWorksBesideTheModalDialog() {
-    GeneralSettings stored;
-    stored.dispCommandWindow = 1;
-    QCOMPARE(SaveGeneralSettings(stored), 0);
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.setWindowModality(Qt::ApplicationModal);  // as exec() runs it
-    dialog.show();
-    QVERIFY(Settled(dialog));
-    DebugWindow* debug = dialog.Debug();
-    QTest::mouseClick(dialog.Control(1043), Qt::LeftButton);  // Debug
-    QVERIFY(QTest::qWaitForWindowExposed(debug));
-    QVERIFY(debug->frameGeometry().left() >= dialog.frameGeometry().right() ||
-            debug->frameGeometry().right() <= dialog.frameGeometry().left());
-    QVERIFY(debug->RowCount() > 0);
-    QTest::mouseClick(debug->findChild<QPushButton*>(QStringLiteral("1142")), Qt::LeftButton);
-    QCOMPARE(debug->RowCount(), 0);  // Clear
-    QTest::keyClick(debug->List(), Qt::Key_Escape);
-    QVERIFY(!debug->isVisible());
-    QVERIFY(dialog.isVisible());
-    // Rows added while hidden: shown again, the newest is in view.
-    for (int i = 0; i < 40; ++i) {
-      QVERIFY(dialog.SendCommand(MakeCall(LibraryFunction::kQzGetZoomSpeed, 1)));
-    }
-    QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().CallsInFlight() == 0; }, 3000));
-    QTest::mouseClick(dialog.Control(1043), Qt::LeftButton);
-    QVERIFY(QTest::qWaitForWindowExposed(debug));
-    QScrollBar* bar = debug->List()->verticalScrollBar();
-    QVERIFY(bar->maximum() > 0);
-    QCOMPARE(bar->value(), bar->maximum());
-    QTest::mouseClick(debug->findChild<QPushButton*>(QStringLiteral("1123")), Qt::LeftButton);
-    QVERIFY(!debug->isVisible());  // Close
-  }
-
   void LocalMakesTheWindowCompactAndTheControlsInoperable() {
     Running run;
     QVERIFY(run.Start());
