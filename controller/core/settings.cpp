@@ -43,8 +43,11 @@ int LoadGeneralSettings(GeneralSettings* settings) {
     return -1;
   std::uint32_t v = 0;
   settings->portIndex = key.QueryDword("PortTableID", &v) && v <= 3 ? static_cast<int>(v) : 0;
-  settings->dispCommandWindow = key.QueryDword("DispCommandWindow", &v) ? (v != 0) : 0;
-  settings->dispSendCmd = key.QueryDword("DispSendCmd", &v) ? (v != 0) : 0;
+  // The two switches are one byte each, kept as stored so that an exit
+  // writes them back unchanged: the low byte of the stored value.
+  settings->dispCommandWindow =
+      key.QueryDword("DispCommandWindow", &v) ? static_cast<std::uint8_t>(v) : 0;
+  settings->dispSendCmd = key.QueryDword("DispSendCmd", &v) ? static_cast<std::uint8_t>(v) : 0;
   key.Close();
   return 0;
 }

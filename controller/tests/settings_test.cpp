@@ -60,6 +60,31 @@ TEST(Settings, GeneralRoundTripAndOutOfRangePort) {
   EXPECT_EQ(s.portIndex, 0);  // outside COM1..COM4 selects COM1
 }
 
+// The developer switches are one byte each: kept as stored, and written back
+// as they were read.
+TEST(Settings, SwitchesAreOneByteKeptAsStored) {
+  struct Case {
+    std::uint32_t stored;
+    std::uint8_t read;
+  };
+  for (const Case& c : {Case{2, 2}, Case{256, 0}, Case{0x1FF, 0xFF}, Case{0, 0}}) {
+    {
+      RegistryKey key;
+      ASSERT_TRUE(key.Open(kGen) || (key.CreateKeyPath(kGen) && key.Open(kGen)));
+      key.SetDword("DispCommandWindow", c.stored);
+      key.SetDword("DispSendCmd", c.stored);
+    }
+    GeneralSettings s;
+    ASSERT_EQ(LoadGeneralSettings(&s), 0);
+    EXPECT_EQ(s.dispCommandWindow, c.read) << c.stored;
+    EXPECT_EQ(s.dispSendCmd, c.read) << c.stored;
+    ASSERT_EQ(SaveGeneralSettings(s), 0);
+    GeneralSettings again;
+    ASSERT_EQ(LoadGeneralSettings(&again), 0);
+    EXPECT_EQ(again.dispCommandWindow, c.read) << c.stored;
+  }
+}
+
 TEST(Settings, PresetNamesDefaultsTooLongAndRoundTrip) {
   PresetNames names{};
   ASSERT_EQ(LoadPresetNames(3, 9, &names), 0);
