@@ -294,6 +294,10 @@ ControlOutcome Cascade::Apply(const ControlCommand& command, TimePoint now) {
       faults_.clear();
       splitNext_ = false;
       break;
+    case Kind::kUnplug:
+    case Kind::kReplug:
+      // The line itself is the server's (SimServer); a cascade has no plug.
+      return {false, "no line to unplug here"};
     case Kind::kHelp:
       outcome.text = std::string(ControlHelp());
       while (!outcome.text.empty() && outcome.text.back() == '\n') {

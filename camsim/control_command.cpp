@@ -144,6 +144,11 @@ ParsedControl ParseControlLine(std::string_view line) {
       return usage("state [CAM]");
     }
     command.camera = camera.value_or(0);
+  } else if (verb == "unplug" || verb == "replug") {
+    command.kind = verb == "unplug" ? Kind::kUnplug : Kind::kReplug;
+    if (count != 1) {
+      return usage(std::string(verb));
+    }
   } else if (verb == "split" || verb == "clear" || verb == "help") {
     command.kind = verb == "split" ? Kind::kSplit : verb == "clear" ? Kind::kClear : Kind::kHelp;
     if (count != 1) {
@@ -170,6 +175,8 @@ std::string_view ControlHelp() {
          "  remote CAM on|off    send a remote on (FD) / off (FC) frame\n"
          "  global CAM           send a global notify (F8) frame\n"
          "  state [CAM]          print the state of one or every camera\n"
+         "  unplug               pull the line: the terminal and its link go away\n"
+         "  replug               a new terminal behind the same link\n"
          "  clear                cancel pending injections, no-answers and split\n"
          "  help                 this list\n";
 }

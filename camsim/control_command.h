@@ -17,6 +17,8 @@ struct ControlCommand {
     kInject,    // inject CODE [next | cmd HH]
     kNoAnswer,  // noanswer [next | cmd HH]
     kLate,      // late MS [next | cmd HH]
+    kUnplug,    // unplug
+    kReplug,    // replug
     kStray,     // stray HH [HH ...]
     kSplit,     // split
     kRemote,    // remote CAM on|off

@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   std::printf("ready %s -> %s\n", options.link.c_str(), link.SlavePath().c_str());
   std::fflush(stdout);
 
-  SimServer server(cascade, link.MasterFd(), STDIN_FILENO, stopFd);
+  SimServer server(cascade, link, STDIN_FILENO, stopFd);
   bool ok = server.Run(&error);
   link.Close();
   close(stopFd);

@@ -90,7 +90,23 @@ bool PtyLink::Open(const std::string& linkPath, int baud, std::string* error) {
     return false;
   }
   linkPath_ = linkPath;
+  pluggedPath_ = linkPath;
+  baud_ = baud;
   return true;
+}
+
+void PtyLink::Unplug() {
+  const std::string path = pluggedPath_;
+  Close();
+  pluggedPath_ = path;
+}
+
+bool PtyLink::Replug(std::string* error) {
+  if (Plugged()) {
+    *error = "the line is plugged in";
+    return false;
+  }
+  return Open(pluggedPath_, baud_, error);
 }
 
 void PtyLink::Close() {

@@ -18,6 +18,11 @@ class PtyLink {
   bool Open(const std::string& linkPath, int baud, std::string* error);
   // Removes the link (if it still points at our terminal) and closes.
   void Close();
+  // A pulled adapter: the terminal goes away (its clients see it hang up) and
+  // so does the link. Replug makes a new terminal behind the same link path.
+  void Unplug();
+  bool Replug(std::string* error);
+  bool Plugged() const { return master_ >= 0; }
 
   int MasterFd() const { return master_; }
   const std::string& SlavePath() const { return slavePath_; }
@@ -29,6 +34,8 @@ class PtyLink {
   int slave_ = -1;
   std::string slavePath_;
   std::string linkPath_;
+  std::string pluggedPath_;  // the link path, kept while unplugged
+  int baud_ = 9600;
 };
 
 }  // namespace camsim

@@ -38,6 +38,9 @@ bool SimServer::Run(std::string* error) {
   for (;;) {
     TimePoint now = Clock::now();
     for (Bytes& chunk : cascade_.TakeDue(now)) {
+      if (!link_.Plugged()) {
+        continue;  // nothing is behind the line: what the cameras send is lost
+      }
       if (output_.size() + chunk.size() > kMaxLineBacklog) {
         // Nobody reads the terminal; a real line would lose these bytes too.
         if (!warnedBacklog_) {
@@ -54,7 +57,7 @@ bool SimServer::Run(std::string* error) {
 
     pollfd fds[3] = {
         {stopFd_, POLLIN, 0},
-        {lineFd_, static_cast<short>(POLLIN | (output_.empty() ? 0 : POLLOUT)), 0},
+        {link_.MasterFd(), static_cast<short>(POLLIN | (output_.empty() ? 0 : POLLOUT)), 0},
         {controlFd_, POLLIN, 0},
     };
     timespec timeout{};
@@ -87,7 +90,7 @@ bool SimServer::ReadLine(std::string* error) {
   // pause cannot keep the loop from sending.
   uint8_t buffer[4096];
   for (int reads = 0; reads < kMaxReadsPerWake; ++reads) {
-    ssize_t n = read(lineFd_, buffer, sizeof buffer);
+    ssize_t n = read(link_.MasterFd(), buffer, sizeof buffer);
     if (n > 0) {
       cascade_.Feed(buffer, static_cast<size_t>(n), Clock::now());
       continue;
@@ -105,8 +108,8 @@ bool SimServer::ReadLine(std::string* error) {
 }
 
 bool SimServer::WriteLine(std::string* error) {
-  while (!output_.empty()) {
-    ssize_t n = write(lineFd_, output_.data(), output_.size());
+  while (!output_.empty() && link_.Plugged()) {
+    ssize_t n = write(link_.MasterFd(), output_.data(), output_.size());
     if (n > 0) {
       output_.erase(output_.begin(), output_.begin() + n);
       warnedBacklog_ = false;
@@ -163,12 +166,39 @@ void SimServer::HandleControlLine(std::string_view line) {
     }
     return;
   }
+  if (HandleLineCommand(*parsed.command)) {
+    return;
+  }
   ControlOutcome outcome = cascade_.Apply(*parsed.command, Clock::now());
   if (outcome.ok) {
     PrintLine(stdout, outcome.text);
   } else {
     PrintLine(stderr, "error: " + outcome.text);
   }
+}
+
+bool SimServer::HandleLineCommand(const ControlCommand& command) {
+  using Kind = ControlCommand::Kind;
+  if (command.kind == Kind::kUnplug) {
+    if (!link_.Plugged()) {
+      PrintLine(stderr, "error: the line is unplugged already");
+      return true;
+    }
+    link_.Unplug();
+    output_.clear();
+    PrintLine(stdout, "ok");
+    return true;
+  }
+  if (command.kind == Kind::kReplug) {
+    std::string error;
+    if (!link_.Replug(&error)) {
+      PrintLine(stderr, "error: " + error);
+      return true;
+    }
+    PrintLine(stdout, "ok " + link_.SlavePath());
+    return true;
+  }
+  return false;
 }
 
 }  // namespace camsim

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "camsim/cascade.h"
+#include "camsim/pty_link.h"
 
 namespace camsim {
 
@@ -15,10 +16,11 @@ class SimServer {
   static constexpr size_t kMaxLineBacklog = 64 * 1024;
   static constexpr int kMaxReadsPerWake = 16;
 
-  // lineFd: the non-blocking pseudo-terminal master; controlFd: the control
-  // commands (stdin); stopFd: readable when the server must stop (a signalfd).
-  SimServer(Cascade& cascade, int lineFd, int controlFd, int stopFd)
-      : cascade_(cascade), lineFd_(lineFd), controlFd_(controlFd), stopFd_(stopFd) {}
+  // link: the pseudo-terminal and its link (unplugged and replugged on
+  // command); controlFd: the control commands (stdin); stopFd: readable when
+  // the server must stop (a signalfd).
+  SimServer(Cascade& cascade, PtyLink& link, int controlFd, int stopFd)
+      : cascade_(cascade), link_(link), controlFd_(controlFd), stopFd_(stopFd) {}
 
   // Serves until stopFd is readable (true) or the line fails (false, error).
   bool Run(std::string* error);
@@ -28,9 +30,11 @@ class SimServer {
   bool WriteLine(std::string* error);
   void ReadControl();
   void HandleControlLine(std::string_view line);
+  // unplug / replug: the line itself, not a camera.
+  bool HandleLineCommand(const ControlCommand& command);
 
   Cascade& cascade_;
-  int lineFd_;
+  PtyLink& link_;
   int controlFd_;
   int stopFd_;
   Bytes output_;  // due bytes the terminal has not taken yet

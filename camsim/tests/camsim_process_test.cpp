@@ -235,6 +235,30 @@ TEST_F(CamsimProcessTest, ServesTheLineUntilSigterm) {
   EXPECT_NE(lstat(link_.c_str(), &info), 0) << "the link is left behind";
 }
 
+// unplug: the client's terminal hangs up and the link goes, as a pulled USB
+// adapter; replug: a new terminal behind the same link answers again.
+TEST_F(CamsimProcessTest, UnplugAndReplugTheLine) {
+  SimProcess sim({"--fast", "--link", link_});
+  ASSERT_EQ(sim.ReadLine().rfind("ready ", 0), 0u);
+  Client before(link_);
+  ASSERT_TRUE(before.IsOpen());
+  EXPECT_EQ(before.Exchange(test::Command(1, 0x52, "0")).size(), 1u);
+  sim.Control("unplug");
+  EXPECT_EQ(sim.ReadLine(), "ok");
+  struct stat info;
+  EXPECT_NE(lstat(link_.c_str(), &info), 0) << "the link outlived the unplug";
+  EXPECT_EQ(Client(link_).IsOpen(), false);
+  sim.Control("unplug");  // refused: nothing to pull
+  sim.Control("replug");
+  EXPECT_EQ(sim.ReadLine().rfind("ok /dev/pts/", 0), 0u);
+  Client after(link_);
+  ASSERT_TRUE(after.IsOpen());
+  EXPECT_EQ(after.Exchange(test::Command(1, 0x52, "0")).size(), 1u);
+  sim.Signal(SIGTERM);
+  EXPECT_EQ(sim.Wait(), 0);
+  EXPECT_NE(sim.ReadAll(true).find("error: the line is unplugged already"), std::string::npos);
+}
+
 TEST_F(CamsimProcessTest, ReplacesALinkPacesTheLineAndStopsOnSigint) {
   ASSERT_EQ(symlink("/nonexistent", link_.c_str()), 0);
   SimProcess sim({"--link", link_, "--model", "QT-R7"});
