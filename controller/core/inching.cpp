@@ -15,14 +15,9 @@ using F = LibraryFunction;
 
 void Inching::Start(int moveKind, const void* button, SpeedPositions sliders, KnownSpeeds known,
                     int camera, const Sender& send, EngineActions& out) {
-  ++generation_;
-  awaiting_ = false;
-  button_ = button;
+  NewStep(button, true);
   speeds_ = sliders;
   known_ = known;
-  pressed_ = true;
-  callCount_ = 0;
-  nextCall_ = 0;
   // The speeds this move changes that were never read are read first.
   const bool pans = moveKind == 0 || moveKind == 2;
   const bool tilts = moveKind == 1 || moveKind == 2;
@@ -56,13 +51,8 @@ void Inching::Start(int moveKind, const void* button, SpeedPositions sliders, Kn
 
 void Inching::Stop(int moveKind, const void* button, int camera, const Sender& send,
                    EngineActions& out) {
-  ++generation_;
-  awaiting_ = false;
-  button_ = button;
-  pressed_ = false;
+  NewStep(button, false);
   pending_ = true;
-  callCount_ = 0;
-  nextCall_ = 0;
   if ((moveKind == 0 || moveKind == 2) && known_[0])
     calls_[callCount_++] = MakeCall(F::kQzSetMotorSpeed, camera, 0, speeds_.pan);
   if ((moveKind == 1 || moveKind == 2) && known_[1])
@@ -110,11 +100,15 @@ void Inching::Go(EngineActions& out) {
 }
 
 void Inching::Reset() {
-  ++generation_;
+  NewStep(nullptr, false);
   pending_ = false;
+}
+
+void Inching::NewStep(const void* button, bool pressed) {
+  ++generation_;
   awaiting_ = false;
-  pressed_ = false;
-  button_ = nullptr;
+  button_ = button;
+  pressed_ = pressed;
   callCount_ = 0;
   nextCall_ = 0;
 }

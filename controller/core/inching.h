@@ -58,6 +58,8 @@ class Inching {
  private:
   static constexpr std::size_t kMaxCalls = 4;  // a diagonal reads and sets pan and tilt
 
+  // A press or a release begins: its calls carry a new generation.
+  void NewStep(const void* button, bool pressed);
   void SendNext(const Sender& send, EngineActions& out);
   void Go(EngineActions& out);
 
