@@ -137,8 +137,8 @@ void CameraSession::Close() {
 void CameraSession::ReleasePort() {
   // No purge here: every frame reported as sent has left the line already or
   // (on a pseudo-terminal) is on its way to the peer, and a frame cut short by
-  // its time-out was discarded when it failed. The next open purges both
-  // directions.
+  // its time-out was discarded when it failed. The next open discards stale
+  // input, and output only where some is still pending.
   port_.SetControlLines(false);
   port_.Close();
   readerFault_.store(0, std::memory_order_relaxed);

@@ -314,9 +314,15 @@ void PosixSerialPort::SetControlLines(bool raised) {
 }
 
 void PosixSerialPort::Purge() {
-  if (fd_ >= 0) {
-    tcflush(fd_, TCIOFLUSH);
+  if (fd_ < 0) {
+    return;
   }
+  // Input from before the session is stale. Output is discarded only while
+  // some is still pending: on a pseudo-terminal an output flush empties the
+  // peer's unread input, which holds frames of earlier sessions that were
+  // reported as sent.
+  tcflush(fd_, TCIFLUSH);
+  DiscardOutput();
 }
 
 }  // namespace qzlink

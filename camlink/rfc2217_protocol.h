@@ -59,8 +59,10 @@ inline constexpr uint32_t kRtsOn = 11;
 inline constexpr uint32_t kRtsOff = 12;
 }  // namespace control
 
-// PURGE-DATA value: both the server's receive and transmit buffers.
-inline constexpr uint32_t kPurgeBoth = 3;
+// PURGE-DATA value: the server's receive buffer (what the line sent before
+// the session). Its transmit buffer may still hold an earlier session's
+// frames, which were reported as sent, and is left alone.
+inline constexpr uint32_t kPurgeReceiveBuffer = 1;
 
 // The state of an option we asked the server to agree to.
 enum class OptionState : uint8_t { kOff, kRequested, kOn, kRefused };

@@ -413,7 +413,7 @@ void Rfc2217SerialPort::Purge() {
   if (socket_ < 0 || fault_ != 0) {
     return;
   }
-  protocol_.QueueRequest(ComPortCommand::kPurgeData, kPurgeBoth, 1);
+  protocol_.QueueRequest(ComPortCommand::kPurgeData, kPurgeReceiveBuffer, 1);
   const Deadline deadline = After(kRfc2217AckWaitMs);
   int error = Flush(lock, deadline);
   if (error == 0) {

@@ -79,8 +79,10 @@ class SerialPort {
   // has no such lines.
   virtual void SetControlLines(bool raised) = 0;
 
-  // Discards whatever is queued in both directions (at open only: closing
-  // never discards a frame that was reported as sent).
+  // At open: discards the input queued before the session, and output only
+  // where some is still pending (as DiscardOutput). What the far end has not
+  // read yet of an earlier session's frames stays: they were reported as
+  // sent. Closing never discards anything.
   virtual void Purge() = 0;
 };
 

@@ -8,11 +8,13 @@
 
 #include <dirent.h>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/msgwindow.h"
@@ -122,6 +124,37 @@ bool PumpUntil(Done done, int timeoutMs = 5000) {
   }
   return true;
 }
+
+// Keeps the machine busy while it exists: one spinning thread per requested
+// core, so that the kernel's own work (a pseudo-terminal's hand-over to the
+// peer, the reader's wake-up) competes for the processors.
+class CpuLoad {
+ public:
+  explicit CpuLoad(int threads) {
+    for (int i = 0; i < threads; ++i) {
+      threads_.emplace_back([this] {
+        unsigned spins = 0;
+        while (!stop_.load(std::memory_order_relaxed)) {
+          spins = spins * 1664525u + 1013904223u;
+        }
+        sink_.store(spins, std::memory_order_relaxed);
+      });
+    }
+  }
+  ~CpuLoad() {
+    stop_ = true;
+    for (std::thread& t : threads_) {
+      t.join();
+    }
+  }
+  CpuLoad(const CpuLoad&) = delete;
+  CpuLoad& operator=(const CpuLoad&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<unsigned> sink_{0};
+  std::vector<std::thread> threads_;
+};
 
 // Entries of a /proc/self directory: open descriptors ("fd") or threads
 // ("task").

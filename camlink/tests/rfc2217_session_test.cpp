@@ -90,7 +90,7 @@ TEST_F(Rfc2217SessionTest, OpenSetsTheLineConfirmsItAndRaisesTheLines) {
                                            {3, c.rfcParity},
                                            {4, c.rfcStopSize},
                                            {5, 3},
-                                           {12, 3},
+                                           {12, 1},
                                            {5, 8},
                                            {5, 11},
                                            {5, 9},
@@ -222,7 +222,7 @@ TEST_F(Rfc2217SessionTest, FarSideWithoutModemLinesOpensWithoutAcknowledgedContr
   // No modem state asked for; no flow control; the lines still raised and
   // dropped.
   const std::vector<Request> expected = {{1, 9600}, {2, 8}, {3, 1},  {4, 1}, {5, 1},
-                                         {12, 3},   {5, 8}, {5, 11}, {5, 9}, {5, 12}};
+                                         {12, 1},   {5, 8}, {5, 11}, {5, 9}, {5, 12}};
   EXPECT_EQ(server.Requests(), expected);
 }
 

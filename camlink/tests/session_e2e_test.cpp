@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -229,6 +230,35 @@ TEST_F(SessionTest, CloseRightAfterACommandStillDeliversIt) {
     QzClose();
     ASSERT_EQ(pty_.ReadFrame(), zoom60) << "reported as sent, so it must arrive";
   }
+}
+
+// The camera reads only after many sessions have come and gone, while the
+// machine is busy: each session's frame was reported as sent, so no later
+// open may discard it from the line. What the camera sent before an open is
+// stale and is dropped.
+TEST_F(SessionTest, AnOpenKeepsWhatEarlierSessionsSentAndDropsStaleInput) {
+  ASSERT_EQ(Open(), 1);  // the line in raw mode: no echo of the stale bytes
+  QzClose();
+  pty_.Write({0xFE, 0x30, 0x30, 0xEF});
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const Bytes zoom60{0xFF, 0x30, 0x31, 0x00, 0xA3, 0x33, 0x43, 0xEF};
+  constexpr int kRounds = 200;
+  {
+    testing::CpuLoad load(3);
+    for (int i = 0; i < kRounds; ++i) {
+      ASSERT_EQ(Open(), 1) << "round " << i;
+      ASSERT_EQ(QzSetZoomPosition(1, 60), 1) << "round " << i;
+      ASSERT_EQ(QzClose(), 1);
+    }
+  }
+  int arrived = 0;
+  for (Bytes frame = pty_.ReadFrame(500); !frame.empty(); frame = pty_.ReadFrame(500)) {
+    ASSERT_EQ(frame, zoom60) << "after " << arrived << " whole frames";
+    ++arrived;
+  }
+  EXPECT_EQ(arrived, kRounds);
+  QzDispatchMessages();
+  EXPECT_TRUE(announcements_.empty()) << "the stale answer was announced";
 }
 
 TEST_F(SessionTest, CloseInsideAnotherThreadsMessageLeavesItsAnswerAlone) {
