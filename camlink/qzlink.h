@@ -32,9 +32,20 @@
  *
  * SERIAL PORTS
  *   COM<n> is the device named by the environment variable QZLINK_COM<n>, or
- *   /dev/ttyS<n-1>. It is opened for exclusive use. A device without modem
- *   lines (a pseudo-terminal) counts as asserting CTS. One and a half stop
- *   bits are sent as two. QZLINK_TRACE=<file> (or "-") traces every frame.
+ *   /dev/ttyS<n-1>. It is opened for exclusive use: while a session is open
+ *   its process holds an exclusive advisory lock (flock) on the device.
+ *   Busy (QzOpen fails with ERR_SYSTEM and EBUSY) means exactly:
+ *     - a live process holds that lock: a session of this library in another
+ *       process, or another program that takes the same lock; or
+ *     - another program has put the terminal in exclusive mode (TIOCEXCL).
+ *   The lock ends with the process that holds it, however that ends (QzClose,
+ *   exit, any signal, a crash), so the next open from any process succeeds at
+ *   once. The library never sets the terminal's exclusive mode itself: that
+ *   would outlive a killed client wherever something else keeps the terminal
+ *   open (a pseudo-terminal's master).
+ *   A device without modem lines (a pseudo-terminal) counts as asserting CTS.
+ *   One and a half stop bits are sent as two. QZLINK_TRACE=<file> (or "-")
+ *   traces every frame.
  *
  * NAMES
  *   Three exports carry decorated names on Windows (_QzGetStatus@0,
@@ -57,7 +68,7 @@
  *       EBADF      a command function with no session open;
  *       ENOENT     the device does not exist;
  *       EACCES     the user may not use the device;
- *       EBUSY      another program holds the device;
+ *       EBUSY      another live process holds the device (see SERIAL PORTS);
  *       EISDIR     the device path names a folder;
  *       ENAMETOOLONG  the device path is too long (longer than 255 bytes);
  *       ELOOP      the device path is a cycle of symbolic links;

@@ -30,8 +30,9 @@ class SerialPort {
   virtual ~SerialPort() = default;
 
   // Opens COM<portNumber> for exclusive use, leaving its line settings as
-  // they are. Returns 0 or a system error code (EBUSY when another program
-  // holds the device); on failure the port stays closed.
+  // they are. Returns 0 or a system error code (EBUSY while another live
+  // process holds the device; the hold ends when that process does); on
+  // failure the port stays closed.
   virtual int Open(int32_t portNumber) = 0;
 
   // Applies the line settings to the open port and reads them back. Returns
