@@ -258,17 +258,15 @@ uint32_t CameraSession::ReadModemStatus() {
 }
 
 void CameraSession::OnFrameReceived(const uint8_t* frame, size_t length) {
+  // The frame stays in the reader's partial-frame buffer until this returns
+  // (the reader waits in the send meanwhile), so it is filed and classified
+  // where it is; the ring keeps its own copy.
   if (length == 0) {
     return;
   }
-  if (length > sizeof receivedFrame_) {
-    length = sizeof receivedFrame_;
-  }
-  std::memcpy(receivedFrame_, frame, length);
-  receivedLength_ = static_cast<int32_t>(length);
-  trace_.Frame(TraceDirection::kReceived, receivedFrame_, length);
-  const int32_t sequenceNumber = ring_.File(receivedFrame_, length);
-  if (const FrameKind* kind = ClassifyFrame(receivedFrame_[0])) {
+  trace_.Frame(TraceDirection::kReceived, frame, length);
+  const int32_t sequenceNumber = ring_.File(frame, length);
+  if (const FrameKind* kind = ClassifyFrame(frame[0])) {
     SendMessageA(clientWindow_, kind->message, kind->wParam, sequenceNumber);
   }
 }

@@ -168,8 +168,6 @@ class CameraSession final : public CommandBuilder, private ReaderClient {
   // The system code of a device failure the reader saw; later writes fail
   // with it until the session is closed.
   std::atomic<int> readerFault_{0};
-  uint8_t receivedFrame_[kPartialFrameSize] = {};
-  int32_t receivedLength_ = 0;
   uint8_t messageBuffer_[kMessageBufferSize] = {};
   int32_t messageLength_ = 0;
   // Last member: its destructor stops the thread before anything it uses
