@@ -271,7 +271,16 @@ void CameraSession::OnFrameReceived(const uint8_t* frame, size_t length) {
   }
 }
 
+int32_t CameraSession::LinkState() const {
+  if (!Connected()) {
+    return 0;
+  }
+  const int fault = readerFault_.load(std::memory_order_relaxed);
+  return fault != 0 ? -fault : 1;
+}
+
 void CameraSession::OnReaderFault(int systemCode) {
+  systemCode = systemCode > 0 ? systemCode : EIO;  // a stop is never "no error"
   readerFault_.store(systemCode, std::memory_order_relaxed);
   SetError(kErrSystem, static_cast<uint32_t>(systemCode));
   Note("reader stopped, system error %d", systemCode);

@@ -277,14 +277,17 @@ TEST_F(Rfc2217SessionTest, DroppedConnectionFailsCommandsAndTheSessionReopens) {
   UseAddress(server.Address());
   const int threadsAtRest = CountProcEntries("task");
   ASSERT_EQ(Open(), 1);
+  EXPECT_EQ(QzGetLinkState(), 1);
   server.Drop();
   // The reader sees the end and stops; the next command fails with the code.
-  ASSERT_TRUE(PumpUntil([] { return LastError().first == ERR_SYSTEM; }));
+  ASSERT_TRUE(PumpUntil([] { return QzGetLinkState() < 0; }));
+  EXPECT_EQ(QzGetLinkState(), -ECONNRESET);
   EXPECT_EQ(QzSetCascade(0, 1), 0);
   const auto [code, systemCode] = LastError();
   EXPECT_EQ(code, ERR_SYSTEM);
   EXPECT_TRUE(systemCode == ECONNRESET || systemCode == EPIPE) << systemCode;
   EXPECT_EQ(QzClose(), 1);
+  EXPECT_EQ(QzGetLinkState(), 0);
   EXPECT_EQ(CountProcEntries("task"), threadsAtRest);
   // The server is back: the same port opens again and works.
   ASSERT_EQ(Open(), 1);
@@ -368,6 +371,7 @@ TEST_F(Rfc2217SessionTest, NegotiationFloodsKeepEveryCallInItsBoundAndEndTheConn
     ASSERT_TRUE(PumpUntil([] { return LastError().first == ERR_SYSTEM; }, 3000));
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500)) << "dropped after 1 s";
     EXPECT_EQ(LastError(), std::make_pair(int32_t{ERR_SYSTEM}, int32_t{ECONNRESET}));
+    EXPECT_EQ(QzGetLinkState(), -ECONNRESET);
     EXPECT_EQ(QzGetZoomPosition(1), 0);
     EXPECT_EQ(LastError(), std::make_pair(int32_t{ERR_SYSTEM}, int32_t{ECONNRESET}));
     start = Clock::now();

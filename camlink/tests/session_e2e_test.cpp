@@ -479,18 +479,26 @@ TEST_F(SessionTest, ThousandOpenCloseCyclesLeakNothing) {
   EXPECT_EQ(CountProcEntries("task"), threadsBefore);
 }
 
+// The line is lost: the client learns it from QzGetLinkState and from every
+// command, with the system code, until it closes.
 TEST_F(SessionTest, HangUpStopsTheReaderAndFailsLaterWrites) {
   const int threadsBefore = ThreadsAtRest();
+  EXPECT_EQ(QzGetLinkState(), 0);
   ASSERT_EQ(Open(), 1);
+  EXPECT_EQ(QzGetLinkState(), 1);
   pty_.CloseMaster();
   // The reader records the hang-up and ends instead of waking forever.
-  EXPECT_TRUE(PumpUntil([&] {
-    return QzGetLastError(nullptr) == ERR_SYSTEM && CountProcEntries("task") == threadsBefore;
-  }));
+  EXPECT_TRUE(
+      PumpUntil([&] { return QzGetLinkState() < 0 && CountProcEntries("task") == threadsBefore; }));
+  EXPECT_EQ(QzGetLinkState(), -EIO);
   EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
   EXPECT_EQ(QzSetZooming(1, 2), 0);
   EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
+  EXPECT_EQ(QzSetZooming(1, 3), 0) << "and the next";
+  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
+  EXPECT_EQ(QzGetLinkState(), -EIO) << "still lost";
   EXPECT_EQ(QzClose(), 1);
+  EXPECT_EQ(QzGetLinkState(), 0);
   EXPECT_EQ(LastError(), Codes(ERR_NONE, 0));
 }
 
