@@ -4,13 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <map>
 #include <variant>
 #include <vector>
 
 #include "camlink/rfc2217_address.h"
-#include "camlink/tests/classic_telnet_peer.h"
 
 namespace qzlink {
 namespace {
@@ -207,57 +204,6 @@ TEST(Rfc2217Protocol, NegotiationNeverAnswersAnAcknowledgementNorRepeatsARefusal
     EXPECT_EQ(Output(p), c.answer);
     EXPECT_EQ(p.Enabled(c.side, c.option), c.enabled);
   }
-}
-
-// Runs the exchange between the core and a classic server until neither has
-// anything to send (at most `rounds` round trips); counts the core's
-// negotiation commands per option. False when it never settled.
-bool Exchange(Rfc2217Protocol& p, testing::ClassicTelnetPeer& server, Bytes toClient,
-              std::map<uint8_t, int>* sentPerOption, int rounds = 1000) {
-  uint8_t data[256];
-  for (int round = 0; round < rounds; ++round) {
-    for (size_t at = 0; at < toClient.size(); at += sizeof data) {
-      p.Decode(toClient.data() + at, std::min(sizeof data, toClient.size() - at), data);
-    }
-    toClient.clear();
-    const size_t sent = p.OutputSize();
-    if (sent == 0) {
-      return true;
-    }
-    for (size_t i = 0; i + 2 < sent; i += 3) {
-      const uint8_t* command = p.Output() + i;
-      EXPECT_EQ(command[0], IAC);
-      if (sentPerOption != nullptr) {
-        ++(*sentPerOption)[command[2]];
-      }
-      server.Receive(command[1], command[2], toClient);
-    }
-    p.Consume(sent);
-  }
-  return false;
-}
-
-TEST(Rfc2217Protocol, ABurstFromAClassicServerEndsAfterOneAnswerPerOption) {
-  Rfc2217Protocol p;
-  testing::ClassicTelnetPeer server;
-  // The opening: both ends' requests cross, and settle without answers to
-  // answers.
-  const Bytes requests = Output(p);
-  p.Consume(requests.size());
-  Bytes toClient = server.Start();
-  for (size_t i = 0; i + 2 < requests.size(); i += 3) {
-    server.Receive(requests[i + 1], requests[i + 2], toClient);
-  }
-  ASSERT_TRUE(Exchange(p, server, toClient, nullptr));
-  EXPECT_EQ(p.ComPort(), OptionState::kOn);
-  EXPECT_TRUE(p.Enabled(OptionSide::kServer, 0));
-
-  std::map<uint8_t, int> sent;
-  ASSERT_TRUE(Exchange(p, server, testing::NegotiationBurst(), &sent)) << "the exchange never ends";
-  for (const auto& [option, count] : sent) {
-    EXPECT_LE(count, 1) << "option " << int(option);
-  }
-  EXPECT_EQ(p.ComPort(), OptionState::kOn) << "COM-PORT on our side is untouched";
 }
 
 TEST(Rfc2217Protocol, CountsTheBytesThatAreNotData) {
