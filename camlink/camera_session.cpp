@@ -137,8 +137,8 @@ void CameraSession::Close() {
 void CameraSession::ReleasePort() {
   // No purge here: every frame reported as sent has left the line already or
   // (on a pseudo-terminal) is on its way to the peer, and a frame cut short by
-  // its time-out was discarded when it failed. The next open purges both
-  // directions.
+  // its time-out was discarded when it failed. The next open discards stale
+  // input, and output only where some is still pending.
   port_.SetControlLines(false);
   port_.Close();
   readerFault_.store(0, std::memory_order_relaxed);
@@ -258,22 +258,29 @@ uint32_t CameraSession::ReadModemStatus() {
 }
 
 void CameraSession::OnFrameReceived(const uint8_t* frame, size_t length) {
+  // The frame stays in the reader's partial-frame buffer until this returns
+  // (the reader waits in the send meanwhile), so it is filed and classified
+  // where it is; the ring keeps its own copy.
   if (length == 0) {
     return;
   }
-  if (length > sizeof receivedFrame_) {
-    length = sizeof receivedFrame_;
-  }
-  std::memcpy(receivedFrame_, frame, length);
-  receivedLength_ = static_cast<int32_t>(length);
-  trace_.Frame(TraceDirection::kReceived, receivedFrame_, length);
-  const int32_t sequenceNumber = ring_.File(receivedFrame_, length);
-  if (const FrameKind* kind = ClassifyFrame(receivedFrame_[0])) {
+  trace_.Frame(TraceDirection::kReceived, frame, length);
+  const int32_t sequenceNumber = ring_.File(frame, length);
+  if (const FrameKind* kind = ClassifyFrame(frame[0])) {
     SendMessageA(clientWindow_, kind->message, kind->wParam, sequenceNumber);
   }
 }
 
+int32_t CameraSession::LinkState() const {
+  if (!Connected()) {
+    return 0;
+  }
+  const int fault = readerFault_.load(std::memory_order_relaxed);
+  return fault != 0 ? -fault : 1;
+}
+
 void CameraSession::OnReaderFault(int systemCode) {
+  systemCode = systemCode > 0 ? systemCode : EIO;  // a stop is never "no error"
   readerFault_.store(systemCode, std::memory_order_relaxed);
   SetError(kErrSystem, static_cast<uint32_t>(systemCode));
   Note("reader stopped, system error %d", systemCode);

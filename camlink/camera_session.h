@@ -131,6 +131,10 @@ class CameraSession final : public CommandBuilder, private ReaderClient {
   // The modem status word; the last one read when the port is closed.
   uint32_t ReadModemStatus();
 
+  // QzGetLinkState: 1 while open with the reader receiving, 0 when closed,
+  // the negated system code once the reader stopped on a failed line.
+  int32_t LinkState() const;
+
   ErrorState LastError() const { return error_.load(std::memory_order_acquire); }
   void SetError(int32_t code, uint32_t systemCode = 0) {
     error_.store(ErrorState{code, systemCode}, std::memory_order_release);
@@ -168,8 +172,6 @@ class CameraSession final : public CommandBuilder, private ReaderClient {
   // The system code of a device failure the reader saw; later writes fail
   // with it until the session is closed.
   std::atomic<int> readerFault_{0};
-  uint8_t receivedFrame_[kPartialFrameSize] = {};
-  int32_t receivedLength_ = 0;
   uint8_t messageBuffer_[kMessageBufferSize] = {};
   int32_t messageLength_ = 0;
   // Last member: its destructor stops the thread before anything it uses

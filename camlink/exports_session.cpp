@@ -144,4 +144,8 @@ int32_t QZLINK_CALL QzGetStatus(void) {
   return static_cast<int32_t>(Session().ReadModemStatus());
 }
 
+int32_t QZLINK_CALL QzGetLinkState(void) {
+  return Session().LinkState();
+}
+
 }  // extern "C"

@@ -17,7 +17,8 @@ class ReaderClient {
  public:
   // False once the session is closing; checked between frames.
   virtual bool KeepReading() const = 0;
-  // One complete frame, terminator included, at most kPartialFrameSize bytes.
+  // One complete frame, terminator included, at most kPartialFrameSize bytes,
+  // in the reader's partial-frame buffer: valid until the call returns.
   virtual void OnFrameReceived(const uint8_t* frame, size_t length) = 0;
   // The device failed (systemCode: an errno value; EIO for a hang-up). The
   // reader ends after this call.

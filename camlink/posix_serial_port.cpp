@@ -92,16 +92,18 @@ int PosixSerialPort::Open(int32_t portNumber) {
   if (fd < 0) {
     return errno;
   }
-  // A privileged open gets through another program's TIOCEXCL, so the flag
-  // is checked rather than relied upon.
+  // Another program that put the terminal in exclusive mode holds it (an
+  // unprivileged open has already been refused by the terminal itself; a
+  // privileged one gets through, so the flag is checked).
   int exclusive = 0;
   if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
     ::close(fd);
     return EBUSY;
   }
-  // The lock is what cooperating programs, privileged or not, check; TIOCEXCL
-  // then keeps other opens out (except privileged ones). When another program
-  // holds the lock, its exclusive use is left alone.
+  // Ownership is the lock: the kernel releases it when its holder dies,
+  // however it dies. The terminal's exclusive flag is not used for it: a
+  // pseudo-terminal keeps the flag while its master stays open, so a client
+  // killed before it could clear the flag would leave the port refused.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno == EWOULDBLOCK ? EBUSY : errno;
     ::close(fd);
@@ -114,7 +116,6 @@ int PosixSerialPort::Open(int32_t portNumber) {
     ::close(fd);
     return error;
   }
-  ioctl(fd, TIOCEXCL);
   fd_ = fd;
   return 0;
 }
@@ -168,10 +169,7 @@ void PosixSerialPort::Close() {
   if (fd_ < 0) {
     return;
   }
-  // The exclusive flag belongs to the terminal, not to this descriptor, and a
-  // pseudo-terminal keeps it while its master stays open.
-  ioctl(fd_, TIOCNXCL);
-  ::close(fd_);
+  ::close(fd_);  // releases the lock
   fd_ = -1;
 }
 
@@ -303,9 +301,15 @@ void PosixSerialPort::SetControlLines(bool raised) {
 }
 
 void PosixSerialPort::Purge() {
-  if (fd_ >= 0) {
-    tcflush(fd_, TCIOFLUSH);
+  if (fd_ < 0) {
+    return;
   }
+  // Input from before the session is stale. Output is discarded only while
+  // some is still pending: on a pseudo-terminal an output flush empties the
+  // peer's unread input, which holds frames of earlier sessions that were
+  // reported as sent.
+  tcflush(fd_, TCIFLUSH);
+  DiscardOutput();
 }
 
 }  // namespace qzlink

@@ -1,8 +1,10 @@
 // The serial line on a POSIX terminal device.
 //
 // COMn is the device that port_mapping.h resolves it to. The device is
-// opened non-blocking and for exclusive use (TIOCEXCL, plus an flock that
-// other programs honour; a held lock gives EBUSY). It is set to raw mode with
+// opened non-blocking and for exclusive use: an exclusive flock, which other
+// sessions and cooperating programs honour and which dies with its holder.
+// A held lock, or a terminal that another program put in exclusive mode
+// (TIOCEXCL), gives EBUSY. It is set to raw mode with
 // the client's byte size, parity and stop bits, CTS output flow control, no
 // XON/XOFF, and one of 9600, 14400, 19200 or 38400 baud. One and a half stop
 // bits cannot be expressed in termios and are mapped to two.

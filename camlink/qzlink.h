@@ -47,9 +47,39 @@
  *   next source. "qzcli --set-port N TARGET", "qzcli --clear-port N" and the
  *   application's Ports dialog change the stored mapping;
  *   "qzcli --list-ports" shows each port's target and where it came from.
- *   The device is opened for exclusive use. A device without modem
- *   lines (a pseudo-terminal) counts as asserting CTS. One and a half stop
- *   bits are sent as two. QZLINK_TRACE=<file> (or "-") traces every frame.
+ *   The device is opened for exclusive use: while a session is open
+ *   its process holds an exclusive advisory lock (flock) on the device.
+ *   Busy (QzOpen fails with ERR_SYSTEM and EBUSY) means exactly:
+ *     - a live process holds that lock: a session of this library in another
+ *       process, or another program that takes the same lock; or
+ *     - another program has put the terminal in exclusive mode (TIOCEXCL).
+ *   The lock ends with the process that holds it, however that ends (QzClose,
+ *   exit, any signal, a crash), so the next open from any process succeeds at
+ *   once. The library never sets the terminal's exclusive mode itself: that
+ *   would outlive a killed client wherever something else keeps the terminal
+ *   open (a pseudo-terminal's master).
+ *   A device without modem lines (a pseudo-terminal) counts as asserting CTS.
+ *   One and a half stop bits are sent as two. QZLINK_TRACE=<file> (or "-")
+ *   traces every frame.
+ *
+ * NETWORK PORTS
+ *   A COM<n> whose target is rfc2217://HOST:PORT reaches a serial line on a device
+ *   server (RFC 2217). Whatever the server sends, a command keeps its write
+ *   time-out and QzClose returns within 0.7 s. A server that floods the
+ *   connection with telnet negotiation (faster than 4 KiB a second, once
+ *   8 KiB have piled up) is read at most once every 20 ms, and after 1 s of
+ *   that without data the connection is dropped as ECONNRESET, as a server
+ *   that vanished.
+ *
+ * A LOST LINE
+ *   When the line fails while a session is open, the reader stops: a device
+ *   that hangs up (the peer of a pseudo-terminal closes, a USB adapter is
+ *   unplugged) gives EIO; a network connection that the server ends or
+ *   resets, or that is dropped, gives ECONNRESET or EPIPE (ETIMEDOUT once
+ *   TCP gives up on a network that stopped answering). From then until
+ *   QzClose, QzGetLinkState gives that code negated, every command fails
+ *   with ERR_SYSTEM and that code, and nothing more is announced. QzClose
+ *   works as usual, and a new QzOpen may find the device back.
  *
  * NAMES
  *   Three exports carry decorated names on Windows (_QzGetStatus@0,
@@ -72,7 +102,7 @@
  *       EBADF      a command function with no session open;
  *       ENOENT     the device does not exist;
  *       EACCES     the user may not use the device;
- *       EBUSY      another program holds the device;
+ *       EBUSY      another live process holds the device (see SERIAL PORTS);
  *       EISDIR     the device path names a folder;
  *       ENAMETOOLONG  the device path is too long (longer than 255 bytes);
  *       ELOOP      the device path is a cycle of symbolic links;
@@ -87,9 +117,10 @@
  *                  (2 ms per byte at 9600 baud, 1 ms at 14400 and above),
  *                  for instance because the camera held CTS low: what was
  *                  left of it was discarded, and it counts as not sent;
- *       EIO        the line hung up or the device failed. The reader then
- *                  stops; the session stays open until QzClose, and every
- *                  write fails with that code.
+ *       EIO        the line hung up or the device failed (see A LOST LINE);
+ *       ECONNREFUSED, ECONNRESET, EPIPE  a network port's server refused,
+ *                  ended or reset the connection, or it was dropped (see
+ *                  NETWORK PORTS and A LOST LINE).
  */
 #ifndef QZLINK_QZLINK_H
 #define QZLINK_QZLINK_H
@@ -416,6 +447,18 @@ QZLINK_API int32_t QZLINK_CALL QzGetSensorInputTerminalStat(int32_t lUnit);
 QZLINK_API int32_t QZLINK_CALL QzGetSensorInputDetectProp(int32_t lUnit);
 /* QzGetBacklight: sends command 194 (A5 3F). */
 QZLINK_API int32_t QZLINK_CALL QzGetBacklight(int32_t lUnit);
+
+/* ---- The line's state ---- */
+
+/* Whether the session's line works, for clients that show a lost link:
+ *   1    a session is open and its reader receives;
+ *   0    no session is open;
+ *   < 0  the session is open but its line is lost and the reader has
+ *        stopped: the system code of the failure, negated (-EIO,
+ *        -ECONNRESET, -EPIPE, ...; see A LOST LINE). It stays so until
+ *        QzClose.
+ * Leaves the error state alone. */
+QZLINK_API int32_t QZLINK_CALL QzGetLinkState(void);
 
 #ifdef __cplusplus
 }

@@ -14,27 +14,62 @@ void Rfc2217Protocol::Reset() {
   sbSize_ = 0;
   sbOverflow_ = false;
   std::fill(std::begin(options_), std::end(options_), Option{});
-  comPort_ = OptionState::kRequested;
   std::fill(std::begin(replies_), std::end(replies_), ServerReply{});
   modemStateSeen_ = false;
   modemState_ = 0;
   skipped_ = 0;
+  protocolBytes_ = 0;
   outputSize_ = 0;
   dataStart_ = 0;
   dataEnd_ = 0;
   midPair_ = false;
 
-  QueueVerb(kWill, kOptionComPort);
-  options_[kOptionComPort].us = OptionState::kRequested;
+  Request(OptionSide::kUs, kOptionComPort, true);
   for (uint8_t option : {kOptionBinary, kOptionSuppressGoAhead}) {
-    QueueVerb(kWill, option);
-    QueueVerb(kDo, option);
-    options_[option] = Option{OptionState::kRequested, OptionState::kRequested};
+    Request(OptionSide::kUs, option, true);
+    Request(OptionSide::kServer, option, true);
+  }
+}
+
+Rfc2217Protocol::SideState& Rfc2217Protocol::Side(OptionSide side, uint8_t option) {
+  return side == OptionSide::kUs ? options_[option].us : options_[option].server;
+}
+
+bool Rfc2217Protocol::Enabled(OptionSide side, uint8_t option) const {
+  const Option& o = options_[option];
+  return (side == OptionSide::kUs ? o.us : o.server).q == Q::kYes;
+}
+
+void Rfc2217Protocol::Request(OptionSide side, uint8_t option, bool enable) {
+  SideState& s = Side(side, option);
+  const uint8_t yes = side == OptionSide::kUs ? kWill : kDo;
+  const uint8_t no = side == OptionSide::kUs ? kWont : kDont;
+  switch (s.q) {
+    case Q::kNo:
+      if (enable) {
+        s.q = Q::kWantYes;
+        s.closed = false;  // our own change of mind
+        QueueVerb(yes, option);
+      }
+      break;
+    case Q::kYes:
+      if (!enable) {
+        s.q = Q::kWantNo;
+        QueueVerb(no, option);
+      }
+      break;
+    case Q::kWantNo:
+      s.queued = enable;  // wanted back on once the server agreed to off
+      break;
+    case Q::kWantYes:
+      s.queued = !enable;  // wanted off once the server agreed to on
+      break;
   }
 }
 
 size_t Rfc2217Protocol::Decode(const uint8_t* in, size_t count, uint8_t* data) {
   size_t out = 0;
+  size_t escapes = 0;  // the first byte of each doubled 0xFF in the data
   for (size_t i = 0; i < count; ++i) {
     const uint8_t byte = in[i];
     switch (state_) {
@@ -48,6 +83,7 @@ size_t Rfc2217Protocol::Decode(const uint8_t* in, size_t count, uint8_t* data) {
       case State::kIac:
         if (byte == kIac) {
           data[out++] = byte;
+          ++escapes;
           state_ = State::kData;
         } else if (byte >= kWill && byte <= kDont) {
           verb_ = byte;
@@ -94,40 +130,104 @@ size_t Rfc2217Protocol::Decode(const uint8_t* in, size_t count, uint8_t* data) {
         break;
     }
   }
+  protocolBytes_ += count - out - escapes;
   return out;
 }
 
-bool Rfc2217Protocol::Supported(uint8_t option, bool byUs) {
+bool Rfc2217Protocol::Supported(OptionSide side, uint8_t option) {
   return option == kOptionBinary || option == kOptionSuppressGoAhead ||
-         (byUs && option == kOptionComPort);
+         (side == OptionSide::kUs && option == kOptionComPort);
 }
 
 void Rfc2217Protocol::HandleVerb(uint8_t verb, uint8_t option) {
-  // Answers only change of state, so that two ends never answer each other
-  // forever (RFC 854).
-  const bool aboutUs = verb == kDo || verb == kDont;
-  const bool enable = verb == kDo || verb == kWill;
-  OptionState& state = aboutUs ? options_[option].us : options_[option].them;
-  const uint8_t agree = aboutUs ? kWill : kDo;
-  const uint8_t refuse = aboutUs ? kWont : kDont;
+  const OptionSide side = verb == kDo || verb == kDont ? OptionSide::kUs : OptionSide::kServer;
+  Received(side, option, verb == kDo || verb == kWill);
+}
+
+void Rfc2217Protocol::Received(OptionSide side, uint8_t option, bool enable) {
+  SideState& s = Side(side, option);
+  const uint8_t yes = side == OptionSide::kUs ? kWill : kDo;
+  const uint8_t no = side == OptionSide::kUs ? kWont : kDont;
+  const auto off = [&s] {
+    s.q = Q::kNo;
+    s.queued = false;
+    s.closed = true;
+  };
   if (enable) {
-    if (!Supported(option, aboutUs)) {
-      QueueVerb(refuse, option);
-    } else if (state != OptionState::kOn) {
-      if (state != OptionState::kRequested) {
-        QueueVerb(agree, option);
-      }
-      state = OptionState::kOn;
+    switch (s.q) {
+      case Q::kNo:
+        // An offer or request of the server's. Once the side has gone off it
+        // is not answered again: the server would only repeat what was
+        // refused, or echo an answer of ours as a new request.
+        if (s.closed) {
+          break;
+        }
+        if (Supported(side, option)) {
+          s.q = Q::kYes;
+          QueueVerb(yes, option);
+        } else {
+          off();
+          QueueVerb(no, option);
+        }
+        break;
+      case Q::kYes:
+        break;  // already on: an acknowledgement, never answered
+      case Q::kWantNo:
+        // Our request to go off answered with "on": the server breaks the
+        // rules; settle without answering.
+        if (s.queued) {
+          s.q = Q::kYes;
+          s.queued = false;
+        } else {
+          off();
+        }
+        break;
+      case Q::kWantYes:
+        if (s.queued) {
+          s.q = Q::kWantNo;
+          s.queued = false;
+          QueueVerb(no, option);
+        } else {
+          s.q = Q::kYes;  // the server agreed to our request
+        }
+        break;
     }
-  } else if (state == OptionState::kOn) {
-    QueueVerb(refuse, option);
-    state = OptionState::kOff;
-  } else if (state == OptionState::kRequested) {
-    state = OptionState::kRefused;
+    return;
   }
-  if (aboutUs && option == kOptionComPort) {
-    comPort_ = state == OptionState::kOn ? OptionState::kOn : OptionState::kRefused;
+  switch (s.q) {
+    case Q::kNo:
+      break;  // already off
+    case Q::kYes:
+      off();
+      QueueVerb(no, option);  // the server withdrew it: acknowledged once
+      break;
+    case Q::kWantNo:
+      if (s.queued) {
+        s.q = Q::kWantYes;
+        s.queued = false;
+        QueueVerb(yes, option);
+      } else {
+        off();  // the server agreed to our request
+      }
+      break;
+    case Q::kWantYes:
+      off();  // the server refused our request
+      break;
   }
+}
+
+OptionState Rfc2217Protocol::ComPort() const {
+  const SideState& s = options_[kOptionComPort].us;
+  switch (s.q) {
+    case Q::kYes:
+    case Q::kWantNo:
+      return OptionState::kOn;
+    case Q::kWantYes:
+      return OptionState::kRequested;
+    case Q::kNo:
+      break;
+  }
+  return s.closed ? OptionState::kRefused : OptionState::kOff;
 }
 
 void Rfc2217Protocol::HandleSubnegotiation() {

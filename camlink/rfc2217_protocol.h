@@ -9,6 +9,15 @@
 // Malformed input (a subnegotiation cut by another command, one longer than
 // its buffer, a value of the wrong size, an unknown command) is skipped and
 // counted, never trusted.
+//
+// Option negotiation follows RFC 1143 (the "Q method"): each side of each
+// option is NO, YES, WANTNO or WANTYES with a queue bit, so that the answer
+// to a request of ours is never taken for a request and answered. On top of
+// it, an option side that has gone off (refused by either end, or withdrawn)
+// stays off for the connection: a server that offers or asks for it again is
+// not answered again, as RFC 854 forbids repeating a refused request. Each
+// side is therefore answered at most twice per connection, and no server,
+// however it answers, can keep an exchange going.
 #pragma once
 
 #include <cstddef>
@@ -59,11 +68,17 @@ inline constexpr uint32_t kRtsOn = 11;
 inline constexpr uint32_t kRtsOff = 12;
 }  // namespace control
 
-// PURGE-DATA value: both the server's receive and transmit buffers.
-inline constexpr uint32_t kPurgeBoth = 3;
+// PURGE-DATA value: the server's receive buffer (what the line sent before
+// the session). Its transmit buffer may still hold an earlier session's
+// frames, which were reported as sent, and is left alone.
+inline constexpr uint32_t kPurgeReceiveBuffer = 1;
 
 // The state of an option we asked the server to agree to.
 enum class OptionState : uint8_t { kOff, kRequested, kOn, kRefused };
+
+// Which end performs an option: us (WILL/WONT from us, DO/DONT from the
+// server) or the server (DO/DONT from us, WILL/WONT from it).
+enum class OptionSide : uint8_t { kUs, kServer };
 
 // The last acknowledgement of one command.
 struct ServerReply {
@@ -81,6 +96,12 @@ class Rfc2217Protocol {
   // Forgets everything and queues the opening negotiation: WILL COM-PORT,
   // WILL and DO BINARY, WILL and DO SUPPRESS-GO-AHEAD.
   void Reset();
+
+  // Asks for one side of an option to be enabled or disabled: at most one
+  // request is in flight per side, and the opposite wish is queued behind it
+  // (RFC 1143).
+  void Request(OptionSide side, uint8_t option, bool enable);
+  bool Enabled(OptionSide side, uint8_t option) const;
 
   // Consumes count bytes from the server. Data bytes (IAC IAC unescaped) go
   // to data, which must hold count bytes; their number is returned.
@@ -102,26 +123,37 @@ class Rfc2217Protocol {
   // number of bytes dropped.
   size_t DiscardUnsentData();
 
-  OptionState ComPort() const { return comPort_; }
+  OptionState ComPort() const;
   ServerReply Reply(ComPortCommand command) const { return replies_[static_cast<size_t>(command)]; }
   // The server's last modem state (NOTIFY-MODEMSTATE), if any arrived.
   bool ModemStateSeen() const { return modemStateSeen_; }
   uint8_t ModemState() const { return modemState_; }
   // Malformed subnegotiations and unknown commands skipped so far.
   uint32_t Skipped() const { return skipped_; }
+  // Bytes decoded so far that were not data: negotiation, subnegotiations,
+  // other commands (an escaped 0xFF counts as data).
+  uint64_t ProtocolBytes() const { return protocolBytes_; }
 
  private:
   enum class State : uint8_t { kData, kIac, kVerb, kSb, kSbIac };
+  enum class Q : uint8_t { kNo, kYes, kWantNo, kWantYes };
+  struct SideState {
+    Q q = Q::kNo;
+    bool queued = false;  // the opposite wish waits behind the request
+    bool closed = false;  // gone off after negotiation: stays off
+  };
   struct Option {
-    OptionState us = OptionState::kOff;    // we perform it (WILL)
-    OptionState them = OptionState::kOff;  // the server performs it (DO)
+    SideState us;
+    SideState server;
   };
 
+  SideState& Side(OptionSide side, uint8_t option);
   void HandleVerb(uint8_t verb, uint8_t option);
+  void Received(OptionSide side, uint8_t option, bool enable);
   void HandleSubnegotiation();
   bool QueueRaw(const uint8_t* bytes, size_t count);
   void QueueVerb(uint8_t verb, uint8_t option);
-  static bool Supported(uint8_t option, bool byUs);
+  static bool Supported(OptionSide side, uint8_t option);
 
   State state_ = State::kData;
   uint8_t verb_ = 0;
@@ -130,11 +162,11 @@ class Rfc2217Protocol {
   bool sbOverflow_ = false;
 
   Option options_[256];
-  OptionState comPort_ = OptionState::kOff;
   ServerReply replies_[kComPortCommandCount];
   bool modemStateSeen_ = false;
   uint8_t modemState_ = 0;
   uint32_t skipped_ = 0;
+  uint64_t protocolBytes_ = 0;
 
   uint8_t output_[kOutputCapacity] = {};
   size_t outputSize_ = 0;

@@ -10,6 +10,7 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -153,10 +154,11 @@ int Rfc2217SerialPort::Connect(Lock& lock) {
   }
   epoll_ = epoll_create1(EPOLL_CLOEXEC);
   dataReady_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (epoll_ < 0 || dataReady_ < 0) {
+  pacer_ = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+  if (epoll_ < 0 || dataReady_ < 0 || pacer_ < 0) {
     return errno;
   }
-  for (int fd : {socket_, dataReady_}) {
+  for (int fd : {socket_, dataReady_, pacer_}) {
     epoll_event event{};
     event.events = EPOLLIN | EPOLLRDHUP;
     event.data.fd = fd;
@@ -166,8 +168,10 @@ int Rfc2217SerialPort::Connect(Lock& lock) {
   }
   fault_ = 0;
   controlUnanswered_ = false;
+  paced_ = false;
   rxSize_ = 0;
   protocol_.Reset();
+  guard_.Reset(NowMs());
   if (const int error = Flush(lock, deadline); error != 0) {
     return error;
   }
@@ -273,6 +277,8 @@ void Rfc2217SerialPort::CloseLocked(Lock& lock) {
   CloseFd(socket_);
   CloseFd(epoll_);
   CloseFd(dataReady_);
+  CloseFd(pacer_);
+  paced_ = false;
   rxSize_ = 0;
   fault_ = 0;
 }
@@ -296,27 +302,26 @@ int Rfc2217SerialPort::Read(uint8_t* data, size_t capacity) {
   if (fault_ != 0) {
     return -fault_;
   }
-  const size_t chunk = capacity < sizeof raw_ ? capacity : sizeof raw_;
-  for (;;) {
-    const ssize_t n = ::recv(socket_, raw_, chunk, MSG_DONTWAIT);
-    if (n > 0) {
-      const size_t decoded = protocol_.Decode(raw_, static_cast<size_t>(n), data);
-      FlushSome();  // negotiation answers
-      if (decoded > 0) {
-        return static_cast<int>(decoded);
+  if (paced_) {
+    // While paced the reader wakes at each tick; before it, only a failed
+    // connection is worth a receive.
+    uint64_t ticks = 0;
+    if (::read(pacer_, &ticks, sizeof ticks) != static_cast<ssize_t>(sizeof ticks)) {
+      pollfd p{socket_, 0, 0};
+      if (::poll(&p, 1, 0) <= 0 || (p.revents & (POLLHUP | POLLERR)) == 0) {
+        return 0;
       }
-      continue;  // only protocol bytes so far
-    }
-    if (n == 0) {
-      return -Fail(ECONNRESET);  // the server closed the connection
-    }
-    if (errno == EAGAIN) {
-      return 0;
-    }
-    if (errno != EINTR) {
-      return -Fail(errno);
     }
   }
+  // One receive, then the lock goes back: a reader that looped here while
+  // the server sent only negotiation would keep every other call waiting.
+  // Only protocol bytes give 0, "nothing queued", and the reader waits again.
+  size_t decoded = 0;
+  const int error = ReceiveOnce(data, capacity < sizeof raw_ ? capacity : sizeof raw_, &decoded);
+  if (decoded > 0) {
+    return static_cast<int>(decoded);
+  }
+  return -error;
 }
 
 int Rfc2217SerialPort::Write(const uint8_t* data, size_t length, int timeoutMs) {
@@ -415,7 +420,7 @@ void Rfc2217SerialPort::Purge() {
   if (socket_ < 0 || fault_ != 0) {
     return;
   }
-  protocol_.QueueRequest(ComPortCommand::kPurgeData, kPurgeBoth, 1);
+  protocol_.QueueRequest(ComPortCommand::kPurgeData, kPurgeReceiveBuffer, 1);
   const Deadline deadline = After(kRfc2217AckWaitMs);
   int error = Flush(lock, deadline);
   if (error == 0) {
@@ -471,6 +476,61 @@ int Rfc2217SerialPort::Flush(Lock& lock, Deadline deadline) {
   }
 }
 
+int Rfc2217SerialPort::ReceiveOnce(uint8_t* data, size_t room, size_t* decoded) {
+  *decoded = 0;
+  ssize_t n = 0;
+  do {
+    n = ::recv(socket_, raw_, room < sizeof raw_ ? room : sizeof raw_, MSG_DONTWAIT);
+  } while (n < 0 && errno == EINTR);
+  if (n == 0) {
+    return Fail(ECONNRESET);  // the server closed the connection
+  }
+  if (n < 0 && errno != EAGAIN) {
+    return Fail(errno);
+  }
+  size_t negotiation = 0;
+  int error = 0;
+  if (n > 0) {
+    const uint64_t before = protocol_.ProtocolBytes();
+    *decoded = protocol_.Decode(raw_, static_cast<size_t>(n), data);
+    negotiation = static_cast<size_t>(protocol_.ProtocolBytes() - before);
+    error = FlushSome();  // negotiation answers
+  }
+  switch (guard_.Received(NowMs(), *decoded, negotiation)) {
+    case NegotiationFloodGuard::Verdict::kNormal:
+      Pace(false);
+      break;
+    case NegotiationFloodGuard::Verdict::kPace:
+      Pace(true);
+      break;
+    case NegotiationFloodGuard::Verdict::kDrop:
+      Note("rfc2217: server sends nothing but negotiation; connection dropped");
+      ::shutdown(socket_, SHUT_RDWR);
+      return Fail(ECONNRESET);
+  }
+  return error;
+}
+
+void Rfc2217SerialPort::Pace(bool paced) {
+  if (paced == paced_) {
+    return;
+  }
+  paced_ = paced;
+  epoll_event event{};
+  event.events = paced ? 0 : EPOLLIN | EPOLLRDHUP;  // a hang-up still wakes the reader
+  event.data.fd = socket_;
+  epoll_ctl(epoll_, EPOLL_CTL_MOD, socket_, &event);
+  itimerspec tick{};
+  if (paced) {
+    tick.it_value.tv_nsec = NegotiationFloodGuard::kPaceMs * 1000000L;
+    tick.it_interval = tick.it_value;
+    Note("rfc2217: negotiation flood; reading paced");
+  }
+  timerfd_settime(pacer_, 0, &tick, nullptr);
+  uint64_t ticks = 0;
+  [[maybe_unused]] const ssize_t r = ::read(pacer_, &ticks, sizeof ticks);
+}
+
 int Rfc2217SerialPort::Receive() {
   uint8_t* const data = rx_ + rxSize_;
   const size_t room = sizeof rx_ - rxSize_;
@@ -480,19 +540,13 @@ int Rfc2217SerialPort::Receive() {
     rxSize_ = 0;
     return 0;
   }
-  const ssize_t n = ::recv(socket_, raw_, room < sizeof raw_ ? room : sizeof raw_, MSG_DONTWAIT);
-  if (n > 0) {
-    const size_t decoded = protocol_.Decode(raw_, static_cast<size_t>(n), data);
-    if (decoded > 0) {
-      rxSize_ += decoded;
-      SignalData();
-    }
-    return FlushSome();
+  size_t decoded = 0;
+  const int error = ReceiveOnce(data, room, &decoded);
+  if (decoded > 0) {
+    rxSize_ += decoded;
+    SignalData();
   }
-  if (n == 0) {
-    return Fail(ECONNRESET);
-  }
-  return errno == EAGAIN || errno == EINTR ? 0 : Fail(errno);
+  return error;
 }
 
 template <typename Done>
@@ -505,12 +559,13 @@ int Rfc2217SerialPort::WaitFor(Lock& lock, Deadline deadline, Done done) {
       return 0;
     }
     // In short slices, so that an answer the reader thread decoded is seen
-    // soon although the socket then stays quiet here.
-    const int waitMs = LeftMs(deadline, 20);
+    // soon although the socket then stays quiet here. While the server
+    // floods the connection, one receive per slice.
+    const int waitMs = LeftMs(deadline, NegotiationFloodGuard::kPaceMs);
     if (waitMs == 0) {
       return ETIMEDOUT;
     }
-    pollfd p{socket_, POLLIN, 0};
+    pollfd p{paced_ ? -1 : socket_, POLLIN, 0};
     lock.unlock();
     ::poll(&p, 1, waitMs);
     lock.lock();

@@ -29,10 +29,20 @@
 // reaches the server; only what it had not taken is dropped (DiscardOutput),
 // and never half of a doubled 0xFF.
 //
+// Every call holds the connection's lock only for work on bytes already at
+// hand: one receive of at most 4 KiB and its decoding, or one send; waits
+// happen without it. So whatever the server sends, a write keeps its
+// time-out, DTR/RTS and the purge their 0.5 s, and Close its 0.7 s (0.5 s for
+// the DTR/RTS acknowledgement, 0.2 s for the server to hang up). A server
+// that floods the connection with telnet negotiation is read at a pace
+// (NegotiationFloodGuard: at most one receive every 20 ms once it has sent
+// 8 KiB beyond 4 KiB a second) and dropped after 1 s of that without data.
+//
 // Failures carry errno values: ECONNREFUSED; ENXIO ("no such device or
 // address") for a name that does not resolve; ETIMEDOUT for a server that
 // does not answer in time; EPROTONOSUPPORT for a server that refuses
-// COM-PORT-OPTION; ECONNRESET when the server closes the connection.
+// COM-PORT-OPTION; ECONNRESET when the server closes the connection or is
+// dropped for flooding it with negotiation.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +51,7 @@
 
 #include "camlink/frame_trace.h"
 #include "camlink/name_resolver.h"
+#include "camlink/negotiation_flood_guard.h"
 #include "camlink/rfc2217_address.h"
 #include "camlink/rfc2217_protocol.h"
 #include "camlink/serial_port.h"
@@ -83,8 +94,17 @@ class Rfc2217SerialPort final : public SerialPort {
   int Flush(Lock& lock, Deadline deadline);
   // Sends what the socket takes now.
   int FlushSome();
-  // Receives and decodes what is queued; data goes to the reader's buffer.
+  // One receive of at most room bytes, decoded into data (*decoded data
+  // bytes), its negotiation answered. Weighs it with the flood guard: paces
+  // the reading, or drops the connection (ECONNRESET). 0 or the connection's
+  // error.
+  int ReceiveOnce(uint8_t* data, size_t room, size_t* decoded);
+  // Receives for a wait on the client's thread; data goes to the reader's
+  // buffer.
   int Receive();
+  // Takes the socket out of the reader's wait and wakes it every pace
+  // interval instead, or puts it back.
+  void Pace(bool paced);
   // Runs the connection until done() holds: 0, ETIMEDOUT, or its error.
   template <typename Done>
   int WaitFor(Lock& lock, Deadline deadline, Done done);
@@ -97,11 +117,14 @@ class Rfc2217SerialPort final : public SerialPort {
   int socket_ = -1;
   int epoll_ = -1;
   int dataReady_ = -1;  // eventfd: rx_ holds data
-  int fault_ = 0;       // the connection's failure, once seen
+  int pacer_ = -1;      // timerfd: the next paced receive is due
+  bool paced_ = false;
+  int fault_ = 0;  // the connection's failure, once seen
   bool controlUnanswered_ = false;
   bool closing_ = false;
   Rfc2217Address address_;
   Rfc2217Protocol protocol_;
+  NegotiationFloodGuard guard_;
   uint8_t raw_[4096] = {};
   uint8_t rx_[4096] = {};
   size_t rxSize_ = 0;

@@ -30,8 +30,9 @@ class SerialPort {
   virtual ~SerialPort() = default;
 
   // Opens COM<portNumber> for exclusive use, leaving its line settings as
-  // they are. Returns 0 or a system error code (EBUSY when another program
-  // holds the device); on failure the port stays closed.
+  // they are. Returns 0 or a system error code (EBUSY while another live
+  // process holds the device; the hold ends when that process does); on
+  // failure the port stays closed.
   virtual int Open(int32_t portNumber) = 0;
 
   // Applies the line settings to the open port and reads them back. Returns
@@ -79,8 +80,10 @@ class SerialPort {
   // has no such lines.
   virtual void SetControlLines(bool raised) = 0;
 
-  // Discards whatever is queued in both directions (at open only: closing
-  // never discards a frame that was reported as sent).
+  // At open: discards the input queued before the session, and output only
+  // where some is still pending (as DiscardOutput). What the far end has not
+  // read yet of an earlier session's frames stays: they were reported as
+  // sent. Closing never discards anything.
   virtual void Purge() = 0;
 };
 

@@ -8,11 +8,15 @@
 
 #include <dirent.h>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/msgwindow.h"
@@ -123,6 +127,37 @@ bool PumpUntil(Done done, int timeoutMs = 5000) {
   return true;
 }
 
+// Keeps the machine busy while it exists: one spinning thread per requested
+// core, so that the kernel's own work (a pseudo-terminal's hand-over to the
+// peer, the reader's wake-up) competes for the processors.
+class CpuLoad {
+ public:
+  explicit CpuLoad(int threads) {
+    for (int i = 0; i < threads; ++i) {
+      threads_.emplace_back([this] {
+        unsigned spins = 0;
+        while (!stop_.load(std::memory_order_relaxed)) {
+          spins = spins * 1664525u + 1013904223u;
+        }
+        sink_.store(spins, std::memory_order_relaxed);
+      });
+    }
+  }
+  ~CpuLoad() {
+    stop_ = true;
+    for (std::thread& t : threads_) {
+      t.join();
+    }
+  }
+  CpuLoad(const CpuLoad&) = delete;
+  CpuLoad& operator=(const CpuLoad&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<unsigned> sink_{0};
+  std::vector<std::thread> threads_;
+};
+
 // Entries of a /proc/self directory: open descriptors ("fd") or threads
 // ("task").
 inline int CountProcEntries(const char* what) {
@@ -137,6 +172,45 @@ inline int CountProcEntries(const char* what) {
   }
   closedir(dir);
   return count - (std::string(what) == "fd" ? 1 : 0);  // the directory's own descriptor
+}
+
+// Processor time in milliseconds that the thread of this process named name
+// (as pthread_setname_np set it) has used so far; -1 when there is none.
+inline int64_t ThreadCpuMs(const std::string& name) {
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) {
+    return -1;
+  }
+  int64_t result = -1;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string task = std::string("/proc/self/task/") + entry->d_name;
+    std::string comm;
+    std::getline(std::ifstream(task + "/comm"), comm);
+    if (entry->d_name[0] == '.' || comm != name) {
+      continue;
+    }
+    // Fields after the name in parentheses: state is the 3rd, utime and
+    // stime (clock ticks) the 14th and 15th.
+    std::string stat;
+    std::getline(std::ifstream(task + "/stat"), stat);
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string field;
+    int64_t ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+      if (i >= 14) {
+        ticks += std::stoll(field);
+      }
+    }
+    result = ticks * 1000 / sysconf(_SC_CLK_TCK);
+    break;
+  }
+  closedir(dir);
+  return result;
+}
+
+// Runs the test thread's messages for ms milliseconds.
+inline void PumpFor(int ms) {
+  PumpUntil([] { return false; }, ms);
 }
 
 }  // namespace qzlink::testing

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <variant>
 #include <vector>
 
 #include "camlink/rfc2217_address.h"
@@ -112,6 +113,105 @@ TEST(Rfc2217Protocol, ComPortStateFollowsTheServer) {
   Decode(refused, {IAC, DONT, 44});
   EXPECT_EQ(refused.ComPort(), OptionState::kRefused);
   EXPECT_TRUE(Output(refused).empty());
+}
+
+// One step of a negotiation: a request of ours, or bytes from the server.
+struct Ask {
+  OptionSide side;
+  uint8_t option;
+  bool enable;
+};
+using Step = std::variant<Ask, Bytes>;
+
+struct NegotiationCase {
+  const char* name;
+  std::vector<Step> steps;  // after the opening requests went out
+  Bytes answer;             // everything queued meanwhile
+  OptionSide side;          // the side checked at the end
+  uint8_t option;
+  bool enabled;
+};
+
+TEST(Rfc2217Protocol, NegotiationNeverAnswersAnAcknowledgementNorRepeatsARefusal) {
+  using S = OptionSide;
+  const NegotiationCase cases[] = {
+      {"our request agreed: the agreement is not answered",
+       {Bytes{IAC, WILL, 0, IAC, WILL, 0}},
+       {},
+       S::kServer,
+       0,
+       true},
+      {"our request refused, then offered: stays off, unanswered",
+       {Bytes{IAC, WONT, 0, IAC, WILL, 0}},
+       {},
+       S::kServer,
+       0,
+       false},
+      {"withdrawn by the server: acknowledged once, never taken up again",
+       {Bytes{IAC, WILL, 0, IAC, WONT, 0, IAC, WONT, 0, IAC, WILL, 0, IAC, WONT, 0}},
+       {IAC, DONT, 0},
+       S::kServer,
+       0,
+       false},
+      {"our side withdrawn by the server: acknowledged once",
+       {Bytes{IAC, DO, 3, IAC, DONT, 3, IAC, DO, 3}},
+       {IAC, WONT, 3},
+       S::kUs,
+       3,
+       false},
+      {"unknown options are refused once each way",
+       {Bytes{IAC, WILL, 24, IAC, DO, 24, IAC, WILL, 24, IAC, DO, 24}},
+       {IAC, DONT, 24, IAC, WONT, 24},
+       S::kServer,
+       24,
+       false},
+      {"off wished while on is asked: queued, asked once the server agreed",
+       {Ask{S::kServer, 0, false}, Bytes{IAC, WILL, 0}, Bytes{IAC, WONT, 0}},
+       {IAC, DONT, 0},
+       S::kServer,
+       0,
+       false},
+      {"on wished again while off is asked: asked once the server agreed",
+       {Bytes{IAC, WILL, 0}, Ask{S::kServer, 0, false}, Ask{S::kServer, 0, true},
+        Bytes{IAC, WONT, 0}, Bytes{IAC, WILL, 0}},
+       {IAC, DONT, 0, IAC, DO, 0},
+       S::kServer,
+       0,
+       true},
+      {"wish withdrawn while queued: nothing more asked",
+       {Ask{S::kUs, 3, false}, Ask{S::kUs, 3, true}, Bytes{IAC, DO, 3}},
+       {},
+       S::kUs,
+       3,
+       true},
+      {"our request to go off answered with on: settled off, unanswered",
+       {Bytes{IAC, WILL, 0}, Ask{S::kServer, 0, false}, Bytes{IAC, WILL, 0, IAC, WILL, 0}},
+       {IAC, DONT, 0},
+       S::kServer,
+       0,
+       false},
+  };
+  for (const NegotiationCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rfc2217Protocol p = Fresh();
+    for (const Step& step : c.steps) {
+      if (const Ask* ask = std::get_if<Ask>(&step)) {
+        p.Request(ask->side, ask->option, ask->enable);
+      } else {
+        EXPECT_TRUE(Decode(p, std::get<Bytes>(step)).empty());
+      }
+    }
+    EXPECT_EQ(Output(p), c.answer);
+    EXPECT_EQ(p.Enabled(c.side, c.option), c.enabled);
+  }
+}
+
+TEST(Rfc2217Protocol, CountsTheBytesThatAreNotData) {
+  Rfc2217Protocol p = Fresh();
+  // Data with a doubled 0xFF, a NOP, a verb, a subnegotiation with a doubled
+  // 0xFF inside.
+  Decode(p, {0x41, IAC, IAC, IAC, 241, IAC, WILL, 0, IAC, SB, 44, 107, IAC, IAC, IAC, SE, 0x42});
+  EXPECT_EQ(p.ProtocolBytes(), 2u + 3u + 8u);
 }
 
 TEST(Rfc2217Protocol, ServerRepliesAreRecorded) {

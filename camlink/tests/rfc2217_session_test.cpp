@@ -1,7 +1,7 @@
 // The library over a network port (QZLINK_COM1=rfc2217://...) against a
 // scripted device server on the loopback interface: the open sequence as
-// requests, traffic both ways, the modem state, and every fault an open or a
-// session can meet.
+// requests, traffic both ways, the modem state, every fault an open or a
+// session can meet, and servers that flood the connection with negotiation.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@ namespace {
 
 using testing::Bytes;
 using testing::CountProcEntries;
+using testing::PumpFor;
 using testing::PumpUntil;
 using testing::ScriptedRfc2217Server;
 using testing::ServerScript;
@@ -90,7 +92,7 @@ TEST_F(Rfc2217SessionTest, OpenSetsTheLineConfirmsItAndRaisesTheLines) {
                                            {3, c.rfcParity},
                                            {4, c.rfcStopSize},
                                            {5, 3},
-                                           {12, 3},
+                                           {12, 1},
                                            {5, 8},
                                            {5, 11},
                                            {5, 9},
@@ -222,7 +224,7 @@ TEST_F(Rfc2217SessionTest, FarSideWithoutModemLinesOpensWithoutAcknowledgedContr
   // No modem state asked for; no flow control; the lines still raised and
   // dropped.
   const std::vector<Request> expected = {{1, 9600}, {2, 8}, {3, 1},  {4, 1}, {5, 1},
-                                         {12, 3},   {5, 8}, {5, 11}, {5, 9}, {5, 12}};
+                                         {12, 1},   {5, 8}, {5, 11}, {5, 9}, {5, 12}};
   EXPECT_EQ(server.Requests(), expected);
 }
 
@@ -275,20 +277,107 @@ TEST_F(Rfc2217SessionTest, DroppedConnectionFailsCommandsAndTheSessionReopens) {
   UseAddress(server.Address());
   const int threadsAtRest = CountProcEntries("task");
   ASSERT_EQ(Open(), 1);
+  EXPECT_EQ(QzGetLinkState(), 1);
   server.Drop();
   // The reader sees the end and stops; the next command fails with the code.
-  ASSERT_TRUE(PumpUntil([] { return LastError().first == ERR_SYSTEM; }));
+  ASSERT_TRUE(PumpUntil([] { return QzGetLinkState() < 0; }));
+  EXPECT_EQ(QzGetLinkState(), -ECONNRESET);
   EXPECT_EQ(QzSetCascade(0, 1), 0);
   const auto [code, systemCode] = LastError();
   EXPECT_EQ(code, ERR_SYSTEM);
   EXPECT_TRUE(systemCode == ECONNRESET || systemCode == EPIPE) << systemCode;
   EXPECT_EQ(QzClose(), 1);
+  EXPECT_EQ(QzGetLinkState(), 0);
   EXPECT_EQ(CountProcEntries("task"), threadsAtRest);
   // The server is back: the same port opens again and works.
   ASSERT_EQ(Open(), 1);
   EXPECT_EQ(server.Connections(), 2);
   ASSERT_EQ(QzSetCascade(0, 1), 1);
   EXPECT_TRUE(PumpUntil([&] { return server.Data().size() == 7; }));
+}
+
+// A server that negotiates as ClassicTelnetPeer sends a burst of WILL/WONT
+// once: the library answers each option at most once, the exchange ends, and
+// the session goes on working.
+TEST_F(Rfc2217SessionTest, ANegotiationBurstGetsAtMostOneAnswerPerOption) {
+  ServerScript script;
+  script.classicNegotiation = true;
+  ScriptedRfc2217Server server(script);
+  UseAddress(server.Address());
+  ASSERT_EQ(Open(), 1);
+  PumpFor(100);
+  const size_t before = server.Negotiations().size();
+  server.SendRaw(testing::NegotiationBurst());
+  PumpFor(500);
+  const auto negotiations = server.Negotiations();
+  std::map<uint8_t, int> answers;
+  for (size_t i = before; i < negotiations.size(); ++i) {
+    ++answers[negotiations[i].second];
+  }
+  for (const auto& [option, count] : answers) {
+    EXPECT_LE(count, 1) << "answers for option " << int(option);
+  }
+  ASSERT_EQ(QzSetCascade(0, 1), 1);
+  EXPECT_TRUE(PumpUntil([&] { return server.Data().size() == 7; }));
+  server.SendData({0xFE, 0x30, 0x30, 0xEF});
+  EXPECT_TRUE(PumpUntil([&] { return frames_.size() == 1; }));
+}
+
+struct FloodCase {
+  const char* name;
+  Bytes prefix;
+  Bytes pattern;
+};
+
+// A server that sends nothing but negotiation, endlessly: a command keeps its
+// write bound and QzClose its close bound while it lasts, the reader stays
+// nearly idle, and after a second of it the connection is dropped and
+// reported as ECONNRESET, as a server that vanished.
+TEST_F(Rfc2217SessionTest, NegotiationFloodsKeepEveryCallInItsBoundAndEndTheConnection) {
+  constexpr uint8_t IAC = 255, SB = 250, NOP = 241, WILL = 251, WONT = 252;
+  const FloodCase cases[] = {
+      {"an endless subnegotiation", {IAC, SB, 44, 107}, {0x10}},
+      {"a flood of NOPs", {}, {IAC, NOP}},
+      {"a WILL/WONT storm",
+       {},
+       {IAC, WILL, 24, IAC, WONT, 24, IAC, WILL, 0, IAC, WONT, 0, IAC, WILL, 3, IAC, WONT, 3}},
+  };
+  constexpr size_t kFloodOn = 64 * 1024;
+  for (const FloodCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedRfc2217Server server({});
+    UseAddress(server.Address());
+
+    ASSERT_EQ(Open(), 1);
+    server.Flood(c.prefix, c.pattern, 3000);
+    ASSERT_TRUE(PumpUntil([&] { return server.FloodBytes() > kFloodOn; }));
+    auto start = Clock::now();
+    QzGetZoomPosition(1);  // 6 bytes: a write bound of 12 ms at 9600 baud
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(250));
+    start = Clock::now();
+    EXPECT_EQ(QzClose(), 1);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500)) << "close bound 0.7 s";
+
+    ASSERT_EQ(Open(), 1);
+    server.Flood(c.prefix, c.pattern, 5000);
+    start = Clock::now();
+    ASSERT_TRUE(PumpUntil([&] { return server.FloodBytes() > kFloodOn; }));
+    const int64_t cpuBefore = testing::ThreadCpuMs("qzlink-reader");
+    PumpFor(500);
+    const int64_t cpuAfter = testing::ThreadCpuMs("qzlink-reader");
+    ASSERT_GE(cpuBefore, 0);
+    ASSERT_GE(cpuAfter, 0) << "the reader ended early";
+    EXPECT_LT(cpuAfter - cpuBefore, 100) << "ms of processor time in 500 ms";
+    ASSERT_TRUE(PumpUntil([] { return LastError().first == ERR_SYSTEM; }, 3000));
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2500)) << "dropped after 1 s";
+    EXPECT_EQ(LastError(), std::make_pair(int32_t{ERR_SYSTEM}, int32_t{ECONNRESET}));
+    EXPECT_EQ(QzGetLinkState(), -ECONNRESET);
+    EXPECT_EQ(QzGetZoomPosition(1), 0);
+    EXPECT_EQ(LastError(), std::make_pair(int32_t{ERR_SYSTEM}, int32_t{ECONNRESET}));
+    start = Clock::now();
+    EXPECT_EQ(QzClose(), 1);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A device server on the loopback interface that plays RFC 2217 by a script:
-// it acknowledges everything, reports CTS, or misbehaves on purpose. It reads
-// the telnet stream with its own small parser, so that one bug cannot hide in
-// both ends of a test.
+// it acknowledges everything, reports CTS, or misbehaves on purpose (floods
+// the connection with negotiation, bursts of it). It reads the telnet stream
+// with its own small parser, so that one bug cannot hide in both ends of a
+// test.
 #pragma once
 
 #include <netinet/in.h>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -18,10 +20,13 @@
 #include <utility>
 #include <vector>
 
+#include "camlink/tests/classic_telnet_peer.h"
+
 namespace qzlink::testing {
 
 struct ServerScript {
-  bool answerNegotiation = true;  // false: never says a word
+  bool answerNegotiation = true;    // false: never says a word
+  bool classicNegotiation = false;  // negotiates as ClassicTelnetPeer
   bool refuseComPort = false;
   bool acknowledgeSettings = true;
   bool acknowledgeControl = true;  // DTR/RTS
@@ -33,7 +38,8 @@ struct ServerScript {
 class ScriptedRfc2217Server {
  public:
   using Bytes = std::vector<uint8_t>;
-  using Request = std::pair<uint8_t, uint32_t>;  // command, value
+  using Request = std::pair<uint8_t, uint32_t>;     // command, value
+  using Negotiation = std::pair<uint8_t, uint8_t>;  // verb, option
 
   explicit ScriptedRfc2217Server(ServerScript script) : script_(script) {
     listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -80,6 +86,11 @@ class ScriptedRfc2217Server {
     std::lock_guard lock(mutex_);
     return requests_;
   }
+  // The client's WILL/WONT/DO/DONT so far.
+  std::vector<Negotiation> Negotiations() const {
+    std::lock_guard lock(mutex_);
+    return negotiations_;
+  }
   int Connections() const {
     std::lock_guard lock(mutex_);
     return connections_;
@@ -101,6 +112,34 @@ class ScriptedRfc2217Server {
     Queue(wire);
   }
   void SendModemState(uint8_t state) { Queue({255, 250, 44, 107, state, 255, 240}); }
+  // Sends telnet bytes as they are.
+  void SendRaw(const Bytes& wire) { Queue(wire); }
+  // Sends prefix, then pattern over and over, as fast as the client takes it,
+  // for at most maxMs, until StopFlood or until the client leaves. Meanwhile
+  // the server answers nothing (an answer would land inside the pattern).
+  void Flood(const Bytes& prefix, const Bytes& pattern, int maxMs) {
+    std::lock_guard lock(mutex_);
+    out_.insert(out_.end(), prefix.begin(), prefix.end());
+    // The pattern repeated into one large block, so that the server sends
+    // faster than the client can decode.
+    floodPattern_.clear();
+    while (floodPattern_.size() < 256 * 1024) {
+      floodPattern_.insert(floodPattern_.end(), pattern.begin(), pattern.end());
+    }
+    floodPeriod_ = pattern.size();
+    floodOffset_ = 0;
+    floodUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(maxMs);
+    Wake();
+  }
+  void StopFlood() {
+    std::lock_guard lock(mutex_);
+    floodPattern_.clear();
+    Wake();
+  }
+  size_t FloodBytes() const {
+    std::lock_guard lock(mutex_);
+    return floodBytes_;
+  }
   // Stops or resumes reading from the client, as a server whose own line is
   // blocked does.
   void PauseReading(bool paused) {
@@ -125,9 +164,29 @@ class ScriptedRfc2217Server {
     const uint64_t one = 1;
     [[maybe_unused]] ssize_t n = ::write(wake_, &one, sizeof one);
   }
-  void SendRaw(const Bytes& wire) {
+  void SendNow(const Bytes& wire) {
     if (client_ >= 0 && !wire.empty()) {
       [[maybe_unused]] ssize_t n = ::send(client_, wire.data(), wire.size(), MSG_NOSIGNAL);
+    }
+  }
+  void Answer(const Bytes& wire) {
+    if (floodPattern_.empty()) {
+      SendNow(wire);
+    }
+  }
+  // Sends as much of the flood as the socket takes now.
+  void SendFlood() {
+    if (std::chrono::steady_clock::now() >= floodUntil_) {
+      floodPattern_.clear();
+      return;
+    }
+    // The block repeats with the pattern's period, so any offset within one
+    // period continues the pattern.
+    const ssize_t n = ::send(client_, floodPattern_.data() + floodOffset_,
+                             floodPattern_.size() - floodOffset_, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      floodOffset_ = (floodOffset_ + static_cast<size_t>(n)) % floodPeriod_;
+      floodBytes_ += static_cast<size_t>(n);
     }
   }
   void Reply(uint8_t command, const Bytes& value) {
@@ -139,30 +198,34 @@ class ScriptedRfc2217Server {
       }
     }
     wire.insert(wire.end(), {255, 240});
-    SendRaw(wire);
+    Answer(wire);
   }
 
   void Run() {
     while (!stop_) {
-      pollfd fds[3] = {{wake_, POLLIN, 0}, {listen_, POLLIN, 0}, {-1, POLLIN, 0}};
+      pollfd fds[4] = {{wake_, POLLIN, 0}, {listen_, POLLIN, 0}, {-1, POLLIN, 0}, {-1, POLLOUT, 0}};
       {
         std::lock_guard lock(mutex_);
         fds[2].fd = paused_ ? -1 : client_;
+        fds[3].fd = floodPattern_.empty() ? -1 : client_;
       }
-      if (::poll(fds, 3, 1000) < 0) {
+      if (::poll(fds, 4, fds[3].fd >= 0 ? 10 : 1000) < 0) {
         continue;
       }
       std::lock_guard lock(mutex_);
       if (fds[0].revents != 0) {
         uint64_t count = 0;
         [[maybe_unused]] ssize_t n = ::read(wake_, &count, sizeof count);
-        SendRaw(out_);
+        SendNow(out_);
         out_.clear();
         if (drop_ && client_ >= 0) {
           ::close(client_);
           client_ = -1;
         }
         drop_ = false;
+      }
+      if (client_ >= 0 && !floodPattern_.empty()) {
+        SendFlood();
       }
       if (fds[1].revents != 0) {
         const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -172,6 +235,10 @@ class ScriptedRfc2217Server {
           client_ = fd;
           ++connections_;
           state_ = 0;
+          if (script_.classicNegotiation) {
+            classic_ = ClassicTelnetPeer();
+            SendNow(classic_.Start());
+          }
         }
       }
       if (client_ >= 0 && fds[2].fd == client_ && fds[2].revents != 0) {
@@ -180,6 +247,7 @@ class ScriptedRfc2217Server {
         if (n <= 0) {
           ::close(client_);
           client_ = -1;
+          floodPattern_.clear();  // a flood belongs to its connection
           continue;
         }
         for (ssize_t i = 0; i < n; ++i) {
@@ -239,14 +307,21 @@ class ScriptedRfc2217Server {
   }
 
   void Negotiate(uint8_t verb, uint8_t option) {
+    negotiations_.emplace_back(verb, option);
     if (!script_.answerNegotiation) {
+      return;
+    }
+    if (script_.classicNegotiation) {
+      Bytes answer;
+      classic_.Receive(verb, option, answer);
+      Answer(answer);
       return;
     }
     const bool agree = option != 44 || !script_.refuseComPort;
     if (verb == 251) {  // WILL: DO or DONT
-      SendRaw({255, static_cast<uint8_t>(agree ? 253 : 254), option});
+      Answer({255, static_cast<uint8_t>(agree ? 253 : 254), option});
     } else if (verb == 253) {  // DO: WILL
-      SendRaw({255, 251, option});
+      Answer({255, 251, option});
     }
   }
 
@@ -311,6 +386,13 @@ class ScriptedRfc2217Server {
   Bytes out_;
   Bytes data_;
   std::vector<Request> requests_;
+  std::vector<Negotiation> negotiations_;
+  ClassicTelnetPeer classic_;
+  Bytes floodPattern_;  // empty: no flood
+  size_t floodPeriod_ = 1;
+  size_t floodOffset_ = 0;
+  size_t floodBytes_ = 0;
+  std::chrono::steady_clock::time_point floodUntil_;
   int state_ = 0;
   uint8_t verb_ = 0;
   Bytes sb_;

@@ -1,12 +1,17 @@
 // The library end to end over a pseudo-terminal: the test plays the camera on
 // the master side and the client on its own thread, with a message window.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -15,6 +20,8 @@
 
 #include "camlink/qzlink.h"
 #include "testsupport/link_test_support.h"
+
+extern char** environ;
 
 namespace qzlink {
 namespace {
@@ -231,6 +238,137 @@ TEST_F(SessionTest, CloseRightAfterACommandStillDeliversIt) {
   }
 }
 
+// The camera reads only after many sessions have come and gone, while the
+// machine is busy: each session's frame was reported as sent, so no later
+// open may discard it from the line. What the camera sent before an open is
+// stale and is dropped.
+TEST_F(SessionTest, AnOpenKeepsWhatEarlierSessionsSentAndDropsStaleInput) {
+  ASSERT_EQ(Open(), 1);  // the line in raw mode: no echo of the stale bytes
+  QzClose();
+  pty_.Write({0xFE, 0x30, 0x30, 0xEF});
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const Bytes zoom60{0xFF, 0x30, 0x31, 0x00, 0xA3, 0x33, 0x43, 0xEF};
+  constexpr int kRounds = 200;
+  {
+    testing::CpuLoad load(3);
+    for (int i = 0; i < kRounds; ++i) {
+      ASSERT_EQ(Open(), 1) << "round " << i;
+      ASSERT_EQ(QzSetZoomPosition(1, 60), 1) << "round " << i;
+      ASSERT_EQ(QzClose(), 1);
+    }
+  }
+  int arrived = 0;
+  for (Bytes frame = pty_.ReadFrame(500); !frame.empty(); frame = pty_.ReadFrame(500)) {
+    ASSERT_EQ(frame, zoom60) << "after " << arrived << " whole frames";
+    ++arrived;
+  }
+  EXPECT_EQ(arrived, kRounds);
+  QzDispatchMessages();
+  EXPECT_TRUE(announcements_.empty()) << "the stale answer was announced";
+}
+
+// The port holder program (port_holder.cpp) in a process of its own, with
+// its standard input and output on pipes. Every signal starts at its default
+// action there, whatever this process ignores.
+class PortHolder {
+ public:
+  explicit PortHolder(std::vector<std::string> args) {
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
+      return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all;
+    sigfillset(&all);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    args.insert(args.begin(), PORT_HOLDER_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) {
+      argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, PORT_HOLDER_PATH, &actions, &attributes, argv.data(), environ) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(in[0]);
+    close(out[1]);
+    input_ = in[1];
+    output_ = out[0];
+  }
+  ~PortHolder() {
+    if (pid_ > 0) {
+      Kill(SIGKILL);
+    }
+    close(input_);
+    close(output_);
+  }
+  PortHolder(const PortHolder&) = delete;
+  PortHolder& operator=(const PortHolder&) = delete;
+
+  // The first line the holder printed, without its newline.
+  std::string ReadLine(int timeoutMs = 5000) {
+    std::string line;
+    pollfd p{output_, POLLIN, 0};
+    char c = 0;
+    while (poll(&p, 1, timeoutMs) == 1 && read(output_, &c, 1) == 1 && c != '\n') {
+      line.push_back(c);
+    }
+    return line;
+  }
+
+  // Ends the holder with signal and reaps it: the signal that ended it, or 0
+  // when it exited.
+  int Kill(int signal) {
+    kill(pid_, signal);
+    int status = 0;
+    const pid_t reaped = waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return reaped > 0 && WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+};
+
+// A session in another process keeps the port busy while that process lives,
+// and the port is free the moment it dies, however it was ended, also for
+// users without privileges (whom the terminal itself would refuse while its
+// exclusive flag is set).
+TEST_F(SessionTest, APortIsBusyWhileItsHolderLivesAndFreeOnceItDies) {
+  const bool privileged = geteuid() == 0;
+  if (privileged) {
+    ASSERT_EQ(chmod(pty_.SlavePath().c_str(), 0666), 0);
+  }
+  for (const int signal : {SIGKILL, SIGTERM, SIGINT, SIGPIPE}) {
+    SCOPED_TRACE(strsignal(signal));
+    PortHolder holder({"hold", "1"});
+    ASSERT_EQ(holder.ReadLine(), "open");
+    EXPECT_EQ(Open(), 0);
+    EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EBUSY)) << "held by a live process";
+    ASSERT_EQ(holder.Kill(signal), signal);
+    EXPECT_EQ(Open(), 1) << "its holder is dead";
+    EXPECT_EQ(QzClose(), 1);
+    if (privileged) {
+      PortHolder user({"try", "1", "65534"});
+      EXPECT_EQ(user.ReadLine(), "open") << "an unprivileged user after the holder died";
+    }
+  }
+}
+
 TEST_F(SessionTest, CloseInsideAnotherThreadsMessageLeavesItsAnswerAlone) {
   ASSERT_EQ(Open(), 1);
   constexpr UINT kCloseNow = WM_APP + 50;
@@ -341,18 +479,26 @@ TEST_F(SessionTest, ThousandOpenCloseCyclesLeakNothing) {
   EXPECT_EQ(CountProcEntries("task"), threadsBefore);
 }
 
+// The line is lost: the client learns it from QzGetLinkState and from every
+// command, with the system code, until it closes.
 TEST_F(SessionTest, HangUpStopsTheReaderAndFailsLaterWrites) {
   const int threadsBefore = ThreadsAtRest();
+  EXPECT_EQ(QzGetLinkState(), 0);
   ASSERT_EQ(Open(), 1);
+  EXPECT_EQ(QzGetLinkState(), 1);
   pty_.CloseMaster();
   // The reader records the hang-up and ends instead of waking forever.
-  EXPECT_TRUE(PumpUntil([&] {
-    return QzGetLastError(nullptr) == ERR_SYSTEM && CountProcEntries("task") == threadsBefore;
-  }));
+  EXPECT_TRUE(
+      PumpUntil([&] { return QzGetLinkState() < 0 && CountProcEntries("task") == threadsBefore; }));
+  EXPECT_EQ(QzGetLinkState(), -EIO);
   EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
   EXPECT_EQ(QzSetZooming(1, 2), 0);
   EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
+  EXPECT_EQ(QzSetZooming(1, 3), 0) << "and the next";
+  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
+  EXPECT_EQ(QzGetLinkState(), -EIO) << "still lost";
   EXPECT_EQ(QzClose(), 1);
+  EXPECT_EQ(QzGetLinkState(), 0);
   EXPECT_EQ(LastError(), Codes(ERR_NONE, 0));
 }
 
