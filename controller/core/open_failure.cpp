@@ -53,4 +53,20 @@ std::string OpenFailureReason(int errorCode, int systemCode) {
   }
 }
 
+std::string LostLineReason(int systemCode) {
+  switch (systemCode) {
+    case EIO:
+    case ENXIO:
+    case ENODEV:
+      return "the device hung up or was unplugged";
+    case ECONNRESET:
+    case EPIPE:
+      return "the device server ended the connection";
+    case ETIMEDOUT:
+      return "the network stopped answering";
+    default:
+      return std::string("system error: ") + std::strerror(systemCode);
+  }
+}
+
 }  // namespace qtr90x

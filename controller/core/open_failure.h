@@ -10,4 +10,7 @@ namespace qtr90x {
 // ERR_SYSTEM). Empty when there is nothing to add.
 std::string OpenFailureReason(int errorCode, int systemCode);
 
+// Why an open line went, from the system code of its failure.
+std::string LostLineReason(int systemCode);
+
 }  // namespace qtr90x

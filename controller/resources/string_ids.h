@@ -54,5 +54,10 @@ inline constexpr int kNoAnswer = 57400;
 inline constexpr int kLateAnswer = 57401;
 inline constexpr int kAnswerForNobody = 57402;
 inline constexpr int kNoNotification = 57403;
+// A lost line: the title's port part while it is lost, and the debug lines.
+inline constexpr int kTitlePort = 57404;
+inline constexpr int kTitlePortLost = 57405;
+inline constexpr int kLinkLost = 57406;
+inline constexpr int kLinkBack = 57407;
 
 }  // namespace qtr90x::str

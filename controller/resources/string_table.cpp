@@ -62,6 +62,10 @@ constexpr Entry kStrings[] = {
     {str::kLateAnswer, "late answer, decoded for nobody (%s was given up)"},
     {str::kAnswerForNobody, "answer to no command, decoded for nobody"},
     {str::kNoNotification, "the camera did not report the end of %s"},
+    {str::kTitlePort, " (COM%d)"},
+    {str::kTitlePortLost, " (COM%d - no connection)"},
+    {str::kLinkLost, "the line to the camera is lost (%s); opening it again every 2 s"},
+    {str::kLinkBack, "the line to the camera is back"},
 };
 
 }  // namespace

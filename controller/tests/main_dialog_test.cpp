@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -26,6 +28,7 @@
 #include "app/controller_app.h"
 #include "app/single_instance.h"
 #include "core/settings.h"
+#include "resources/menu_ids.h"
 #include "tests/gui_test_support.h"
 #include "ui/action_slider.h"
 #include "ui/adjust_page.h"
@@ -105,6 +108,28 @@ class MainDialogTest : public QObject {
     SimulatedCamera camera;
     std::unique_ptr<MainDialog> dialog;
   };
+
+  // The dialog with its window title drawn above it (a grab has no title
+  // bar), and the debug window beside it.
+  static void SaveWithCaption(MainDialog& dialog, const QString& path) {
+    dialog.Debug()->show();
+    QTest::qWait(50);
+    const QPixmap body = dialog.grab();
+    const QPixmap log = dialog.Debug()->grab();
+    const int caption = 26;
+    QPixmap shot(body.width() + log.width() + 8, caption + std::max(body.height(), log.height()));
+    shot.fill(Qt::white);
+    QPainter painter(&shot);
+    painter.fillRect(0, 0, body.width(), caption, QColor(60, 60, 60));
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(8, 0, body.width() - 16, caption), Qt::AlignVCenter,
+                     dialog.windowTitle());
+    painter.drawPixmap(0, caption, body);
+    painter.drawPixmap(body.width() + 8, caption, log);
+    painter.end();
+    QVERIFY(shot.save(path));
+    dialog.Debug()->hide();
+  }
 
   static QString Registry() {
     QFile file(qEnvironmentVariable("QZLINK_REGISTRY"));
@@ -451,6 +476,60 @@ class MainDialogTest : public QObject {
     QCOMPARE(page->findChild<QComboBox*>(QStringLiteral("1041"))->currentText(),
              QStringLiteral("x %1").arg(camera.value(QStringLiteral("ezoom"))));
     QCOMPARE(camera.value(QStringLiteral("panSpeed")), QStringLiteral("420"));
+  }
+
+  // The line goes (the simulator's terminal is unplugged): the dialog shows
+  // it lost, opens it again every 2 s, and when it is back reads the camera
+  // that was selected. A port change stops the tries.
+  void ALostLineIsShownAndComesBackByItself() {
+    Running run({"--cameras", "3"});
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
+    auto* cameras = qobject_cast<QComboBox*>(dialog.Control(1042));
+    cameras->setCurrentIndex(1);
+    emit cameras->activated(1);
+    QVERIFY(Settled(dialog));
+    QCOMPARE(dialog.SelectedCamera(), 2);
+    QAction* connect = nullptr;
+    for (QAction* action : dialog.findChildren<QAction*>()) {
+      if (action->text() == QLatin1String("&Connect")) {
+        connect = action;
+      }
+    }
+    QVERIFY(connect != nullptr && connect->isChecked());
+
+    QCOMPARE(run.camera.Control(QStringLiteral("unplug")), QStringList{QStringLiteral("ok")});
+    QVERIFY(QTest::qWaitFor([&] { return dialog.windowTitle().contains("no connection"); }, 3000));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1 - no connection)"));
+    QVERIFY(!connect->isChecked());
+    QVERIFY(!dialog.Control(1005)->isEnabled());
+    QVERIFY(dialog.Debug()->Rows().contains(
+        QStringLiteral("error\tthe line to the camera is lost (the device hung up or was "
+                       "unplugged); opening it again every 2 s")));
+    QVERIFY(boxes_.isEmpty());
+    const QString shots = qEnvironmentVariable("QZ_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+      SaveWithCaption(dialog, shots + QStringLiteral("/lost-line.png"));
+    }
+
+    QVERIFY(run.camera.Control(QStringLiteral("replug")).value(0).startsWith("ok /dev/pts/"));
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Connected(); }, 4000));
+    QVERIFY(Settled(dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
+    QVERIFY(connect->isChecked());
+    QCOMPARE(dialog.SelectedCamera(), 2);
+    QCOMPARE(cameras->currentIndex(), 1);
+    QVERIFY(dialog.Control(1005)->isEnabled());
+
+    // Lost again, then the operator chooses another port: no more tries.
+    QCOMPARE(run.camera.Control(QStringLiteral("unplug")), QStringList{QStringLiteral("ok")});
+    QVERIFY(QTest::qWaitFor([&] { return dialog.windowTitle().contains("no connection"); }, 3000));
+    dialog.RunCommand(cmd::kPortCom1 + 1);
+    boxes_.clear();
+    QVERIFY(run.camera.Control(QStringLiteral("replug")).value(0).startsWith("ok "));
+    QTest::qWait(2500);
+    QVERIFY(!dialog.Connected());
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM2)"));
   }
 
   void LocalMakesTheWindowCompactAndTheControlsInoperable() {

@@ -61,6 +61,12 @@ constexpr int kPadButton = 24;
 constexpr int kPadPitch = 25;
 constexpr int kPadBlock = 74;
 
+// The line's state is looked at once a second while connected (a memory
+// read in the library, nothing on the line); a lost line is opened again
+// every 2 s.
+constexpr int kLinkWatchMs = 1000;
+constexpr int kLinkRetryMs = 2000;
+
 // The read sequence of each tab page: Adjust 1, System 2, Picture 3.
 int PageReadKind(int tabIndex) {
   return tabIndex >= 0 && tabIndex < 3 ? tabIndex + 1 : 1;
@@ -89,6 +95,10 @@ MainDialog::MainDialog(QWidget* parent)
   deadlineTimer_.setSingleShot(true);
   deadlineTimer_.setTimerType(Qt::PreciseTimer);
   connect(&deadlineTimer_, &QTimer::timeout, this, &MainDialog::OnDeadline);
+  linkWatch_.setInterval(kLinkWatchMs);
+  connect(&linkWatch_, &QTimer::timeout, this, &MainDialog::CheckLink);
+  linkRetry_.setInterval(kLinkRetryMs);
+  connect(&linkRetry_, &QTimer::timeout, this, &MainDialog::RetryLink);
 
   BuildControls();
   BuildMenu();
@@ -418,6 +428,7 @@ TabPage* MainDialog::CurrentPage() const {
 
 void MainDialog::ConnectionAttempt(bool startupAttempt) {
   const int port = PortNumber();
+  StopLinkRetries();
   connected_ = port_.Open(libraryWindow_.Handle(), port);
   int systemCode = 0;
   const int error = connected_ ? 0 : port_.LastError(&systemCode);
@@ -425,6 +436,9 @@ void MainDialog::ConnectionAttempt(bool startupAttempt) {
   RunEngine([&](EngineActions& out) {
     engine_.OnConnectionAttempt(port, connected_, startupAttempt, out);
   });
+  if (connected_) {
+    linkWatch_.start();
+  }
   if (!connected_ && !startupAttempt) {
     ShowOpenFailure();
   }
@@ -439,6 +453,7 @@ void MainDialog::ShowOpenFailure() {
 }
 
 void MainDialog::CloseConnection() {
+  StopLinkRetries();
   if (!connected_) {
     return;
   }
@@ -448,6 +463,7 @@ void MainDialog::CloseConnection() {
   }
   if (port_.Close()) {
     connected_ = false;
+    linkWatch_.stop();
     RunEngine([&](EngineActions& out) { engine_.OnConnectionClosed(out); });
   }
 }
@@ -482,7 +498,61 @@ void MainDialog::UpdateMenuChecks() {
 }
 
 void MainDialog::UpdateTitle() {
-  setWindowTitle(Text(str::kAppTitle) + QStringLiteral(" (COM%1)").arg(PortNumber()));
+  setWindowTitle(Text(str::kAppTitle) +
+                 Text(linkLost_ ? str::kTitlePortLost : str::kTitlePort)
+                     .replace(QStringLiteral("%d"), QString::number(PortNumber())));
+}
+
+void MainDialog::CheckLink() {
+  const int state = connected_ ? port_.LinkState() : 1;
+  if (state < 0) {
+    LoseLink(-state);
+  }
+}
+
+void MainDialog::LoseLink(int systemCode) {
+  // The session is closed at once, so that the device can be opened again
+  // as soon as it is back; what waited for an answer is given up.
+  linkWatch_.stop();
+  for (DirectionButton* button : directionButtons_) {
+    button->StopIfMoving();
+  }
+  port_.Close();
+  connected_ = false;
+  linkLost_ = true;
+  RunEngine([&](EngineActions& out) { engine_.OnConnectionClosed(out); });
+  SetCameraControlsEnabled(false);
+  debugWindow_->AddLine(
+      Text(str::kLinkLost)
+          .replace(QStringLiteral("%s"), QString::fromStdString(LostLineReason(systemCode))),
+      2);
+  UpdateTitle();
+  UpdateMenuChecks();
+  linkRetry_.start();
+}
+
+void MainDialog::RetryLink() {
+  if (!port_.Open(libraryWindow_.Handle(), PortNumber())) {
+    return;  // not back yet: the next try in 2 s
+  }
+  StopLinkRetries();
+  connected_ = true;
+  linkWatch_.start();
+  debugWindow_->AddLine(Text(str::kLinkBack), 1);
+  // The connect sequence reads the camera again; the camera selected before
+  // stays selected when the line still has it.
+  RunEngine(
+      [&](EngineActions& out) { engine_.OnConnectionAttempt(PortNumber(), true, false, out); });
+  UpdateTitle();
+  UpdateMenuChecks();
+}
+
+void MainDialog::StopLinkRetries() {
+  linkRetry_.stop();
+  if (linkLost_) {
+    linkLost_ = false;
+    UpdateTitle();
+  }
 }
 
 // --- operator actions ------------------------------------------------------------------

@@ -106,6 +106,12 @@ class MainDialog : public QDialog, public PageHost {
   void ChoosePort(int portIndex);
   void UpdateMenuChecks();
   void UpdateTitle();
+  // The line went (the device hung up, the server went away): shown as lost,
+  // and opened again every 2 s until it is back or the operator decides.
+  void CheckLink();
+  void LoseLink(int systemCode);
+  void RetryLink();
+  void StopLinkRetries();
   void ShowPortsDialog();
   void SavePresetNamesIfOwned();
 
@@ -168,6 +174,9 @@ class MainDialog : public QDialog, public PageHost {
   SequenceEngine engine_{port_};
   LibraryWindow libraryWindow_;
   QTimer deadlineTimer_;  // the engine's next deadline
+  QTimer linkWatch_;      // looks at the line's state while connected
+  QTimer linkRetry_;      // opens a lost line again
+  bool linkLost_ = false;
 
   GeneralSettings settings_;
   PresetNames presetNames_{};

@@ -223,6 +223,11 @@ void MainDialog::Execute(const EngineActions& actions) {
     QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
   }
   ArmDeadline();
+  // A command that failed because the line is gone: shown once the library's
+  // handler (if this runs inside one) has returned.
+  if (connected_ && port_.LinkState() < 0) {
+    QTimer::singleShot(0, this, &MainDialog::CheckLink);
+  }
 }
 
 void MainDialog::ArmDeadline() {

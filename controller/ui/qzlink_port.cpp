@@ -51,6 +51,10 @@ bool QzlinkPort::Close() {
   return QzClose() != 0;
 }
 
+int QzlinkPort::LinkState() const {
+  return QzGetLinkState();
+}
+
 bool QzlinkPort::Send(const LibraryCall& call, SentFrame& sent) {
   if (Dispatch(call) == 0)
     return false;

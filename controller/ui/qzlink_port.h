@@ -29,6 +29,9 @@ class QzlinkPort : public LibraryPort {
   int LastError(int* systemCode) const;
   // Closes the session; true when it is closed.
   bool Close();
+  // 1 while the session's line works, 0 with no session, the system code
+  // negated once the line is lost (the device hung up, the server went).
+  int LinkState() const;
 
   bool Send(const LibraryCall& call, SentFrame& sent) override;
   bool SendRaw(std::span<const std::uint8_t> bytes) override;
