@@ -42,7 +42,8 @@ class ScriptHost : public QObject {
   // Ends the script from any thread: kStopTimedOut (stop_watcher.h) or a
   // signal number. The running JavaScript is interrupted, a Sleep returns,
   // no handler runs any more; Run then ends the objects. The first reason
-  // counts.
+  // counts. The thread that calls it must be done before the host is
+  // destroyed (main destroys its watcher first).
   void RequestStop(int reason);
   int StopReason() const { return stopReason_.load(); }
 

@@ -32,6 +32,13 @@ class Probe : public QObject {
   Q_OBJECT
  public:
   explicit Probe(ScriptHost* host) : host_(host) {}
+  // The script calls ready() when it is about to wait.
+  std::function<void()> onReady;
+  Q_INVOKABLE void ready() {
+    if (onReady) {
+      onReady();
+    }
+  }
   Q_INVOKABLE int liveObjects() const { return static_cast<int>(host_->LiveObjects()); }
   Q_INVOKABLE double residentKb() const {
     std::ifstream status("/proc/self/status");
@@ -95,9 +102,11 @@ class ScriptHostTest : public ::testing::Test {
     unlink((registry_ + ".lock").c_str());
   }
 
-  // Runs a script; prepare may set the host up first (on the test's thread).
+  // Runs a script; prepare may set the host and the probe up first (on the
+  // test's thread), finish runs after the script, while the host still exists.
   static Outcome Run(const std::string& source,
-                     const std::function<void(ScriptHost&)>& prepare = {}) {
+                     const std::function<void(ScriptHost&, Probe&)>& prepare = {},
+                     const std::function<void()>& finish = {}) {
     Outcome outcome;
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
@@ -107,9 +116,12 @@ class ScriptHostTest : public ::testing::Test {
       QJSEngine::setObjectOwnership(&probe, QJSEngine::CppOwnership);
       host.Engine().globalObject().setProperty("probe", host.Engine().newQObject(&probe));
       if (prepare) {
-        prepare(host);
+        prepare(host, probe);
       }
       outcome.status = host.Run(QString::fromStdString(source));
+      if (finish) {
+        finish();
+      }
     }
     outcome.out = ::testing::internal::GetCapturedStdout();
     outcome.err = ::testing::internal::GetCapturedStderr();
@@ -319,7 +331,7 @@ TEST_F(ScriptHostTest, DroppedObjectsAreReleasedWhileTheScriptRuns) {
               "WScript.Echo(probe.liveObjects());\n"
               "var kept = WScript.CreateObject('" +
               kProgId + "');\ngc(); WScript.Sleep(0);\n" + "WScript.Echo(probe.liveObjects());\n",
-          [](ScriptHost& host) {
+          [](ScriptHost& host, Probe&) {
             host.Engine().installExtensions(QJSEngine::GarbageCollectionExtension);
           });
   EXPECT_EQ(outcome.status, 0) << outcome.err;
@@ -399,16 +411,19 @@ TEST_F(ScriptHostTest, AStopEndsTheScriptAfterClosingTheSession) {
     FakeQzlinke()->Reset();
     PostAnswers();
     std::thread stopper;
-    const Outcome outcome =
-        Run(EventScript("function cam_AckRxEvent() { WScript.Echo('handler'); }", c.wait),
-            [&c, &stopper](ScriptHost& host) {
-              // As the watcher thread would, once the script waits.
-              stopper = std::thread([&host, reason = c.reason] {
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                host.RequestStop(reason);
-              });
+    const Outcome outcome = Run(
+        EventScript("function cam_AckRxEvent() { WScript.Echo('handler'); }",
+                    std::string("probe.ready();\n") + c.wait),
+        [&c, &stopper](ScriptHost& host, Probe& probe) {
+          // As the watcher thread would, once the script waits.
+          probe.onReady = [&host, &stopper, reason = c.reason] {
+            stopper = std::thread([&host, reason] {
+              std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              host.RequestStop(reason);
             });
-    stopper.join();
+          };
+        },
+        [&stopper] { stopper.join(); });
     EXPECT_EQ(outcome.status, c.status);
     EXPECT_EQ(outcome.out, "handler\n");
     EXPECT_EQ(FakeQzlinke()->CountOf("QzClose"), 1);
@@ -419,14 +434,16 @@ TEST_F(ScriptHostTest, AStopEndsTheScriptAfterClosingTheSession) {
 TEST_F(ScriptHostTest, TimeoutEndsTheScript) {
   FakeQzlinke()->Reset();
   std::unique_ptr<StopWatcher> watcher;
-  const Outcome outcome =
-      Run(std::string("var cam = WScript.CreateObject('") + kProgId +
-              "');\ncam.CommOpen(1, 9600, 8, 0, 0);\nfor (;;) {}",
-          [&watcher](ScriptHost& host) {
-            watcher = std::make_unique<StopWatcher>(
-                std::chrono::milliseconds(50), [&host](int reason) { host.RequestStop(reason); });
-          });
-  watcher.reset();
+  const Outcome outcome = Run(
+      std::string("var cam = WScript.CreateObject('") + kProgId +
+          "');\ncam.CommOpen(1, 9600, 8, 0, 0);\nprobe.ready();\nfor (;;) {}",
+      [&watcher](ScriptHost& host, Probe& probe) {
+        probe.onReady = [&watcher, &host] {
+          watcher = std::make_unique<StopWatcher>(
+              std::chrono::milliseconds(50), [&host](int reason) { host.RequestStop(reason); });
+        };
+      },
+      [&watcher] { watcher.reset(); });
   EXPECT_EQ(outcome.status, 124);
   EXPECT_EQ(FakeQzlinke()->CountOf("QzClose"), 1);
 }
