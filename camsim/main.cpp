@@ -18,12 +18,12 @@ int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
   ParsedOptions parsed = ParseOptions(args);
   if (!parsed.options) {
-    std::fprintf(stderr, "qtr90x-camsim: %s\n\n%s", parsed.error.c_str(), Usage().c_str());
+    std::fprintf(stderr, "qtr90x-camsim: %s (see 'qtr90x-camsim --help')\n", parsed.error.c_str());
     return 2;
   }
   const Options& options = *parsed.options;
-  if (options.help) {
-    std::fputs(Usage().c_str(), stdout);
+  if (options.help || options.version) {
+    std::fputs((options.help ? Usage() : VersionLine()).c_str(), stdout);
     return 0;
   }
 

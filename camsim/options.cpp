@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "qz_version.h"
+
 namespace camsim {
 
 namespace {
@@ -60,11 +62,13 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
       name = name.substr(0, equals);
       inlineValue = true;
     }
-    if (name == "--fast" || name == "--help" || name == "-h") {
+    if (name == "--fast" || name == "--help" || name == "-h" || name == "--version") {
       if (inlineValue) {
         return fail("option " + std::string(name) + " takes no value");
       }
-      (name == "--fast" ? options.fast : options.help) = true;
+      (name == "--fast"      ? options.fast
+       : name == "--version" ? options.version
+                             : options.help) = true;
       continue;
     }
     static constexpr std::string_view kValueOptions[] = {
@@ -128,7 +132,7 @@ ParsedOptions ParseOptions(const std::vector<std::string_view>& args) {
                                     : options.moveDelayMs) = *ms;
     }
   }
-  if (options.help) {
+  if (options.help || options.version) {
     return {options, {}};
   }
   if (options.link.empty()) {
@@ -163,29 +167,65 @@ CascadeConfig MakeConfig(const Options& options) {
 }
 
 std::string Usage() {
-  return "usage: qtr90x-camsim --link PATH [options]\n"
-         "Simulates a cascade of QT-R90x / QT-R90xN / QT-R7 cameras on a pseudo-terminal.\n"
-         "PATH becomes a symbolic link to the terminal; \"ready PATH -> DEVICE\" is printed\n"
-         "when serving. SIGTERM or SIGINT removes PATH and exits.\n"
+  // The control commands' own list, under a heading of this text's style.
+  std::string_view control = ControlHelp();
+  control.remove_prefix(std::min(control.size(), control.find('\n') + 1));
+  return "qtr90x-camsim - simulate a cascade of QT-R90x, QT-R90xN and QT-R7 cameras\n"
          "\n"
-         "options:\n"
-         "  --model M[,M...]        QT-R7, QT-R90x or QT-R90xN, for every camera or one\n"
-         "                          per camera (default QT-R90x)\n"
-         "  --cameras N             cameras at addresses 1..N, N 1-9 (default 1)\n"
-         "  --link PATH             symbolic link to create (an existing link is replaced,\n"
-         "                          any other file is refused)\n"
-         "  --baud B                line speed for pacing, ten bits a byte (default 9600)\n"
-         "  --fast                  no pacing, no reply delay, short action delays and\n"
-         "                          absolute moves that arrive at once (for tests)\n"
-         "  --power on|off          camera power at start (default on)\n"
-         "  --pedestal initialised|uninitialised   pedestal at start (default initialised)\n"
-         "  --reply-delay MS        processing time before each answer (default 5, fast 0)\n"
-         "  --power-delay MS        camera power on/off (default 2000, fast 50)\n"
-         "  --pedestal-delay MS     pedestal initialisation (default 3000, fast 50)\n"
-         "  --move-delay MS         preset and home moves, one-push AF (default 1000, fast 20)\n"
-         "  --help                  this text\n"
-         "\n" +
-         std::string(ControlHelp());
+         "Usage: qtr90x-camsim --link PATH [OPTION]...\n"
+         "\n"
+         "Simulates one to nine cameras, at addresses 1 to N, on one serial line: a\n"
+         "pseudo-terminal, the stand-in for the hardware in tests, benchmarks and\n"
+         "demonstrations. PATH becomes a symbolic link to the terminal, which a client\n"
+         "opens as its serial port (QZLINK_COM1=PATH for the camera link library).\n"
+         "\"ready PATH -> DEVICE\" is printed on standard output once it serves.\n"
+         "SIGTERM or SIGINT removes PATH and ends it. Commands on standard input\n"
+         "inject faults and show the cameras' state (below); at the end of standard\n"
+         "input the simulator keeps serving the line.\n"
+         "\n"
+         "Options:\n"
+         "      --link PATH        symbolic link to create (an existing link is\n"
+         "                         replaced, any other file is refused)\n"
+         "      --model M[,M...]   QT-R7, QT-R90x or QT-R90xN, for every camera or one\n"
+         "                         per camera (default QT-R90x)\n"
+         "      --cameras N        cameras at addresses 1 to N, N from 1 to 9 (default 1)\n"
+         "      --baud B           line speed for pacing, ten bits a byte, 300 to 230400\n"
+         "                         (default 9600)\n"
+         "      --fast             no pacing, no reply delay, short action delays and\n"
+         "                         absolute moves that arrive at once (for tests)\n"
+         "      --power on|off     camera power at start (default on)\n"
+         "      --pedestal initialised|uninitialised\n"
+         "                         pedestal at start (default initialised)\n"
+         "      --reply-delay MS   processing time before each answer (default 5,\n"
+         "                         fast 0)\n"
+         "      --power-delay MS   camera power on or off (default 2000, fast 50)\n"
+         "      --pedestal-delay MS\n"
+         "                         pedestal initialisation (default 3000, fast 50)\n"
+         "      --move-delay MS    preset and home moves, one-push AF (default 1000,\n"
+         "                         fast 20)\n"
+         "  -h, --help             print this help and exit\n"
+         "      --version          print the version and exit\n"
+         "Options take their value as --name VALUE or --name=VALUE; delays are at most\n"
+         "600000 ms.\n"
+         "\n"
+         "Control commands (one per line on standard input):\n" +
+         std::string(control) +
+         "\n"
+         "Exit status:\n"
+         "  0  ended by SIGTERM or SIGINT\n"
+         "  1  the terminal or the link cannot be made, or the line failed\n"
+         "  2  bad command line\n"
+         "\n"
+         "Examples:\n"
+         "  qtr90x-camsim --link /tmp/camera --cameras 3 --fast &\n"
+         "  QZLINK_COM1=/tmp/camera qzcli --port 1 QzGetUnitName 1\n"
+         "      three fast cameras, and a question to the first\n"
+         "  echo 'state 1' | qtr90x-camsim --link /tmp/camera\n"
+         "      print camera 1's state at start\n";
+}
+
+std::string VersionLine() {
+  return std::string("qtr90x-camsim (") + QZ_PACKAGE_NAME + ") " + QZ_VERSION + "\n";
 }
 
 }  // namespace camsim

@@ -23,9 +23,10 @@ struct Options {
   std::optional<int> pedestalDelayMs;
   std::optional<int> moveDelayMs;
   bool help = false;
+  bool version = false;
 };
 
-// Options, or an error text for a usage message.
+// Options, or an error text: one line, without the program's name.
 struct ParsedOptions {
   std::optional<Options> options;
   std::string error;
@@ -34,6 +35,8 @@ struct ParsedOptions {
 // args without the program name.
 ParsedOptions ParseOptions(const std::vector<std::string_view>& args);
 CascadeConfig MakeConfig(const Options& options);
+// The --help text (the manual page is made from it) and the --version line.
 std::string Usage();
+std::string VersionLine();
 
 }  // namespace camsim

@@ -330,4 +330,40 @@ LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName,
   });
 }
 
+LONG QzRegistryGetDamageReport(DWORD* count, char* copyPath, DWORD* cchCopyPath, char* message,
+                               DWORD* cchMessage) {
+  return Guarded([&]() -> LONG {
+    if ((copyPath != nullptr && cchCopyPath == nullptr) ||
+        (message != nullptr && cchMessage == nullptr)) {
+      return ERROR_INVALID_PARAMETER;
+    }
+    const RegistryDamageReport report = RegistryDamage();
+    if (count != nullptr)
+      *count = static_cast<DWORD>(report.count);
+    if (report.count == 0) {
+      for (DWORD* size : {cchCopyPath, cchMessage}) {
+        if (size != nullptr)
+          *size = 0;
+      }
+      return ERROR_FILE_NOT_FOUND;
+    }
+    // Both buffers are checked before either is written.
+    const auto pathSize = static_cast<DWORD>(report.copyPath.size() + 1);
+    const auto messageSize = static_cast<DWORD>(report.message.size() + 1);
+    const bool pathFits = copyPath == nullptr || *cchCopyPath >= pathSize;
+    const bool messageFits = message == nullptr || *cchMessage >= messageSize;
+    if (pathFits && messageFits) {
+      if (copyPath != nullptr)
+        std::memcpy(copyPath, report.copyPath.c_str(), pathSize);
+      if (message != nullptr)
+        std::memcpy(message, report.message.c_str(), messageSize);
+    }
+    if (cchCopyPath != nullptr)
+      *cchCopyPath = pathSize;
+    if (cchMessage != nullptr)
+      *cchMessage = messageSize;
+    return pathFits && messageFits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+  });
+}
+
 }  // extern "C"

@@ -13,7 +13,15 @@
  * to ("<target>.lock", the temporary file beside the target): the link stays.
  * A file that cannot be parsed, or that does not end with a line break (cut
  * short), is never overwritten: it is renamed to "<file>.corrupt-<time>" with
- * a message on standard error, and the store starts empty.
+ * a message on standard error, and the store starts empty. A program learns
+ * of it through QzRegistryGetDamageReport (below), to tell its user.
+ *
+ * A read-only store file (no write permission for its owner, as a site's
+ * locked profile with mode 0444, or none for this process) is read but never
+ * replaced: every change to it fails with ERROR_ACCESS_DENIED and the file
+ * keeps its content and mode. Opening or creating a key that exists changes
+ * nothing and succeeds. A damaged read-only file is left in place and reads
+ * as an empty store.
  *
  * Only HKEY_CURRENT_USER is a root. Key names compare without regard to ASCII
  * letter case and keep the case they were created with, as in the registry.
@@ -122,6 +130,30 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD* re
 LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName, DWORD* reserved,
                    DWORD* type, BYTE* data, DWORD* cbData);
 #endif /* !_WIN32 */
+
+/* What the store found wrong with its file in this process, so that a
+ * program can tell its user (the store itself only writes a line on standard
+ * error).
+ *
+ * count, if not null, receives how many damaged store files this process has
+ * found so far (moved aside or left in place); compare it with an earlier
+ * value to see whether something new happened. The other outputs describe the
+ * last one:
+ *  - copyPath: the path the damaged file was moved to, "" when it was
+ *    read-only and left in place;
+ *  - message: the line written on standard error (without line break),
+ *    naming the file, the line and the reason, and where the copy went.
+ * cchCopyPath and cchMessage give the buffer sizes in characters, the
+ * terminator included, and receive the length needed including the
+ * terminator. A null buffer (with its size pointer set) only asks that size.
+ *
+ * Returns ERROR_SUCCESS; ERROR_FILE_NOT_FOUND when nothing has been found
+ * (sizes set to 0, buffers untouched); ERROR_MORE_DATA when a given buffer is
+ * too small (nothing is written to either buffer, the sizes say what is
+ * needed); ERROR_INVALID_PARAMETER for a buffer without its size. Safe to
+ * call from any thread. */
+LONG QzRegistryGetDamageReport(DWORD* count, char* copyPath, DWORD* cchCopyPath, char* message,
+                               DWORD* cchMessage);
 
 #ifdef __cplusplus
 }

@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <set>
 #include <string_view>
 
 namespace qzplatform {
@@ -150,6 +152,39 @@ class FileLock {
   int error_ = 0;
 };
 
+// What the store last found wrong with its file, for RegistryDamage().
+std::mutex damageMutex;
+RegistryDamageReport lastDamage;
+// Damaged read-only files already reported: they stay in place and would
+// otherwise be reported again at every call.
+std::set<std::string> reportedReadOnly;
+
+// Writes the report on standard error and keeps it for RegistryDamage().
+void ReportDamage(std::string copyPath, std::string message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  std::lock_guard lock(damageMutex);
+  ++lastDamage.count;
+  lastDamage.copyPath = std::move(copyPath);
+  lastDamage.message = std::move(message);
+}
+
+// A file that may not be replaced: its owner has no write permission (a
+// site's locked profile, mode 0444; root would be allowed to write it), or
+// this process may not write it.
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    return false;
+  if ((info.st_mode & S_IWUSR) == 0)
+    return true;
+  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+}
+
+std::string DamageText(const std::string& path, const RegistryParseError& error) {
+  return "qzlink registry: " + path + " is damaged (line " + std::to_string(error.line) + ": " +
+         error.reason + ")";
+}
+
 // Moves a file that cannot be parsed out of the way, never overwriting an
 // earlier one. The caller holds the lock.
 LONG MoveAside(const std::string& path, const RegistryParseError& error) {
@@ -165,16 +200,13 @@ LONG MoveAside(const std::string& path, const RegistryParseError& error) {
     target = base + "-" + std::to_string(n);
 
   if (rename(path.c_str(), target.c_str()) != 0) {
-    std::fprintf(stderr,
-                 "qzlink registry: %s is damaged (line %zu: %s) and cannot be moved to %s\n",
-                 path.c_str(), error.line, error.reason.c_str(), target.c_str());
+    std::fprintf(stderr, "%s and cannot be moved to %s\n", DamageText(path, error).c_str(),
+                 target.c_str());
     return ERROR_BADDB;
   }
   SyncFolder(ParentFolder(path));
-  std::fprintf(stderr,
-               "qzlink registry: %s is damaged (line %zu: %s); moved it to %s and started an "
-               "empty store\n",
-               path.c_str(), error.line, error.reason.c_str(), target.c_str());
+  ReportDamage(target,
+               DamageText(path, error) + "; moved it to " + target + " and started an empty store");
   return ERROR_SUCCESS;
 }
 
@@ -195,12 +227,27 @@ LONG ReadStore(const std::string& path, RegistryModel& model, RegistryParseError
   return ERROR_BADDB;
 }
 
-// Reads the store while the caller holds the lock; a damaged file is moved aside.
+// Reads the store while the caller holds the lock; a damaged file is moved
+// aside. A damaged file that is read-only stays where it is (whoever locked it
+// keeps it) and reads as an empty store; writes to it are refused.
 LONG LoadLocked(const std::string& path, RegistryModel& model) {
   RegistryParseError error;
   bool damaged = false;
   const LONG result = ReadStore(path, model, error, damaged);
-  return damaged ? MoveAside(path, error) : result;
+  if (!damaged)
+    return result;
+  if (!IsReadOnlyFile(path))
+    return MoveAside(path, error);
+  bool firstTime = false;
+  {
+    std::lock_guard lock(damageMutex);
+    firstTime = reportedReadOnly.insert(path).second;
+  }
+  if (firstTime)
+    ReportDamage({}, DamageText(path, error) +
+                         " and read-only; left it in place and read it as "
+                         "an empty store");
+  return ERROR_SUCCESS;
 }
 
 // Removes temporary files of writers that were killed before their rename.
@@ -307,8 +354,16 @@ LONG UpdateRegistry(const std::function<LONG(RegistryModel&)>& change) {
   std::string after = SerializeRegistry(model);
   if (after == before)
     return ERROR_SUCCESS;
+  // The rename would replace a read-only file with a writable one.
+  if (IsReadOnlyFile(path))
+    return ERROR_ACCESS_DENIED;
   RemoveStaleTemporaries(path);
   return WriteAtomically(path, after);
+}
+
+RegistryDamageReport RegistryDamage() {
+  std::lock_guard lock(damageMutex);
+  return lastDamage;
 }
 
 }  // namespace qzplatform

@@ -22,15 +22,28 @@ std::string RegistryFilePath();
 
 // Reads the current store. A missing file is an empty store. A file that
 // cannot be parsed is moved aside to "<file>.corrupt-<YYYYmmdd-HHMMSS>[-n]"
-// (under the lock, with one line on standard error) and the store is empty.
+// (under the lock, with one line on standard error) and the store is empty;
+// a read-only one stays in place and reads as empty.
 LONG LoadRegistry(RegistryModel& model);
 
 // Read-modify-write of the store under an exclusive flock on "<file>.lock":
 // reads the file, runs change on its content and, when change returns
 // ERROR_SUCCESS and altered the content, writes a temporary file in the same
-// folder (mode 0600), flushes it and renames it over the file. Returns
-// change's result or the I/O failure as a Win32 error code.
+// folder (mode 0600), flushes it and renames it over the file. A read-only
+// file (no write permission for its owner, or none for this process) is never
+// replaced: the change is refused with ERROR_ACCESS_DENIED. Returns change's
+// result or the I/O failure as a Win32 error code.
 LONG UpdateRegistry(const std::function<LONG(RegistryModel&)>& change);
+
+// The damaged store files this process found: how many, and for the last one
+// where it was moved ("" when it was read-only and left in place) and the
+// line written on standard error about it.
+struct RegistryDamageReport {
+  unsigned long count = 0;
+  std::string copyPath;
+  std::string message;
+};
+RegistryDamageReport RegistryDamage();
 
 }  // namespace qzplatform
 

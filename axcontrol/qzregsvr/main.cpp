@@ -1,12 +1,7 @@
 // qzregsvr: registers or unregisters an in-process server module by calling
 // its DllRegisterServer or DllUnregisterServer; also prints a module's type
-// library as IDL or its version metadata.
-//
-// usage: qzregsvr [-u] [-s] MODULE      register (-u: unregister; -s: silent)
-//        qzregsvr --idl MODULE          print the type library as IDL
-//        qzregsvr --info MODULE         print the version metadata
-// Exit status: 0 done, 2 usage, 3 the module cannot be loaded, 4 it lacks
-// the entry point, 5 the entry point failed.
+// library as IDL or its version metadata. The options, exit statuses and
+// environment are in kHelp below (the manual page is made from it).
 #include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -14,16 +9,59 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "platform/automation/automation.h"
+#include "qz_version.h"
 
 namespace {
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: qzregsvr [-u] [-s] MODULE\n"
-               "       qzregsvr --idl MODULE\n"
-               "       qzregsvr --info MODULE\n");
+constexpr char kHelp[] =
+    R"(qzregsvr - register an automation server module, or show its type library
+
+Usage: qzregsvr [-u] [-s] MODULE
+  or:  qzregsvr --idl MODULE
+  or:  qzregsvr --info MODULE
+
+Registers the in-process automation server MODULE (such as the camera
+control QzlinkAXCtrlE.so) for the current user: calls the module's
+DllRegisterServer, which records its ProgIDs, its class with the module's
+absolute path, and its type library in the registry store. Scripts then
+create its objects by ProgID (WScript.CreateObject in qzscript). With -u it
+calls DllUnregisterServer, which removes those entries again.
+
+Options:
+  -u, --unregister  unregister the module instead of registering it
+  -s, --silent      print nothing when the (un)registration succeeds
+      --idl         print the module's type library as IDL
+      --info        print the module's version information
+  -h, --help        print this help and exit
+      --version     print the version and exit
+
+Exit status:
+  0  done
+  2  bad command line
+  3  the module cannot be loaded
+  4  the module lacks the entry point
+  5  the entry point reported a failure
+
+Environment:
+  QZLINK_REGISTRY  the registry store file that registration changes
+                   (default: $XDG_CONFIG_HOME/qzlink/registry.reg, and
+                   without XDG_CONFIG_HOME ~/.config/qzlink/registry.reg)
+
+Examples:
+  qzregsvr build/axcontrol/QzlinkAXCtrlE.so
+      register the camera control
+  qzregsvr -u -s build/axcontrol/QzlinkAXCtrlE.so
+      unregister it, silently
+  qzregsvr --idl build/axcontrol/QzlinkAXCtrlE.so
+      show its methods, properties and events
+)";
+
+// A bad command line: one line on standard error, status 2.
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "qzregsvr: %s (see 'qzregsvr --help')\n", problem.c_str());
   return 2;
 }
 
@@ -47,21 +85,42 @@ int main(int argc, char** argv) {
   bool silent = false;
   std::string mode = "register";
   const char* module = nullptr;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-u") == 0) {
-      unregister = true;
-    } else if (std::strcmp(argv[i], "-s") == 0) {
-      silent = true;
-    } else if (std::strcmp(argv[i], "--idl") == 0 || std::strcmp(argv[i], "--info") == 0) {
-      mode = argv[i] + 2;
-    } else if (argv[i][0] == '-' || module != nullptr) {
-      return Usage();
+    const std::string_view arg = argv[i];
+    if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      if (arg == "--") {
+        optionsEnded = true;
+      } else if (arg == "-h" || arg == "--help") {
+        std::fputs(kHelp, stdout);
+        return 0;
+      } else if (arg == "--version") {
+        std::printf("qzregsvr (%s) %s\n", QZ_PACKAGE_NAME, QZ_VERSION);
+        return 0;
+      } else if (arg == "-u" || arg == "--unregister") {
+        unregister = true;
+      } else if (arg == "-s" || arg == "--silent") {
+        silent = true;
+      } else if (arg == "--idl" || arg == "--info") {
+        if (mode != "register" && mode != arg.substr(2)) {
+          return Usage("--idl and --info exclude each other");
+        }
+        mode = arg.substr(2);
+      } else {
+        return Usage("unknown option '" + std::string(arg) + "'");
+      }
+    } else if (module != nullptr) {
+      return Usage("one MODULE only, got '" + std::string(module) + "' and '" + std::string(arg) +
+                   "'");
     } else {
       module = argv[i];
     }
   }
   if (module == nullptr) {
-    return Usage();
+    return Usage("no MODULE given");
+  }
+  if (unregister && mode != "register") {
+    return Usage("-u cannot be combined with --" + mode);
   }
   // Registration records the module's absolute path.
   char resolved[PATH_MAX];

@@ -42,11 +42,6 @@ HRESULT EventSink::Invoke(DISPID dispid, uint16_t, DISPPARAMS* params, VARIANT*,
   if (name.empty()) {
     return DISP_E_MEMBERNOTFOUND;
   }
-  QJSEngine& engine = host_->Engine();
-  QJSValue handler = engine.globalObject().property(prefix_ + QString::fromStdString(name));
-  if (!handler.isCallable()) {
-    return S_OK;  // the script does not handle this event
-  }
   QJSValueList args;
   // DISPPARAMS holds the arguments last one first.
   for (uint32_t i = params != nullptr ? params->cArgs : 0; i > 0; --i) {
@@ -54,10 +49,7 @@ HRESULT EventSink::Invoke(DISPID dispid, uint16_t, DISPPARAMS* params, VARIANT*,
     VariantToI4(params->rgvarg[i - 1], &value);
     args.append(QJSValue(value));
   }
-  const QJSValue outcome = handler.call(args);
-  if (outcome.isError()) {
-    host_->HandlerFailed(outcome);
-  }
+  host_->DispatchEvent(prefix_ + QString::fromStdString(name), args);
   return S_OK;
 }
 

@@ -22,6 +22,9 @@ std::string Join(std::initializer_list<int32_t> args) {
 // Records a camera function call and gives its configured result.
 int32_t Camera(const char* name, std::initializer_list<int32_t> args) {
   state.calls.push_back(std::string(name) + "(" + Join(args) + ")");
+  if (state.postMessage != 0 && state.window != nullptr) {
+    PostMessageA(state.window, state.postMessage, state.postWParam, state.postLParam);
+  }
   auto it = state.results.find(name);
   return it == state.results.end() ? 1 : it->second;
 }
@@ -32,8 +35,9 @@ FAKE_EXPORT FakeQzlinkeState* FakeQzlinke() {
   return &state;
 }
 
-FAKE_EXPORT int32_t QzOpen(HWND, int32_t port, int32_t baud, int32_t, int32_t, int32_t) {
+FAKE_EXPORT int32_t QzOpen(HWND window, int32_t port, int32_t baud, int32_t, int32_t, int32_t) {
   state.calls.push_back("QzOpen(" + Join({port, baud}) + ")");
+  state.window = window;
   if (state.open) {
     state.errorCode = -3;
     state.errorDetail = 0;

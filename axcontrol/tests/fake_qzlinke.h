@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/msgwindow.h"
+
 struct FakeQzlinkeState {
   std::vector<std::string> calls;          // "QzSetZooming(1,2)"
   std::map<std::string, int32_t> results;  // result per function name; default 1
@@ -18,6 +20,12 @@ struct FakeQzlinkeState {
   std::map<int32_t, std::vector<uint8_t>> frames;  // by sequence number
   int32_t lengthOverride = -1;                     // QzGetMsgVB result when >= 0
   uint8_t message[256] = {};
+  // When postMessage is set, every camera call posts it to the window that
+  // QzOpen was given, as the reader does when an answer arrives.
+  HWND window = nullptr;
+  UINT postMessage = 0;
+  WPARAM postWParam = 0;
+  LPARAM postLParam = 0;
 
   void Reset() { *this = FakeQzlinkeState(); }
   int CountOf(const std::string& prefix) const {

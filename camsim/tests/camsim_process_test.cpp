@@ -276,11 +276,13 @@ TEST_F(CamsimProcessTest, BadStartsExitWithAMessage) {
   for (const auto& args : usage) {
     SimProcess sim(args);
     EXPECT_EQ(sim.Wait(), 2);
-    EXPECT_NE(sim.ReadAll(true).find("usage: qtr90x-camsim"), std::string::npos);
+    const std::string error = sim.ReadAll(true);
+    EXPECT_EQ(error.rfind("qtr90x-camsim: ", 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), error.size() - 1) << "one line: " << error;
   }
   SimProcess help({"--help"});
   EXPECT_EQ(help.Wait(), 0);
-  EXPECT_NE(help.ReadAll(false).find("control commands"), std::string::npos);
+  EXPECT_NE(help.ReadAll(false).find("Control commands"), std::string::npos);
 
   // A regular file at the link path is left alone.
   { std::ofstream(link_) << "keep me"; }

@@ -55,11 +55,40 @@ TEST(OptionsTest, RejectedCommandLines) {
       {"--link", "p", "--fast=1"},
       {"--link", "p", "--frobnicate"},
       {"--link", "p", "extra"},
+      {"--version=1"},
+      {"--help", "--frobnicate"},
   };
   for (const auto& args : cases) {
     ParsedOptions parsed = ParseOptions(args);
     EXPECT_FALSE(parsed.options);
     EXPECT_FALSE(parsed.error.empty());
+    EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << "one line: " << parsed.error;
+  }
+}
+
+// --help and --version need no --link; the help text lists every option.
+TEST(OptionsTest, HelpAndVersionStandAlone) {
+  struct Case {
+    std::vector<std::string_view> args;
+    bool help, version;
+  };
+  const Case cases[] = {
+      {{"--help"}, true, false},
+      {{"-h"}, true, false},
+      {{"--version"}, false, true},
+      {{"--cameras", "3", "--version"}, false, true},
+  };
+  for (const Case& c : cases) {
+    ParsedOptions parsed = ParseOptions(c.args);
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    EXPECT_EQ(parsed.options->help, c.help);
+    EXPECT_EQ(parsed.options->version, c.version);
+  }
+  const std::string usage = Usage();
+  for (const char* option : {"--link", "--model", "--cameras", "--baud", "--fast", "--power ",
+                             "--pedestal ", "--reply-delay", "--power-delay", "--pedestal-delay",
+                             "--move-delay", "--help", "--version", "state [CAM]"}) {
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
   }
 }
 

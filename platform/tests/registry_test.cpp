@@ -75,6 +75,36 @@ HKEY Open(const char* path, DWORD access = KEY_ALL_ACCESS) {
   return key;
 }
 
+// QzRegistryGetDamageReport with buffers large enough.
+struct DamageReport {
+  LONG result = ERROR_SUCCESS;
+  DWORD count = 0;
+  std::string copyPath;
+  std::string message;
+};
+DamageReport GetDamageReport() {
+  DamageReport report;
+  DWORD pathSize = 0;
+  DWORD messageSize = 0;
+  report.result =
+      QzRegistryGetDamageReport(&report.count, nullptr, &pathSize, nullptr, &messageSize);
+  if (report.result != ERROR_SUCCESS)
+    return report;
+  std::string path(pathSize, '?');
+  std::string message(messageSize, '?');
+  report.result =
+      QzRegistryGetDamageReport(nullptr, path.data(), &pathSize, message.data(), &messageSize);
+  report.copyPath = path.c_str();
+  report.message = message.c_str();
+  return report;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
+}
+
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -459,6 +489,7 @@ TEST_F(RegistryTest, WritesThroughSymbolicLinks) {
 }
 
 TEST_F(RegistryTest, CorruptFileIsMovedAsideAndTheStoreStartsEmpty) {
+  const DWORD countBefore = GetDamageReport().count;
   RegCloseKey(Create(HKEY_CURRENT_USER, "Before"));
   const std::string damaged[] = {
       ReadBytes(file_) + "\"lost\"=dword:12\n",
@@ -487,12 +518,155 @@ TEST_F(RegistryTest, CorruptFileIsMovedAsideAndTheStoreStartsEmpty) {
       EXPECT_NE(message.find(part), std::string::npos) << message;
     }
 
+    // The program learns the same: where the copy went, and the line.
+    const DamageReport report = GetDamageReport();
+    EXPECT_EQ(report.result, ERROR_SUCCESS);
+    EXPECT_EQ(report.count, countBefore + n + 1);
+    EXPECT_EQ(report.copyPath, *kept);
+    EXPECT_EQ(report.message + "\n", message);
+
     HKEY fresh = Create(HKEY_CURRENT_USER, "After");
     EXPECT_EQ(SetSz(fresh, "v", "ok"), ERROR_SUCCESS);
     RegCloseKey(fresh);
     EXPECT_TRUE(ParseFile().HasKey("After"));
     EXPECT_FALSE(ParseFile().HasKey("Before"));
   }
+}
+
+// The report's buffers: sizes asked with null buffers, too small a buffer gets
+// nothing (either buffer), a buffer without its size is refused.
+TEST_F(RegistryTest, DamageReportHandsOutItsTextsSafely) {
+  std::filesystem::create_directories(dir_ + "/conf");
+  std::ofstream(file_, std::ios::binary) << "not a registry file\n";
+  testing::internal::CaptureStderr();
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "X", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  testing::internal::GetCapturedStderr();
+  const DamageReport full = GetDamageReport();
+  ASSERT_EQ(full.result, ERROR_SUCCESS);
+  ASSERT_FALSE(full.copyPath.empty());
+
+  struct Case {
+    const char* what;
+    DWORD pathSize, messageSize;
+    LONG result;
+  };
+  const auto pathNeeded = static_cast<DWORD>(full.copyPath.size() + 1);
+  const auto messageNeeded = static_cast<DWORD>(full.message.size() + 1);
+  const Case cases[] = {
+      {"both fit exactly", pathNeeded, messageNeeded, ERROR_SUCCESS},
+      {"path one short", pathNeeded - 1, messageNeeded, ERROR_MORE_DATA},
+      {"message one short", pathNeeded, messageNeeded - 1, ERROR_MORE_DATA},
+      {"both empty", 0, 0, ERROR_MORE_DATA},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string path(pathNeeded + 8, '#');
+    std::string message(messageNeeded + 8, '#');
+    DWORD pathSize = c.pathSize;
+    DWORD messageSize = c.messageSize;
+    EXPECT_EQ(
+        QzRegistryGetDamageReport(nullptr, path.data(), &pathSize, message.data(), &messageSize),
+        c.result);
+    EXPECT_EQ(pathSize, pathNeeded);
+    EXPECT_EQ(messageSize, messageNeeded);
+    if (c.result == ERROR_SUCCESS) {
+      EXPECT_EQ(std::string(path.c_str()), full.copyPath);
+      EXPECT_EQ(std::string(message.c_str()), full.message);
+    } else {
+      EXPECT_EQ(path, std::string(pathNeeded + 8, '#')) << "nothing written";
+      EXPECT_EQ(message, std::string(messageNeeded + 8, '#')) << "nothing written";
+    }
+  }
+  char buffer[8];
+  EXPECT_EQ(QzRegistryGetDamageReport(nullptr, buffer, nullptr, nullptr, nullptr),
+            ERROR_INVALID_PARAMETER);
+}
+
+// A read-only store (a site's locked profile) is read but never replaced:
+// every change fails, the file keeps its bytes and its mode, also when it is
+// reached through a symbolic link. Opening or creating a key that exists
+// still works. (The test may run as root, which may write any file: the
+// owner's write bit decides.)
+TEST_F(RegistryTest, ReadOnlyStoreIsNeverReplaced) {
+  std::filesystem::create_directories(dir_ + "/conf");
+  const std::string profile =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Site]\n\"v\"=dword:00000007\n\n"
+      "[HKEY_CURRENT_USER\\Site\\Sub]\n";
+  struct Change {
+    const char* what;
+    std::function<LONG(HKEY site)> apply;
+  };
+  const Change changes[] = {
+      {"set a value", [](HKEY site) { return SetDw(site, "v", 8); }},
+      {"add a value", [](HKEY site) { return SetSz(site, "new", "x"); }},
+      {"delete a value", [](HKEY site) { return RegDeleteValueA(site, "v"); }},
+      {"create a key",
+       [](HKEY site) {
+         HKEY key = nullptr;
+         LONG r =
+             RegCreateKeyExA(site, "Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+         RegCloseKey(key);
+         return r;
+       }},
+      {"delete a tree", [](HKEY site) { return RegDeleteTreeA(site, "Sub"); }},
+  };
+  for (const bool throughLink : {false, true}) {
+    const std::string target = throughLink ? dir_ + "/locked.reg" : file_;
+    if (throughLink)
+      fs::create_symlink(target, file_);
+    for (const Change& change : changes) {
+      SCOPED_TRACE(std::string(change.what) + (throughLink ? " through a link" : ""));
+      fs::remove(target);
+      std::ofstream(target, std::ios::binary) << profile;
+      ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+
+      HKEY site = Open("Site");
+      ASSERT_NE(site, nullptr);
+      EXPECT_EQ(change.apply(site), ERROR_ACCESS_DENIED);
+      EXPECT_EQ(Query(site, "v").bytes, std::string("\x07\0\0\0", 4)) << "still readable";
+      HKEY again = Create(HKEY_CURRENT_USER, "Site\\Sub");
+      RegCloseKey(again);
+      RegCloseKey(site);
+
+      EXPECT_EQ(ReadBytes(target), profile);
+      EXPECT_EQ(ModeOf(target), 0444u);
+      EXPECT_TRUE(FilesContaining(".tmp-").empty());
+      if (throughLink) {
+        EXPECT_TRUE(fs::is_symlink(file_));
+      }
+    }
+    fs::remove(file_);
+  }
+}
+
+// A damaged read-only file is not moved aside (that would undo the lock): it
+// reads as an empty store, writes are refused, and it is reported once.
+TEST_F(RegistryTest, DamagedReadOnlyFileStaysInPlace) {
+  std::filesystem::create_directories(dir_ + "/conf");
+  const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X\n";
+  std::ofstream(file_, std::ios::binary) << damaged;
+  ASSERT_EQ(chmod(file_.c_str(), 0444), 0);
+  const DWORD countBefore = GetDamageReport().count;
+
+  testing::internal::CaptureStderr();
+  HKEY key = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "X", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "X", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "X", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_ACCESS_DENIED);
+  const std::string message = testing::internal::GetCapturedStderr();
+
+  EXPECT_EQ(ReadBytes(file_), damaged);
+  EXPECT_EQ(ModeOf(file_), 0444u);
+  EXPECT_TRUE(FilesContaining(".corrupt-").empty());
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+  const DamageReport report = GetDamageReport();
+  EXPECT_EQ(report.count, countBefore + 1);
+  EXPECT_EQ(report.copyPath, "");
+  EXPECT_EQ(report.message + "\n", message);
+  EXPECT_NE(report.message.find(file_ + " is damaged"), std::string::npos) << report.message;
 }
 
 }  // namespace
