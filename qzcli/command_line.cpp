@@ -10,13 +10,11 @@ namespace qzcli {
 const char kUsage[] =
     "qzcli - call the camera link library's functions by name from a shell\n"
     "\n"
-    "Usage:\n"
-    "  qzcli [--port N] [--baud B] [--seconds S] [--wait-ms M] EXPORT [ARG]... [-- EXPORT "
-    "[ARG]...]...\n"
-    "  qzcli --list-ports\n"
-    "  qzcli --set-port N TARGET\n"
-    "  qzcli --clear-port N\n"
-    "  qzcli --list | --help | --version\n"
+    "Usage: qzcli [OPTION]... EXPORT [ARG]... [-- EXPORT [ARG]...]...\n"
+    "  or:  qzcli --list-ports\n"
+    "  or:  qzcli --set-port N TARGET\n"
+    "  or:  qzcli --clear-port N\n"
+    "  or:  qzcli --list | --help | --version\n"
     "\n"
     "Calls functions (exports) of the camera link library by name with integer\n"
     "arguments, and prints every frame sent and every answer and notification\n"
@@ -43,7 +41,7 @@ const char kUsage[] =
     "                 or a port on a device server, rfc2217://HOST:PORT\n"
     "  --clear-port N remove the stored target of COM port N\n"
     "  --list         print every export with its arguments\n"
-    "  --help         print this help and exit\n"
+    "  -h, --help     print this help and exit\n"
     "  --version      print the version and exit\n"
     "\n"
     "Serial ports:\n"
@@ -74,7 +72,7 @@ const char kUsage[] =
     "      asks the cameras on COM1 how many they are, then camera 1 for its name\n"
     "  qzcli --port 2 --seconds 0 QzSetZooming 1 2 ';' QzSetZooming 1 0\n"
     "      zooms camera 1 on COM2 in, then stops it\n"
-    "  qzcli --set-port 3 /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n"
+    "  qzcli --set-port 3 /dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0\n"
     "      makes COM3 the USB adapter of that name, wherever it is plugged in\n"
     "  qzcli --list-ports\n"
     "      shows what COM1 to COM9 open and the serial devices present\n"
@@ -197,9 +195,13 @@ namespace {
 // The actions that stand alone, by option.
 std::optional<Action> StandaloneAction(const std::string& option) {
   static const std::pair<const char*, Action> kActions[] = {
-      {"--help", Action::kHelp},        {"--version", Action::kVersion},
-      {"--list", Action::kListExports}, {"--list-ports", Action::kListPorts},
-      {"--set-port", Action::kSetPort}, {"--clear-port", Action::kClearPort},
+      {"--help", Action::kHelp},
+      {"-h", Action::kHelp},
+      {"--version", Action::kVersion},
+      {"--list", Action::kListExports},
+      {"--list-ports", Action::kListPorts},
+      {"--set-port", Action::kSetPort},
+      {"--clear-port", Action::kClearPort},
   };
   for (const auto& [name, action] : kActions) {
     if (option == name) {
@@ -219,8 +221,8 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     if (arg == "--") {
       break;
     }
-    if (arg == "--help" || arg == "--version") {
-      options.action = arg == "--help" ? Action::kHelp : Action::kVersion;
+    if (arg == "--help" || arg == "-h" || arg == "--version") {
+      options.action = arg == "--version" ? Action::kVersion : Action::kHelp;
       return {std::move(options), {}};
     }
   }

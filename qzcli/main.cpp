@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "qz_version.h"
 #include "qzcli/call_runner.h"
 #include "qzcli/command_line.h"
 #include "qzcli/port_commands.h"
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
       std::fputs(qzcli::kUsage, stdout);
       return 0;
     case qzcli::Action::kVersion:
-      std::printf("qzcli %s\n", QZ_VERSION);
+      std::printf("qzcli (%s) %s\n", QZ_PACKAGE_NAME, QZ_VERSION);
       return 0;
     case qzcli::Action::kListExports:
       for (const qzcli::ExportEntry& entry : qzcli::Exports()) {

@@ -54,16 +54,17 @@ check "and says why" grep -q 'cannot open COM4: error -1 ERR_SYSTEM, system code
 "$qzcli" --help >"$work/help" 2>"$work/err"
 check "--help exits 0" [ $? -eq 0 ]
 check "--help names the program" grep -q '^qzcli - ' "$work/help"
-for section in 'Usage:' 'Exit status:' 'Environment:' 'Examples:'; do
+check "--help has a Usage: line" grep -q '^Usage: qzcli ' "$work/help"
+for section in 'Exit status:' 'Environment:' 'Examples:'; do
   check "--help has $section" grep -qx "$section" "$work/help"
 done
 for option in --port --baud --seconds --wait-ms --list-ports --set-port --clear-port --list \
   --help --version QZLINK_COM1 QZLINK_TRACE QZLINK_REGISTRY; do
-  check "--help tells $option" grep -q -- "^  $option" "$work/help"
+  check "--help tells $option" grep -qE -- "^  (-h, )?$option" "$work/help"
 done
 check "--help says nothing on standard error" [ ! -s "$work/err" ]
 "$qzcli" --version >"$work/version"
-check "--version exits 0 with the version" grep -qx 'qzcli [0-9][0-9.]*' "$work/version"
+check "--version exits 0 with the version" grep -qx 'qzcli (qzlink) [0-9][0-9.]*' "$work/version"
 "$qzcli" --bogus >/dev/null 2>"$work/err"
 check "a bad option exits 2" [ $? -eq 2 ]
 check "with one line on standard error" [ "$(wc -l <"$work/err")" -eq 1 ]
