@@ -65,6 +65,25 @@ int SaveGeneralSettings(const GeneralSettings& settings) {
   return 0;
 }
 
+std::optional<SettingsDamage> SettingsDamageReport() {
+  DWORD count = 0;
+  DWORD pathSize = 0;
+  DWORD messageSize = 0;
+  // The sizes first, then the texts in buffers of those sizes.
+  if (QzRegistryGetDamageReport(&count, nullptr, &pathSize, nullptr, &messageSize) !=
+          ERROR_SUCCESS ||
+      count == 0)
+    return std::nullopt;
+  std::string path(pathSize, '\0');
+  std::string message(messageSize, '\0');
+  if (QzRegistryGetDamageReport(&count, path.data(), &pathSize, message.data(), &messageSize) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  path.resize(pathSize > 0 ? pathSize - 1 : 0);
+  message.resize(messageSize > 0 ? messageSize - 1 : 0);
+  return SettingsDamage{count, path, message};
+}
+
 int LoadPresetNames(int port, int camera, PresetNames* names) {
   RegistryKey key;
   if (!OpenPresetKey(&key, port, camera))

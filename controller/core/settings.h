@@ -2,6 +2,9 @@
 // preset names of each camera on each port.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include <array>
 #include <cstdint>
 
@@ -18,6 +21,16 @@ using PresetNames = std::array<std::array<char, 16>, 9>;
 // Each returns 0, or -1 when the key could neither be opened nor created.
 int LoadGeneralSettings(GeneralSettings* settings);
 int SaveGeneralSettings(const GeneralSettings& settings);
+// What the settings store found wrong with its file in this process: where
+// the damaged file was moved ("" when it was left in place, read-only) and
+// the store's own line about it. Nullopt when the file was sound.
+struct SettingsDamage {
+  unsigned count = 0;  // damaged files found in this process so far
+  std::string copyPath;
+  std::string message;
+};
+std::optional<SettingsDamage> SettingsDamageReport();
+
 int LoadPresetNames(int port, int camera, PresetNames* names);
 int SavePresetNames(int port, int camera, const PresetNames& names);
 

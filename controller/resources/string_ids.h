@@ -59,5 +59,8 @@ inline constexpr int kTitlePort = 57404;
 inline constexpr int kTitlePortLost = 57405;
 inline constexpr int kLinkLost = 57406;
 inline constexpr int kLinkBack = 57407;
+// A damaged settings file, told once at start.
+inline constexpr int kSettingsDamaged = 57408;
+inline constexpr int kSettingsDamagedInPlace = 57409;
 
 }  // namespace qtr90x::str

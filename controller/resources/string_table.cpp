@@ -66,6 +66,12 @@ constexpr Entry kStrings[] = {
     {str::kTitlePortLost, " (COM%d - no connection)"},
     {str::kLinkLost, "the line to the camera is lost (%s); opening it again every 2 s"},
     {str::kLinkBack, "the line to the camera is back"},
+    {str::kSettingsDamaged,
+     "The settings file could not be read. It was kept as %s, and the application starts with "
+     "default settings and preset names."},
+    {str::kSettingsDamagedInPlace,
+     "The settings file could not be read and is read-only: it was left as it is, and the "
+     "application starts with default settings that it cannot store."},
 };
 
 }  // namespace

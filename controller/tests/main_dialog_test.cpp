@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -150,6 +151,30 @@ class MainDialogTest : public QObject {
   void cleanup() {
     SetMessageBoxHook(nullptr);
     dialogForBoxes_ = nullptr;
+  }
+
+  // A damaged settings file: the store keeps it aside, and the operator is
+  // told once, after the dialog is shown, where it went.
+  void ADamagedSettingsFileIsToldOnce() {
+    {
+      QFile file(qEnvironmentVariable("QZLINK_REGISTRY"));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("this is no registry file\n");
+    }
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    for (int round = 0; round < 2; ++round) {
+      MainDialog dialog;
+      dialogForBoxes_ = &dialog;
+      dialog.show();
+      QVERIFY(Settled(dialog));
+      QTest::qWait(50);
+    }
+    QCOMPARE(boxes_.size(), 1);
+    QVERIFY(boxes_[0].dialogVisible);
+    QVERIFY(boxes_[0].text.contains(QLatin1String("registry.reg.corrupt-")));
+    QVERIFY(boxes_[0].details.contains(QLatin1String("registry.reg")));
+    QVERIFY(QDir(dir_->path()).entryList({QStringLiteral("registry.reg.corrupt-*")}).size() == 1);
   }
 
   void FirstStartOnAnEmptyRegistry() {

@@ -452,6 +452,22 @@ void MainDialog::ShowOpenFailure() {
       QMessageBox::Critical, openFailureReason_);
 }
 
+void MainDialog::ShowSettingsDamage() {
+  // Each damaged file is told once, however many dialogs this process makes.
+  static unsigned told = 0;
+  const std::optional<SettingsDamage> damage = SettingsDamageReport();
+  if (!damage || damage->count <= told) {
+    return;
+  }
+  told = damage->count;
+  const QString text =
+      damage->copyPath.empty()
+          ? Text(str::kSettingsDamagedInPlace)
+          : Text(str::kSettingsDamaged)
+                .replace(QStringLiteral("%s"), QString::fromStdString(damage->copyPath));
+  ShowMessageBox(this, text, QMessageBox::Warning, QString::fromStdString(damage->message));
+}
+
 void MainDialog::CloseConnection() {
   StopLinkRetries();
   if (!connected_) {

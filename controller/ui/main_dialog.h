@@ -103,6 +103,9 @@ class MainDialog : public QDialog, public PageHost {
   void ConnectionAttempt(bool startupAttempt);
   void CloseConnection();
   void ShowOpenFailure();
+  // Tells the operator, once, that the settings file was damaged and where
+  // the damaged copy was kept.
+  void ShowSettingsDamage();
   void ChoosePort(int portIndex);
   void UpdateMenuChecks();
   void UpdateTitle();

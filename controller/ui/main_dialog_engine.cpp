@@ -98,6 +98,7 @@ bool MainDialog::event(QEvent* e) {
         ApplyCameraList(0, -1);
         ShowOpenFailure();
       }
+      ShowSettingsDamage();
     }
     return true;
   }
