@@ -72,6 +72,36 @@ bool AnswerCarriesData(LibraryFunction function) {
   }
 }
 
+int AnswerDataLength(LibraryFunction function) {
+  switch (LibraryFunctionReads(function)) {
+    case R::kExtendedStatus:
+      return 5;
+    case R::kDisplayStatus:
+      return 4;
+    case R::kMotorSpeed:
+    case R::kRegisteredPresets:
+      return 3;
+    case R::kLedStatus:
+    case R::kElectronicZoom:
+    case R::kSensorInput:
+    case R::kAeValue:
+    case R::kIris:
+    case R::kAgcGain:
+    case R::kShutterSpeed:
+      return 2;
+    case R::kZoomSpeed:
+    case R::kIrCutFilter:
+    case R::kIrLight:
+    case R::kExternalLight:
+    case R::kAlarmOutput:
+    case R::kNoiseReduction:
+    case R::kBacklight:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
 AnswerNews DecodeAnswer(const LibraryCall& call, const AnswerFrame& answer, CameraState& s) {
   const R reads = LibraryFunctionReads(call.function);
   if (reads == R::kCameraCount) {

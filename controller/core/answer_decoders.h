@@ -29,5 +29,10 @@ AnswerNews DecodeAnswer(const LibraryCall& call, const AnswerFrame& answer, Came
 // Whether an executed answer to `call` carries data (a query) or none (a
 // setting): used to tell a late answer from the answer of a later call.
 bool AnswerCarriesData(LibraryFunction function);
+// How many data characters the camera answers a query with (the status
+// words 5, 4 and 2, a motor speed 3, ...), 0 where it varies (the unit
+// name) or there are none. A hint for telling answers apart, never a check
+// on the answer itself.
+int AnswerDataLength(LibraryFunction function);
 
 }  // namespace qtr90x

@@ -10,10 +10,25 @@ bool AnswersTo(const CallInFlight& call, int address) {
   return call.address == -1 || call.address == address;
 }
 
-// An executed answer has data exactly when its call reads a value; an error
-// answer fits any call.
-bool ShapeFits(const CallInFlight& call, const AnswerFrame& answer) {
-  return call.anyShape || !answer.Executed() || answer.HasData() == call.carriesData;
+std::size_t DataLength(const AnswerFrame& answer) {
+  const auto bytes = answer.Bytes();
+  std::size_t length = 0;
+  for (std::size_t i = 5; i < bytes.size(); ++i)
+    length += bytes[i] != 0xEF ? 1 : 0;
+  return length;
+}
+
+// How well an answer fits a call: 0 not at all, 1 by its shape (data or
+// none), 2 also by the length the call's row expects. An error answer, and
+// anything to raw bytes, fits every call as well as can be.
+int Fit(const CallInFlight& call, const AnswerFrame& answer) {
+  if (call.anyShape || !answer.Executed())
+    return 2;
+  if (answer.HasData() != call.carriesData)
+    return 0;
+  if (call.dataLength == 0 || DataLength(answer) == static_cast<std::size_t>(call.dataLength))
+    return 2;
+  return 1;
 }
 
 }  // namespace
@@ -51,65 +66,99 @@ Micros CallsInFlight::LineTimeAhead(int baud) const {
   return total;
 }
 
-CallsInFlight::Match CallsInFlight::TakeAnswered(const AnswerFrame& answer, Micros now) {
-  DropExpiredGivenUp(now);
+CallsInFlight::Match CallsInFlight::TakeAnswered(const AnswerFrame& answer) {
   const int address = answer.Address();
-  std::size_t call = count_;
-  for (std::size_t i = 0; i < count_; ++i) {
-    if (AnswersTo(calls_[i], address)) {
-      call = i;
-      break;
-    }
-  }
-  std::size_t late = givenUpCount_;
+  // The candidates to this address in the order they were sent (ids rise):
+  // the given-up ones, then those in flight. The answer belongs to the
+  // oldest that it fits best.
+  struct Candidate {
+    bool givenUp;
+    std::size_t index;
+    std::uint64_t id;
+  };
+  std::array<Candidate, kCapacity + kGivenUpCapacity> candidates{};
+  std::size_t n = 0;
   for (std::size_t i = 0; i < givenUpCount_; ++i) {
-    if (AnswersTo(givenUp_[i].call, address)) {
-      late = i;
-      break;
+    if (AnswersTo(givenUp_[i], address))
+      candidates[n++] = {true, i, givenUp_[i].id};
+  }
+  for (std::size_t i = 0; i < count_; ++i) {
+    if (AnswersTo(calls_[i], address))
+      candidates[n++] = {false, i, calls_[i].id};
+  }
+  std::sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(n),
+            [](const Candidate& a, const Candidate& b) { return a.id < b.id; });
+  const auto fitOf = [&](const Candidate& c) {
+    return Fit(c.givenUp ? givenUp_[c.index] : calls_[c.index], answer);
+  };
+  std::size_t pick = n;
+  for (int wanted = 2; wanted >= 1 && pick == n; --wanted) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (fitOf(candidates[i]) >= wanted) {
+        pick = i;
+        break;
+      }
     }
   }
 
   Match match;
-  const bool haveCall = call < count_;
-  const bool haveLate = late < givenUpCount_;
-  // A given-up call answers before any call sent after it; only an answer
-  // that cannot be its answer goes to the next call.
-  const bool takeCall =
-      haveCall &&
-      (!haveLate || (ShapeFits(calls_[call], answer) && !ShapeFits(givenUp_[late].call, answer)));
-  if (takeCall) {
-    match.kind = Match::Kind::kCall;
-    match.call = calls_[call];
-    RemoveAt(call);
-  } else if (haveLate) {
-    match.kind = Match::Kind::kLate;
-    match.call = givenUp_[late].call;
-    std::move(givenUp_.begin() + static_cast<std::ptrdiff_t>(late) + 1,
-              givenUp_.begin() + static_cast<std::ptrdiff_t>(givenUpCount_),
-              givenUp_.begin() + static_cast<std::ptrdiff_t>(late));
-    --givenUpCount_;
+  if (pick == n)
+    return match;
+  const Candidate chosen = candidates[pick];
+  match.call = chosen.givenUp ? givenUp_[chosen.index] : calls_[chosen.index];
+  match.kind = chosen.givenUp ? Match::Kind::kLate : Match::Kind::kCall;
+  // Everything to this address sent before the answered call is past: the
+  // camera answers in order. Removed from the back, so the indices hold.
+  for (std::size_t i = pick; i-- > 0;) {
+    const Candidate& older = candidates[i];
+    if (!older.givenUp)
+      match.lost[match.lostCount++] = calls_[older.index];
+  }
+  std::reverse(match.lost.begin(),
+               match.lost.begin() + static_cast<std::ptrdiff_t>(match.lostCount));
+  std::array<std::uint64_t, kCapacity + kGivenUpCapacity> done{};
+  std::size_t doneCount = 0;
+  for (std::size_t i = 0; i <= pick; ++i)
+    done[doneCount++] = candidates[i].id;
+  for (std::size_t i = givenUpCount_; i-- > 0;) {
+    if (std::find(done.begin(), done.begin() + static_cast<std::ptrdiff_t>(doneCount),
+                  givenUp_[i].id) != done.begin() + static_cast<std::ptrdiff_t>(doneCount))
+      RemoveGivenUpAt(i);
+  }
+  for (std::size_t i = count_; i-- > 0;) {
+    if (std::find(done.begin(), done.begin() + static_cast<std::ptrdiff_t>(doneCount),
+                  calls_[i].id) != done.begin() + static_cast<std::ptrdiff_t>(doneCount))
+      RemoveAt(i);
+  }
+  // A late answer taken by a given-up call may have been the answer of a
+  // call sent after it: those are not remembered when they are given up.
+  if (match.kind == Match::Kind::kLate) {
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (AnswersTo(calls_[i], address) && calls_[i].id > match.call.id)
+        calls_[i].answerTaken = true;
+    }
   }
   return match;
 }
 
-std::optional<CallInFlight> CallsInFlight::TakeExpired(Micros now, Micros grace) {
+std::optional<CallInFlight> CallsInFlight::TakeExpired(Micros now) {
   for (std::size_t i = 0; i < count_; ++i) {
     if (calls_[i].deadline <= now) {
       CallInFlight expired = calls_[i];
       RemoveAt(i);
-      RememberGivenUp(expired, now + grace);
+      RememberGivenUp(expired);
       return expired;
     }
   }
   return std::nullopt;
 }
 
-std::optional<CallInFlight> CallsInFlight::TakeOldest(Micros now, Micros grace) {
+std::optional<CallInFlight> CallsInFlight::TakeOldest() {
   if (count_ == 0)
     return std::nullopt;
   CallInFlight oldest = calls_[0];
   RemoveAt(0);
-  RememberGivenUp(oldest, now + grace);
+  RememberGivenUp(oldest);
   return oldest;
 }
 
@@ -134,21 +183,20 @@ void CallsInFlight::RemoveAt(std::size_t index) {
   --count_;
 }
 
-void CallsInFlight::RememberGivenUp(const CallInFlight& call, Micros until) {
-  if (givenUpCount_ == kGivenUpCapacity) {
-    std::move(givenUp_.begin() + 1, givenUp_.end(), givenUp_.begin());
-    --givenUpCount_;
-  }
-  givenUp_[givenUpCount_++] = GivenUp{call, until};
+void CallsInFlight::RemoveGivenUpAt(std::size_t index) {
+  std::move(givenUp_.begin() + static_cast<std::ptrdiff_t>(index) + 1,
+            givenUp_.begin() + static_cast<std::ptrdiff_t>(givenUpCount_),
+            givenUp_.begin() + static_cast<std::ptrdiff_t>(index));
+  --givenUpCount_;
 }
 
-void CallsInFlight::DropExpiredGivenUp(Micros now) {
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < givenUpCount_; ++i) {
-    if (givenUp_[i].until > now)
-      givenUp_[kept++] = givenUp_[i];
-  }
-  givenUpCount_ = kept;
+void CallsInFlight::RememberGivenUp(const CallInFlight& call) {
+  // Its answer was most likely taken already by an older given-up call.
+  if (call.answerTaken)
+    return;
+  if (givenUpCount_ == kGivenUpCapacity)
+    RemoveGivenUpAt(0);
+  givenUp_[givenUpCount_++] = call;
 }
 
 }  // namespace qtr90x

@@ -1,15 +1,18 @@
 // The calls sent to the camera that still wait for their answer, oldest
-// first, each with a deadline. The line answers in order and every answer
-// carries the camera's address, so an answer belongs to the oldest call in
-// flight to that address; never to "the last frame sent".
+// first, each with a deadline. The camera answers the frames it gets in
+// order and every answer carries its address, so an answer belongs to the
+// oldest call to that address that it can be the answer of; never to "the
+// last frame sent".
 //
-// A call whose deadline passes is given up. Its answer may still come (the
-// camera was only slow): for a grace time such a call stays known, so that
-// a late answer is recognised and decoded for nobody rather than taken for
-// the answer of a later call. Where an answer could be either (the late one
-// or the next call's), it is taken as the late one unless its shape (data or
-// none) only fits the next call: a value is never decoded against the wrong
-// command.
+// A call whose deadline passes is given up, but its answer may still come
+// (the camera was stalled): it stays known as given up, and the next answer
+// that could be its answer is taken as its late answer and decoded for
+// nobody. Calls older than the one an answer is matched to are lost: the
+// camera has answered something sent after them. An answer fits a call when
+// its shape does: no data for a setting, data for a query; an answer of the
+// length the query's row expects fits better than one of another length. A
+// call whose answer an older given-up call took is not remembered once it is
+// given up in turn, so one lost answer costs one call, not every call after.
 //
 // Pure: no I/O, no clock of its own (times are passed in), fixed storage.
 #pragma once
@@ -55,9 +58,14 @@ struct CallInFlight {
   LibraryCall call;
   bool raw = false;  // bytes of the Input Command window; `call` means nothing
   int address = 0;   // the address its answer carries; -1: any (the camera count)
-  // The shape of an executed answer: data or none; `anyShape` for raw bytes.
+  // The shape of an executed answer: data or none, and how many data
+  // characters (0: any); `anyShape` for raw bytes.
   bool carriesData = false;
+  int dataLength = 0;
   bool anyShape = false;
+  // A given-up call older than this one took an answer after this one was
+  // sent: that answer was likely this one's.
+  bool answerTaken = false;
   CallTag tag;
   SentFrame frame;
   Micros sent = 0;
@@ -77,6 +85,10 @@ class CallsInFlight {
     };
     Kind kind = Kind::kNobody;
     CallInFlight call;
+    // Calls in flight older than `call` to the same address: the camera has
+    // answered past them, their answers are lost. Oldest first.
+    std::array<CallInFlight, kCapacity> lost{};
+    std::size_t lostCount = 0;
   };
 
   std::size_t Size() const { return count_; }
@@ -91,30 +103,25 @@ class CallsInFlight {
   Micros LineTimeAhead(int baud) const;
 
   // The call an answer belongs to, taken out of the list.
-  Match TakeAnswered(const AnswerFrame& answer, Micros now);
-  // The oldest call whose deadline has passed, given up: its late answer is
-  // recognised until `now` + `grace`.
-  std::optional<CallInFlight> TakeExpired(Micros now, Micros grace);
+  Match TakeAnswered(const AnswerFrame& answer);
+  // The oldest call whose deadline has passed, given up.
+  std::optional<CallInFlight> TakeExpired(Micros now);
   // Gives up the oldest call at once (the list is full).
-  std::optional<CallInFlight> TakeOldest(Micros now, Micros grace);
+  std::optional<CallInFlight> TakeOldest();
+  std::size_t GivenUp() const { return givenUpCount_; }
   std::optional<Micros> NextDeadline() const;
 
   // The session ended: nothing is in flight any more, nothing is late.
   void Clear();
 
  private:
-  struct GivenUp {
-    CallInFlight call;
-    Micros until = 0;
-  };
-
   void RemoveAt(std::size_t index);
-  void RememberGivenUp(const CallInFlight& call, Micros until);
-  void DropExpiredGivenUp(Micros now);
+  void RemoveGivenUpAt(std::size_t index);
+  void RememberGivenUp(const CallInFlight& call);
 
   std::array<CallInFlight, kCapacity> calls_{};
   std::size_t count_ = 0;
-  std::array<GivenUp, kGivenUpCapacity> givenUp_{};
+  std::array<CallInFlight, kGivenUpCapacity> givenUp_{};
   std::size_t givenUpCount_ = 0;
 };
 

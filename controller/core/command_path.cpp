@@ -46,6 +46,7 @@ std::optional<std::uint64_t> CommandPath::Send(const LibraryCall& call, CallTag 
   // count, which the line answers in the address byte.
   entry.address = call.function == LibraryFunction::kQzSetCascade ? -1 : call.camera;
   entry.carriesData = AnswerCarriesData(call.function);
+  entry.dataLength = AnswerDataLength(call.function);
   calls_.Add(entry);
   SentFrame sent;
   if (!port_.Send(call, sent)) {

@@ -35,10 +35,10 @@ class CommandPath {
   bool Full() const { return calls_.Full(); }
   std::size_t InFlight() const { return calls_.Size(); }
   CallsInFlight::Match TakeAnswered(const AnswerFrame& answer) {
-    return calls_.TakeAnswered(answer, Now());
+    return calls_.TakeAnswered(answer);
   }
-  std::optional<CallInFlight> TakeExpired() { return calls_.TakeExpired(Now(), kLateAnswerGrace); }
-  std::optional<CallInFlight> TakeOldest() { return calls_.TakeOldest(Now(), kLateAnswerGrace); }
+  std::optional<CallInFlight> TakeExpired() { return calls_.TakeExpired(Now()); }
+  std::optional<CallInFlight> TakeOldest() { return calls_.TakeOldest(); }
   std::optional<Micros> NextDeadline() const { return calls_.NextDeadline(); }
   // The session closed.
   void Clear() { calls_.Clear(); }

@@ -11,13 +11,25 @@ constexpr int kSlowestZoomSpeed = 0;
 
 using F = LibraryFunction;
 
+// The speed a call reads or sets: 0 pan, 1 tilt, 2 zoom.
+std::size_t AxisOf(const LibraryCall& call) {
+  if (call.function == F::kQzSetZoomSpeed || call.function == F::kQzGetZoomSpeed)
+    return 2;
+  return call.args[0] == 0 ? 0 : 1;
+}
+
+bool IsRead(const LibraryCall& call) {
+  return call.function == F::kQzGetMotorSpeed || call.function == F::kQzGetZoomSpeed;
+}
+
 }  // namespace
 
-void Inching::Start(int moveKind, const void* button, SpeedPositions sliders, KnownSpeeds known,
+void Inching::Start(int moveKind, const void* button, SpeedPositions speeds, KnownSpeeds known,
                     int camera, const Sender& send, EngineActions& out) {
   NewStep(button, true);
-  speeds_ = sliders;
+  speeds_ = speeds;
   known_ = known;
+  unreadable_ = {};
   // The speeds this move changes that were never read are read first.
   const bool pans = moveKind == 0 || moveKind == 2;
   const bool tilts = moveKind == 1 || moveKind == 2;
@@ -68,13 +80,13 @@ void Inching::Answered(std::uint32_t generation, const LibraryCall& call,
   if (generation != generation_ || !awaiting_)
     return;
   awaiting_ = false;
-  if (readValue) {
-    if (call.function == F::kQzGetZoomSpeed) {
-      speeds_.zoom = *readValue;
-      known_[2] = true;
-    } else if (call.function == F::kQzGetMotorSpeed) {
-      (call.args[0] == 0 ? speeds_.pan : speeds_.tilt) = *readValue;
-      known_[call.args[0] == 0 ? 0 : 1] = true;
+  if (IsRead(call)) {
+    const std::size_t axis = AxisOf(call);
+    if (readValue) {
+      (axis == 0 ? speeds_.pan : axis == 1 ? speeds_.tilt : speeds_.zoom) = *readValue;
+      known_[axis] = true;
+    } else {
+      unreadable_[axis] = true;
     }
   }
   SendNext(send, out);
@@ -82,7 +94,11 @@ void Inching::Answered(std::uint32_t generation, const LibraryCall& call,
 
 void Inching::SendNext(const Sender& send, EngineActions& out) {
   while (nextCall_ < callCount_) {
-    if (send(calls_[nextCall_++])) {
+    const LibraryCall& call = calls_[nextCall_++];
+    // A speed that could not be read is not set slow: it could not be put back.
+    if (!IsRead(call) && unreadable_[AxisOf(call)])
+      continue;
+    if (send(call)) {
       awaiting_ = true;  // its answer sends the next one
       return;
     }

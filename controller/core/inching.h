@@ -1,11 +1,12 @@
 // Right-button inching of a direction button. On the press the slowest speed
 // goes out first (pan, then tilt after its answer, for a diagonal); when the
 // camera has answered, the button is told to start (UM_MOVEGO 1). On the
-// release the speeds recorded at the press go back, one per answer, and then
-// the button is told to stop (UM_MOVEGO 0). A speed not yet read from this
-// camera is read first, before the slowest speed goes out, so that the
-// camera is always left at the speed it had. Inching has its own calls and
-// answers, apart from any refresh sequence.
+// release the speeds the camera had at the press go back, one per answer,
+// and then the button is told to stop (UM_MOVEGO 0). A speed not yet known
+// from this camera is read first, before the slowest speed goes out; one
+// that cannot be read is not changed at all. So the camera is always left at
+// the speed it had. Inching has its own calls and answers, apart from any
+// refresh sequence.
 #pragma once
 
 #include <array>
@@ -19,14 +20,14 @@
 
 namespace qtr90x {
 
-// Positions of the Adjust page's speed sliders (pan, tilt, zoom).
+// Pan, tilt and zoom speed.
 struct SpeedPositions {
   int pan = 0;
   int tilt = 0;
   int zoom = 0;
 };
 
-// Which of pan, tilt and zoom speed were read from the selected camera.
+// Which of pan, tilt and zoom speed are known from the selected camera.
 using KnownSpeeds = std::array<bool, 3>;
 
 class Inching {
@@ -36,9 +37,10 @@ class Inching {
   using Sender = std::function<bool(const LibraryCall&)>;
 
   // UM_INCHSTART from `button` with the move kind (0 pan, 1 tilt, 2
-  // diagonal, 3 zoom).
-  void Start(int moveKind, const void* button, SpeedPositions sliders, KnownSpeeds known,
-             int camera, const Sender& send, EngineActions& out);
+  // diagonal, 3 zoom); `speeds` are the camera's, those `known` read from it
+  // or accepted by it.
+  void Start(int moveKind, const void* button, SpeedPositions speeds, KnownSpeeds known, int camera,
+             const Sender& send, EngineActions& out);
   // UM_INCHSTOP from `button`.
   void Stop(int moveKind, const void* button, int camera, const Sender& send, EngineActions& out);
   // An inching call of `generation` was answered (`readValue`: the speed a
@@ -73,6 +75,7 @@ class Inching {
   const void* button_ = nullptr;
   SpeedPositions speeds_;
   KnownSpeeds known_{};
+  KnownSpeeds unreadable_{};  // read and not answered with a value: left alone
 };
 
 }  // namespace qtr90x

@@ -33,9 +33,6 @@ inline constexpr std::size_t kLongestAnswerBytes = 21;
 // 5 ms.
 inline constexpr Micros kCameraAnswerTime = 1000 * kMicrosPerMilli;
 
-// How long a given-up call's late answer is still recognised as its own.
-inline constexpr Micros kLateAnswerGrace = kCameraAnswerTime;
-
 // Notifications a refresh sequence waits for:
 // - camera power switched ("00 A0 31" or "00 A0 30"): the power-on timer's
 //   10 s is the designed time for the camera power to come on; the same

@@ -122,13 +122,22 @@ Micros NotificationBound(StepAwait await) {
   }
 }
 
-// Which speed (pan, tilt, zoom) a call reads, or -1.
-int SpeedReadBy(const LibraryCall& call) {
-  if (call.function == F::kQzGetMotorSpeed)
-    return call.args[0] == 0 ? 0 : 1;
-  if (call.function == F::kQzGetZoomSpeed)
-    return 2;
-  return -1;
+// Which speed (pan, tilt, zoom) a call reads or sets, or -1. Inching's own
+// settings do not count: its slow speed is not the camera's to keep.
+int SpeedKnownBy(const LibraryCall& call, CallOwner owner) {
+  const bool sets = call.function == F::kQzSetMotorSpeed || call.function == F::kQzSetZoomSpeed;
+  if (owner == CallOwner::kInching && sets)
+    return -1;
+  switch (call.function) {
+    case F::kQzGetMotorSpeed:
+    case F::kQzSetMotorSpeed:
+      return call.args[0] == 0 ? 0 : 1;
+    case F::kQzGetZoomSpeed:
+    case F::kQzSetZoomSpeed:
+      return 2;
+    default:
+      return -1;
+  }
 }
 
 }  // namespace
@@ -214,11 +223,12 @@ void SequenceEngine::OnCameraSelected(int index, EngineActions& out) {
 }
 
 void SequenceEngine::OnNightModeClicked(bool checked, EngineActions& out) {
-  // Night Mode checked means the IR cut filter is out.
+  // Night Mode checked means the IR cut filter is out. A click that is not
+  // sent is undone: the box shows again what it showed.
   if (SequenceActive() ||
       !SendOperatorCall(MakeCall(F::kQzSetIrCutFilter, selectedCamera_, checked ? 0 : 1),
                         AnswerFollowUp::kNone, out)) {
-    out.push_back(act::NightMode{!camera_.irCutFilter, -1});
+    out.push_back(act::NightMode{!checked, -1});
     return;
   }
   out.push_back(act::NightMode{checked, 0});
@@ -245,9 +255,9 @@ void SequenceEngine::OnOnScreenChanged(bool checked, EngineActions& out) {
   Finish(out);
 }
 
-void SequenceEngine::OnInchStart(int moveKind, const void* button, SpeedPositions sliders,
-                                 EngineActions& out) {
-  inching_.Start(moveKind, button, sliders, speedRead_, selectedCamera_, InchingSender(out), out);
+void SequenceEngine::OnInchStart(int moveKind, const void* button, EngineActions& out) {
+  const SpeedPositions speeds{camera_.panSpeed, camera_.tiltSpeed, camera_.zoomSpeed};
+  inching_.Start(moveKind, button, speeds, speedRead_, selectedCamera_, InchingSender(out), out);
 }
 
 void SequenceEngine::OnInchStop(int moveKind, const void* button, EngineActions& out) {
@@ -358,6 +368,9 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
 void SequenceEngine::OnAnswer(std::span<const std::uint8_t> frame, EngineActions& out) {
   const AnswerFrame answer(frame);
   const CallsInFlight::Match match = path_.TakeAnswered(answer);
+  // The camera answered past these: their answers will not come.
+  for (std::size_t i = 0; i < match.lostCount; ++i)
+    GiveUpCall(match.lost[i], out);
   switch (match.kind) {
     case CallsInFlight::Match::Kind::kCall:
       HandleAnswer(match.call, answer, out);
@@ -383,8 +396,12 @@ void SequenceEngine::HandleAnswer(const CallInFlight& call, const AnswerFrame& a
   // the whole line.
   if (!call.raw && (call.call.camera == selectedCamera_ || call.call.camera == 0)) {
     ApplyNews(call.call, DecodeAnswer(call.call, answer, camera_), out);
-    const int speed = SpeedReadBy(call.call);
-    if (speed >= 0 && answer.Executed() && answer.Value())
+    // A speed the camera reported, or accepted from the operator, is known;
+    // inching's own slow speed is not what the camera is to keep.
+    const int speed = SpeedKnownBy(call.call, call.tag.owner);
+    if (speed >= 0 && answer.Executed() &&
+        (answer.Value() || call.call.function == F::kQzSetMotorSpeed ||
+         call.call.function == F::kQzSetZoomSpeed))
       speedRead_[static_cast<std::size_t>(speed)] = true;
   }
   LogAnswer(call, answer, out);
@@ -486,7 +503,8 @@ void SequenceEngine::StepAnswered(const AnswerFrame& answer, EngineActions& out)
       break;
     case StepAwait::kPowerNotification:
       if (!executed) {
-        // Refused: the power stays as it was.
+        // Refused: the power stays as it was, and the box shows it again.
+        out.push_back(act::PowerBox{camera_.cameraPower});
         EndSequence(out);
         RequestWaitCursor(1);
         return;
@@ -607,13 +625,17 @@ void SequenceEngine::OnNotification(int wParam, std::span<const std::uint8_t> fr
       } else if (Holds(frame, {0x00, 0xA5, 0x31})) {
         camera_.backlight = 1;
         RequestWaitCursor(1);
-      } else if (Holds(frame, {0x00, 0xA0, 0x31}) && !camera_.cameraPower) {
-        // Switched on at the camera: shown, and read as after a power-on.
-        PowerCameOn(out);
-      } else if (Holds(frame, {0x00, 0xA0, 0x30}) && camera_.cameraPower) {
-        PowerWentOff(out);
       }
       break;
+  }
+  // Switched at the camera, outside the sequences that switch it or wait
+  // for it: shown, and a power-on reads the camera as a camera change does.
+  if (!IsConnectOrChange(seq_.kind) && seq_.kind != SequenceKind::kPowerOn &&
+      seq_.kind != SequenceKind::kPowerOff) {
+    if (Holds(frame, {0x00, 0xA0, 0x31}) && !camera_.cameraPower)
+      PowerCameOn(out);
+    else if (Holds(frame, {0x00, 0xA0, 0x30}) && camera_.cameraPower)
+      PowerWentOff(out);
   }
 }
 
@@ -743,6 +765,15 @@ void SequenceEngine::AbandonSequence(EngineActions& out) {
     ShowConnectedCamera(out);
   } else if (kind == SequenceKind::kCommandMode) {
     out.push_back(act::CommandModeRadios{camera_.localMode});
+  } else if (kind == SequenceKind::kPowerOn || kind == SequenceKind::kPowerOff) {
+    out.push_back(act::PowerBox{camera_.cameraPower});
+  } else if (CompletionTarget(kind) != MessageTarget::kMainDialog) {
+    // A page read: the page shows what did arrive, and ends the sequence
+    // and the cursor itself. A first read stays to be done.
+    seq_.wait = Wait::kNone;
+    seq_.completed = true;
+    out.push_back(Post(CompletionTarget(kind), CompletionMessage(kind), 0, static_cast<int>(kind)));
+    return;
   }
   EndSequence(out);
   RequestWaitCursor(1);

@@ -93,9 +93,10 @@ class SequenceEngine {
   // UM_ONSCREENCHANGED: the System page's "On Screen" box is `checked`.
   void OnOnScreenChanged(bool checked, EngineActions& out);
   // UM_INCHSTART / UM_INCHSTOP from `button` (the message's sender), lParam
-  // the move kind (0 pan, 1 tilt, 2 diagonal, 3 zoom). `sliders` are the
-  // Adjust page's speed slider positions at the press.
-  void OnInchStart(int moveKind, const void* button, SpeedPositions sliders, EngineActions& out);
+  // the move kind (0 pan, 1 tilt, 2 diagonal, 3 zoom). The speeds put back
+  // on the release are the camera's at the press, as read or accepted (the
+  // Adjust page's sliders show them once the page has read them).
+  void OnInchStart(int moveKind, const void* button, EngineActions& out);
   void OnInchStop(int moveKind, const void* button, EngineActions& out);
   // Any other operator command (a direction button, Home, a preset, a page's
   // control): it waits for its own answer, which its own row decodes;
@@ -233,7 +234,7 @@ class SequenceEngine {
   bool debugLogging_ = false;
 
   CameraState camera_;
-  KnownSpeeds speedRead_{};  // pan, tilt, zoom speed read since the last clear
+  KnownSpeeds speedRead_{};  // pan, tilt, zoom speed read or accepted since the last clear
   int selectedCamera_ = 0;
   int port_ = 0;
   int visiblePage_ = 0;

@@ -20,86 +20,139 @@ constexpr Micros kMs = kMicrosPerMilli;
 
 // --- the calls in flight ---------------------------------------------------------
 
-CallInFlight Call(std::uint64_t id, int address, bool carriesData, Micros deadline) {
+// A call to `address` whose answer has `dataLength` data characters (0: a
+// setting, none).
+CallInFlight Call(std::uint64_t id, int address, int dataLength, Micros deadline = 100) {
   CallInFlight call;
   call.id = id;
   call.address = address;
-  call.carriesData = carriesData;
+  call.carriesData = dataLength > 0;
+  call.dataLength = dataLength;
   call.deadline = deadline;
   return call;
 }
 
-std::vector<std::uint8_t> Answer(int address, bool withData) {
+std::vector<std::uint8_t> Answer(int address, int dataLength) {
   std::vector<std::uint8_t> bytes = {0xFE, 0x30, static_cast<std::uint8_t>('0' + address), '0',
                                      '0'};
-  if (withData)
+  for (int i = 0; i < dataLength; ++i)
     bytes.push_back('7');
   bytes.push_back(0xEF);
   return bytes;
 }
 
-TEST(CallsInFlightTest, AnAnswerBelongsToTheOldestCallToItsAddress) {
-  CallsInFlight calls;
-  calls.Add(Call(1, 1, true, 100));
-  calls.Add(Call(2, 2, true, 100));
-  calls.Add(Call(3, 1, false, 100));
-  const auto take = [&](int address) {
-    const std::vector<std::uint8_t> bytes = Answer(address, true);
-    const auto match = calls.TakeAnswered(AnswerFrame(bytes), 0);
-    return match.kind == CallsInFlight::Match::Kind::kCall ? match.call.id : 0;
-  };
-  EXPECT_EQ(take(2), 2u);
-  EXPECT_EQ(take(1), 1u);
-  EXPECT_EQ(take(1), 3u);
-  EXPECT_EQ(take(1), 0u);  // nobody waits
-  // The camera count comes back in the address byte: any address is its.
-  calls.Add(Call(4, -1, false, 100));
-  EXPECT_EQ(take(3), 4u);
+using Kind = CallsInFlight::Match::Kind;
+
+// What an answer is taken for: "call N", "late N", or "nobody".
+std::string Take(CallsInFlight& calls, int address, int dataLength) {
+  const std::vector<std::uint8_t> bytes = Answer(address, dataLength);
+  const CallsInFlight::Match match = calls.TakeAnswered(AnswerFrame(bytes));
+  switch (match.kind) {
+    case Kind::kCall:
+      return "call " + std::to_string(match.call.id);
+    case Kind::kLate:
+      return "late " + std::to_string(match.call.id);
+    case Kind::kNobody:
+      break;
+  }
+  return "nobody";
 }
 
-TEST(CallsInFlightTest, GivenUpCallsAnswerLateUnlessOnlyTheNextCallFits) {
+TEST(CallsInFlightTest, AnAnswerBelongsToTheOldestCallItFits) {
+  CallsInFlight calls;
+  calls.Add(Call(1, 1, 3));
+  calls.Add(Call(2, 2, 3));
+  calls.Add(Call(3, 1, 0));
+  EXPECT_EQ(Take(calls, 2, 3), "call 2");
+  EXPECT_EQ(Take(calls, 1, 3), "call 1");
+  EXPECT_EQ(Take(calls, 1, 3), "nobody");  // a setting's answer has no data
+  EXPECT_EQ(Take(calls, 1, 0), "call 3");
+  // The camera count comes back in the address byte: any address is its.
+  calls.Add(Call(4, -1, 0));
+  EXPECT_EQ(Take(calls, 3, 0), "call 4");
+}
+
+// The camera answers in order: an answer to a later call means the older
+// calls to that address will get none.
+TEST(CallsInFlightTest, OlderCallsTheCameraAnsweredPastAreLost) {
+  CallsInFlight calls;
+  calls.Add(Call(1, 1, 3));
+  calls.Add(Call(2, 2, 3));
+  calls.Add(Call(3, 1, 5));
+  calls.Add(Call(4, 1, 0));
+  const std::vector<std::uint8_t> bytes = Answer(1, 0);
+  const CallsInFlight::Match match = calls.TakeAnswered(AnswerFrame(bytes));
+  EXPECT_EQ(match.call.id, 4u);
+  ASSERT_EQ(match.lostCount, 2u);
+  EXPECT_EQ(match.lost[0].id, 1u);
+  EXPECT_EQ(match.lost[1].id, 3u);
+  EXPECT_EQ(calls.Size(), 1u);  // camera 2's call waits on
+}
+
+TEST(CallsInFlightTest, AGivenUpCallTakesItsLateAnswerOnly) {
   struct Case {
     const char* name;
-    bool givenUpReads;  // the given-up call was a query
-    bool nextReads;     // the next call is a query
-    bool answerHasData;
-    Micros answerAt;
-    CallsInFlight::Match::Kind expected;
+    int givenUpLength;  // of the call given up
+    int nextLength;     // of the call sent after it
+    std::vector<int> answers;
+    std::vector<std::string> taken;
   };
-  using K = CallsInFlight::Match::Kind;
   const Case cases[] = {
-      {"both queries: late", true, true, true, 50, K::kLate},
-      {"a setting's answer after a lost query: the setting's", true, false, false, 50, K::kCall},
-      {"a query's answer after a lost setting: the query's", false, true, true, 50, K::kCall},
-      {"both settings: late", false, false, false, 50, K::kLate},
-      {"after the grace time: the next call's", true, true, true, 2000, K::kCall},
+      {"the late answer, then the next", 3, 3, {3, 3}, {"late 1", "call 2"}},
+      {"a setting answered after a lost query", 3, 0, {0}, {"call 2"}},
+      {"a query answered after a lost setting", 0, 3, {3}, {"call 2"}},
+      {"the length tells two queries apart", 5, 3, {3}, {"call 2"}},
+      {"an error answer goes to the oldest", 3, 3, {-1}, {"late 1"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CallsInFlight calls;
-    calls.Add(Call(1, 1, c.givenUpReads, 10));
-    ASSERT_TRUE(calls.TakeExpired(10, 1000));
-    calls.Add(Call(2, 1, c.nextReads, 5000));
-    const std::vector<std::uint8_t> bytes = Answer(1, c.answerHasData);
-    const auto match = calls.TakeAnswered(AnswerFrame(bytes), c.answerAt);
-    EXPECT_EQ(match.kind, c.expected);
-    EXPECT_EQ(match.call.id, c.expected == K::kLate ? 1u : 2u);
+    calls.Add(Call(1, 1, c.givenUpLength, 10));
+    ASSERT_TRUE(calls.TakeExpired(10));
+    calls.Add(Call(2, 1, c.nextLength, 5000));
+    std::vector<std::string> taken;
+    for (int length : c.answers) {
+      if (length < 0) {
+        const std::vector<std::uint8_t> refused = {0xFE, 0x30, 0x31, 0x39, 0x30, 0xEF};
+        const auto match = calls.TakeAnswered(AnswerFrame(refused));
+        taken.push_back((match.kind == Kind::kLate ? "late " : "call ") +
+                        std::to_string(match.call.id));
+      } else {
+        taken.push_back(Take(calls, 1, length));
+      }
+    }
+    EXPECT_EQ(taken, c.taken);
+    EXPECT_EQ(calls.GivenUp(), 0u);  // answered past, or answered
   }
+}
+
+// One lost answer costs one call: the call whose answer the given-up call
+// took is not remembered in turn, so the next call is answered as its own.
+TEST(CallsInFlightTest, ALostAnswerCostsOneCall) {
+  CallsInFlight calls;
+  calls.Add(Call(1, 1, 3, 10));
+  ASSERT_TRUE(calls.TakeExpired(10));  // its answer never comes
+  calls.Add(Call(2, 1, 3, 20));
+  EXPECT_EQ(Take(calls, 1, 3), "late 1");  // call 2's answer, taken for call 1's
+  ASSERT_TRUE(calls.TakeExpired(20));
+  EXPECT_EQ(calls.GivenUp(), 0u);
+  calls.Add(Call(3, 1, 3, 30));
+  EXPECT_EQ(Take(calls, 1, 3), "call 3");
 }
 
 TEST(CallsInFlightTest, DeadlinesGiveUpInTurnAndAFullListMakesRoom) {
   CallsInFlight calls;
-  calls.Add(Call(1, 1, true, 300));
-  calls.Add(Call(2, 1, true, 200));
+  calls.Add(Call(1, 1, 3, 300));
+  calls.Add(Call(2, 1, 3, 200));
   EXPECT_EQ(calls.NextDeadline(), 200);
-  EXPECT_FALSE(calls.TakeExpired(199, 0));
-  EXPECT_EQ(calls.TakeExpired(250, 0)->id, 2u);
+  EXPECT_FALSE(calls.TakeExpired(199));
+  EXPECT_EQ(calls.TakeExpired(250)->id, 2u);
   EXPECT_EQ(calls.NextDeadline(), 300);
   calls.Remove(1);
   EXPECT_FALSE(calls.NextDeadline());
   for (std::uint64_t id = 1; !calls.Full(); ++id)
-    calls.Add(Call(id, 1, true, 100));
-  EXPECT_EQ(calls.TakeOldest(0, 0)->id, 1u);
+    calls.Add(Call(id, 1, 3));
+  EXPECT_EQ(calls.TakeOldest()->id, 1u);
   EXPECT_FALSE(calls.Full());
 }
 
@@ -324,41 +377,145 @@ TEST(BoundedWaitTest, AMissingPowerOnNotificationIsReadBackAsTheTimerWould) {
   EXPECT_EQ(cam.Engine().Camera().unitName, "QT-R90x");
 }
 
-// A camera that answers after its call was given up: the answer is logged
-// and decoded for nobody, whatever was sent meanwhile.
+// A camera that answers after its command was given up (it stalled): the
+// answer is logged and decoded for nobody, however late, whatever was sent
+// meanwhile; the next read is decoded as ever.
 TEST(BoundedWaitTest, ALateAnswerIsDecodedForNobody) {
-  for (const Micros lateBy : {Micros{0}, 2 * kLateAnswerGrace}) {
-    SCOPED_TRACE(lateBy);
+  struct Case {
+    const char* name;
+    Micros lateBy;
+    bool readAgainMeanwhile;  // the operator starts the read again before the answers come
+  };
+  const Case cases[] = {
+      {"just after the give-up", 0, false},
+      {"20 s later", 20 * kMicrosPerSecond, false},
+      {"20 s later, the read started again", 20 * kMicrosPerSecond, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     ScriptedCamera cam(CameraScript{});
     Connect(cam);
-    cam.Script().held = {"QzGetMotorSpeed"};
+    cam.Script().held = {"QzGetMotorSpeed"};  // the camera stalls: it answers in order later
     Start(cam, 1);
     cam.Run();
     cam.Advance(kCameraAnswerTime + 100 * kMs);
     ASSERT_FALSE(cam.Engine().SequenceActive());
-    cam.Advance(lateBy);
-    // The operator moves the pan slider; then the old answer arrives.
-    cam.Script().held.clear();
-    cam.Feed([&](EngineActions& out) {
-      cam.Engine().SendOperatorCall(MakeCall(F::kQzSetMotorSpeed, 1, 0, 0x222),
-                                    AnswerFollowUp::kNone, out);
-    });
+    cam.Advance(c.lateBy);
+    cam.Script().panSpeed = 0x222;  // what a read after the stall finds
+    if (c.readAgainMeanwhile) {
+      Start(cam, 1);
+      cam.Run();
+    }
     cam.Actions().clear();
+    cam.Script().held.clear();
     cam.ReleaseHeld();
     cam.Run();
-    EXPECT_EQ(cam.Engine().Camera().panSpeed, 0x222);
     const std::vector<std::string> lines = cam.Lines(2);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "FE 30 31 30 30 31 30 30 EF");
-    EXPECT_EQ(lines[1], lateBy == 0
-                            ? "late answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)"
-                            : "answer to no command, decoded for nobody");
-    // The next read works as ever.
-    Start(cam, 1);
-    cam.Run();
-    EXPECT_EQ(cam.Engine().Camera().panSpeed, 0x222);
+    EXPECT_EQ(lines[1], "late answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)");
+    if (!c.readAgainMeanwhile) {
+      Start(cam, 1);  // the next read works as ever
+      cam.Run();
+    }
     EXPECT_FALSE(cam.Engine().SequenceActive());
+    const CameraState& s = cam.Engine().Camera();
+    EXPECT_EQ(s.panSpeed, 0x222);
+    EXPECT_EQ(s.tiltSpeed, cam.Script().tiltSpeed);
+    EXPECT_EQ(s.zoomSpeed, cam.Script().zoomSpeed);
   }
+}
+
+// An answer that never comes costs its own call only: the calls sent behind
+// it are answered as their own, and a lost inching read leaves no wrong
+// speed behind.
+TEST(BoundedWaitTest, ALostAnswerDoesNotShiftTheAnswersBehindIt) {
+  ScriptedCamera cam(CameraScript{});
+  cam.Engine().SetVisiblePage(1);  // the speeds were never read
+  Connect(cam);
+  cam.Script().silent = {"QzGetMotorSpeed"};
+  int button = 0;
+  cam.Actions().clear();
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, out); });
+  Start(cam, 2);  // the System page's read
+  cam.Run();
+  EXPECT_FALSE(cam.Engine().SequenceActive());
+  EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 1);  // the read ran to its end
+  EXPECT_EQ(cam.Lines(2),
+            std::vector<std::string>{"no answer from the camera, given up: QzGetMotorSpeed(1, 0)"});
+  cam.Script().silent.clear();
+  cam.Feed([&](EngineActions& out) { cam.Engine().OnInchStop(0, &button, out); });
+  EXPECT_EQ(cam.Script().panSpeed, 0x100);  // never set slow: its speed could not be read
+}
+
+// What a sequence leaves behind when it is refused or given up: the
+// controls show the camera, and a page shows the values that did arrive.
+TEST(BoundedWaitTest, RefusedAndAbandonedSequencesLeaveTheScreenAsTheCameraIs) {
+  struct Case {
+    const char* name;
+    std::function<void(CameraScript&)> setUp;
+    int message;  // what starts it
+    int kind;
+    Micros wait;
+    std::function<void(ScriptedCamera&)> check;
+  };
+  const Case cases[] = {
+      {"power off refused", [](CameraScript& s) { s.refused = {"QzSetCameraPower"}; },
+       um::kPowerOff, 11, 0,
+       [](ScriptedCamera& cam) {
+         EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), std::vector<act::PowerBox>{{true}});
+       }},
+      {"power off never confirmed", [](CameraScript& s) { s.unnotified = {"QzSetCameraPower"}; },
+       um::kPowerOff, 11, kPowerNotificationBound + 100 * kMs,
+       [](ScriptedCamera& cam) {
+         EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), std::vector<act::PowerBox>{{true}});
+       }},
+      {"a page read given up", [](CameraScript& s) { s.silent = {"QzGet4ByteStatus"}; },
+       um::kStartQuery, 2, kCameraAnswerTime + 100 * kMs,
+       [](ScriptedCamera& cam) {
+         const auto posts = cam.ActionsOf<act::Post>();
+         EXPECT_EQ(std::count(posts.begin(), posts.end(),
+                              act::Post{MessageTarget::kSystemPage, um::kRefreshPage, 0, 2}),
+                   1);
+         EXPECT_TRUE(cam.Engine().FirstReadSystem());         // the first read is still to do
+         EXPECT_EQ(cam.Engine().Camera().noiseReduction, 1);  // what did arrive
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedCamera cam(CameraScript{});
+    Connect(cam);
+    c.setUp(cam.Script());
+    cam.Actions().clear();
+    cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(c.message, 0, c.kind, out); });
+    cam.Advance(c.wait);
+    EXPECT_FALSE(cam.Engine().SequenceActive());
+    EXPECT_EQ(cam.CursorDepth(), 0);
+    c.check(cam);
+  }
+}
+
+// Switched off at the camera while a page is read; Night Mode clicked while
+// a camera change runs: the screen shows the camera.
+TEST(BoundedWaitTest, PowerAndNightModeDuringASequence) {
+  ScriptedCamera cam(CameraScript{});
+  Connect(cam);
+  cam.Actions().clear();
+  Start(cam, 4);
+  cam.Script().powerOn = false;
+  cam.InjectFirst(Frame{true, 1, "FA 30 31 00 A0 30 EF"});
+  cam.Run();
+  EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), std::vector<act::PowerBox>{{false}});
+  EXPECT_FALSE(cam.Engine().Camera().cameraPower);
+
+  cam.Script().powerOn = true;
+  cam.Actions().clear();
+  Start(cam, 7);
+  ASSERT_TRUE(cam.RunOne());  // the camera change begins
+  ASSERT_TRUE(cam.Engine().SequenceActive());
+  EngineActions night;
+  cam.Engine().OnNightModeClicked(true, night);
+  EXPECT_EQ(night, (EngineActions{act::NightMode{false, -1}}));  // undone: as it was
 }
 
 TEST(BoundedWaitTest, AnErrorAnswerToTheOperatorsCommandIsReportedAsItsOwn) {

@@ -262,11 +262,10 @@ bool ScriptedCamera::Send(const LibraryCall& call, SentFrame& sent) {
   sent.Assign(Bytes(frame));
   if (Listed(script_.silent, call.function))
     return true;
-  const Frame answer{false, 1, Answer(call)};
-  if (Listed(script_.held, call.function))
-    heldAnswers_.push_back(answer);
-  else
-    line_.push_back(answer);
+  // A held answer holds back everything after it: the line answers in order.
+  const bool stalled = Listed(script_.held, call.function) || !heldAnswers_.empty();
+  std::deque<Frame>& line = stalled ? heldAnswers_ : line_;
+  line.push_back(Frame{false, 1, Answer(call)});
   if (Listed(script_.refused, call.function))
     return true;
   Apply(call);
@@ -282,16 +281,16 @@ bool ScriptedCamera::Send(const LibraryCall& call, SentFrame& sent) {
         heldPower_.push_back(notify("A0 31"));
       } else {
         script_.powerOn = call.args[0] == 1;
-        line_.push_back(notify(CommandBytes(call)));
+        line.push_back(notify(CommandBytes(call)));
       }
       break;
     case F::kQzPedestalInitialize:
       script_.pedestalInitialised = true;
-      line_.push_back(notify("58 30"));
+      line.push_back(notify("58 30"));
       break;
     case F::kQzSetBackLight:
     case F::kQzSetOnePushAF:
-      line_.push_back(notify(CommandBytes(call)));
+      line.push_back(notify(CommandBytes(call)));
       break;
     default:
       break;

@@ -121,7 +121,7 @@ class ScriptedCamera : public LibraryPort {
   std::deque<act::Post> posted_;
   std::deque<Frame> line_;
   std::vector<Frame> heldPower_;
-  std::vector<Frame> heldAnswers_;
+  std::deque<Frame> heldAnswers_;
   std::vector<std::string> calls_;
   std::vector<EngineAction> actions_;
   int cursorDepth_ = 0;

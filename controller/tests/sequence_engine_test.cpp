@@ -338,9 +338,7 @@ TEST(SequenceEngineFaultTest, InchingDuringAPageReadLeavesTheReadAlone) {
   // The System page read starts; the operator presses an inching button
   // while its first answer is due.
   StartQuery(cam, 2);
-  cam.Take([&](EngineActions& out) {
-    cam.Engine().OnInchStart(0, &button, {0x123, 0x80, 5}, out);
-  });
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, out); });
   EXPECT_EQ(cam.Engine().Step(), 1);
   cam.Run();
   EXPECT_EQ(cam.Calls(),
@@ -355,54 +353,88 @@ TEST(SequenceEngineFaultTest, InchingDuringAPageReadLeavesTheReadAlone) {
   EXPECT_FALSE(cam.Engine().SequenceActive());
 }
 
-// Inching leaves the camera at the speed it had: a speed the Adjust page has
-// not read from this camera is read first, then restored.
+// Inching leaves the camera at the speed it had: a speed not known from the
+// camera is read first, one that cannot be read is not set slow, and a
+// second press uses what the first one read.
 TEST(SequenceEngineFaultTest, InchingLeavesTheCameraAtTheSpeedItHad) {
   struct Case {
+    const char* name;
     int moveKind;
-    bool readFirst;
+    bool adjustRead;  // the Adjust page read the speeds at the connect
+    bool readRefused;
+    int presses;
     std::vector<std::string> calls;
   };
   const Case cases[] = {
-      {0, true, {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 300)"}},
-      {2,
+      {"pan, speeds read",
+       0,
        true,
-       {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 1, 8)", "QzSetMotorSpeed(1, 0, 300)",
-        "QzSetMotorSpeed(1, 1, 200)"}},
-      {3, true, {"QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 4)"}},
-      {0,
        false,
+       1,
+       {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"}},
+      {"diagonal, speeds read",
+       2,
+       true,
+       false,
+       1,
+       {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 1, 8)", "QzSetMotorSpeed(1, 0, 256)",
+        "QzSetMotorSpeed(1, 1, 128)"}},
+      {"zoom, speeds read", 3, true, false, 1, {"QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 5)"}},
+      {"pan, never read",
+       0,
+       false,
+       false,
+       1,
        {"QzGetMotorSpeed(1, 0)", "QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"}},
-      {2,
+      {"diagonal, never read",
+       2,
        false,
+       false,
+       1,
        {"QzGetMotorSpeed(1, 0)", "QzGetMotorSpeed(1, 1)", "QzSetMotorSpeed(1, 0, 8)",
         "QzSetMotorSpeed(1, 1, 8)", "QzSetMotorSpeed(1, 0, 256)", "QzSetMotorSpeed(1, 1, 128)"}},
-      {3, false, {"QzGetZoomSpeed(1)", "QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 5)"}},
+      {"zoom, never read",
+       3,
+       false,
+       false,
+       1,
+       {"QzGetZoomSpeed(1)", "QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 5)"}},
+      {"a second press uses the first one's read",
+       0,
+       false,
+       false,
+       2,
+       {"QzGetMotorSpeed(1, 0)", "QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)",
+        "QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"}},
+      {"the read refused: no slow speed", 0, false, true, 1, {"QzGetMotorSpeed(1, 0)"}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     ScriptedCamera cam(CameraScript{});
-    if (!c.readFirst)
-      cam.Engine().SetVisiblePage(1);  // the Adjust page is never read
+    if (!c.adjustRead)
+      cam.Engine().SetVisiblePage(1);  // the System page shows
     Connect(cam);
+    if (c.readRefused)
+      cam.Script().refused = {"QzGetMotorSpeed"};
     int button = 0;
     Clear(cam);
-    cam.Feed([&](EngineActions& out) {
-      cam.Engine().OnInchStart(c.moveKind, &button, {300, 200, 4}, out);
-    });
-    cam.Feed([&](EngineActions& out) { cam.Engine().OnInchStop(c.moveKind, &button, out); });
-    EXPECT_EQ(cam.Calls(), c.calls) << c.moveKind << " " << c.readFirst;
     std::vector<std::intptr_t> goes;
+    for (int press = 0; press < c.presses; ++press) {
+      cam.Feed([&](EngineActions& out) { cam.Engine().OnInchStart(c.moveKind, &button, out); });
+      cam.Feed([&](EngineActions& out) { cam.Engine().OnInchStop(c.moveKind, &button, out); });
+      EXPECT_EQ(cam.Script().panSpeed, 0x100);
+      EXPECT_EQ(cam.Script().tiltSpeed, 0x80);
+      EXPECT_EQ(cam.Script().zoomSpeed, 5);
+      EXPECT_FALSE(cam.Engine().InchingPending());
+    }
+    EXPECT_EQ(cam.Calls(), c.calls);
     for (const act::Post& p : cam.ActionsOf<act::Post>()) {
       if (p.message == um::kMoveGo)
         goes.push_back(p.lParam);
     }
-    EXPECT_EQ(goes, (std::vector<std::intptr_t>{1, 0})) << c.moveKind << " " << c.readFirst;
-    EXPECT_FALSE(cam.Engine().InchingPending());
-    if (!c.readFirst) {
-      EXPECT_EQ(cam.Script().panSpeed, 0x100);
-      EXPECT_EQ(cam.Script().tiltSpeed, 0x80);
-      EXPECT_EQ(cam.Script().zoomSpeed, 5);
-    }
+    EXPECT_EQ(goes.size(), static_cast<std::size_t>(2 * c.presses));
+    EXPECT_EQ(goes.front(), 1);
+    EXPECT_EQ(goes.back(), 0);
   }
 }
 
@@ -413,16 +445,16 @@ TEST(SequenceEngineFaultTest, QuickReleaseStopsOnlyAfterTheRestoreIsAnswered) {
   Connect(cam);
   int button = 0;
   Clear(cam);
-  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, {300, 200, 4}, out); });
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, out); });
   cam.Take([&](EngineActions& out) { cam.Engine().OnInchStop(0, &button, out); });
   ASSERT_TRUE(cam.RunOne());  // the slow speed's answer
   EXPECT_EQ(cam.CountPosted(um::kMoveGo), 0);
   cam.Run();
   EXPECT_EQ(cam.Calls(),
-            (std::vector<std::string>{"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 300)"}));
+            (std::vector<std::string>{"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"}));
   EXPECT_EQ(cam.ActionsOf<act::Post>().back(),
             (act::Post{MessageTarget::kInchingButton, um::kMoveGo, 0, 0, &button}));
-  EXPECT_EQ(cam.Script().panSpeed, 300);
+  EXPECT_EQ(cam.Script().panSpeed, 0x100);
 }
 
 TEST(SequenceEngineFaultTest, FailedCallEndsTheSequenceAndTheWaitCursor) {

@@ -167,9 +167,7 @@ void MainDialog::OnPrivateMessage(const MessageEvent& m) {
       }
       const int kind = static_cast<int>(m.LParam());
       if (m.Message() == um::kInchStart) {
-        const SpeedPositions sliders{adjust_->PanSpeed()->value(), adjust_->TiltSpeed()->value(),
-                                     adjust_->ZoomSpeed()->value()};
-        RunEngine([&](EngineActions& out) { engine_.OnInchStart(kind, button, sliders, out); });
+        RunEngine([&](EngineActions& out) { engine_.OnInchStart(kind, button, out); });
       } else {
         RunEngine([&](EngineActions& out) { engine_.OnInchStop(kind, button, out); });
       }
