@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -555,6 +556,40 @@ class MainDialogTest : public QObject {
     QTest::qWait(2500);
     QVERIFY(!dialog.Connected());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM2)"));
+  }
+
+  // The camera answers the Adjust read's first command only after 2.5 s:
+  // the read is given up at its bound, the operator goes on, and the late
+  // answer is listed and decoded for nobody.
+  void ALateAnswerIsGivenUpAndDecodedForNobody() {
+    GeneralSettings stored;
+    stored.dispCommandWindow = 1;
+    QCOMPARE(SaveGeneralSettings(stored), 0);
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
+    QCOMPARE(run.camera.Control(QStringLiteral("late 2500 cmd 52")),
+             QStringList{QStringLiteral("ok")});
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: the Adjust read
+    QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().SequenceActive(); }, 1000));
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.Engine().SequenceActive(); }, 2400));
+    QVERIFY(clock.elapsed() < 2000);  // given up at its bound, not at the answer
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.Engine().WaitCursorShown(); }, 500));
+    QVERIFY(dialog.Debug()->Rows().contains(
+        QStringLiteral("error\tno answer from the camera, given up: QzGetMotorSpeed(1, 0)")));
+    qobject_cast<QRadioButton*>(dialog.Control(1139))->click();  // Local works
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          return dialog.Debug()->Rows().contains(QStringLiteral(
+              "error\tlate answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)"));
+        },
+        3000));
+    QVERIFY(Settled(dialog));
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("mode")), QStringLiteral("local"));
+    QCOMPARE(dialog.Adjust()->PanSpeed()->value(),
+             run.camera.Camera().value(QStringLiteral("panSpeed")).toInt());
   }
 
   void LocalMakesTheWindowCompactAndTheControlsInoperable() {
