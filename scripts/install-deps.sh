@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-declarative-dev qt6-qpa-plugins fonts-ipafont-gothic
   clang libclang-rt-14-dev  # the libFuzzer harnesses in fuzz/
   clang-format              # scripts/check-format.sh
+  libsdl2-dev               # gamepad and joystick control in the operator application
 )
 
 missing=()
