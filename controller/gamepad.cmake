@@ -12,14 +12,14 @@ qz_add_gtest(controller_gamepad_core_tests
   SOURCES tests/gamepad_core_test.cpp tests/gamepad_settings_test.cpp
   LIBS qtr90x_gamepad_core)
 
-set(QZ_HAVE_SDL2 OFF)
+set(QZ_HAVE_SDL2 OFF CACHE INTERNAL "")
 if(QZ_WITH_SDL2)
   find_package(PkgConfig QUIET)
   if(PkgConfig_FOUND)
     # The virtual joystick description the tests use came with 2.24.
-    pkg_check_modules(SDL2 QUIET IMPORTED_TARGET sdl2>=2.24)
+    pkg_check_modules(SDL2 QUIET IMPORTED_TARGET GLOBAL sdl2>=2.24)
     if(SDL2_FOUND)
-      set(QZ_HAVE_SDL2 ON)
+      set(QZ_HAVE_SDL2 ON CACHE INTERNAL "")
     endif()
   endif()
 endif()

@@ -368,6 +368,32 @@ class GamepadTest : public QObject {
     QVERIFY(!stored.enabled);
   }
 
+  // The dialog for the documentation, with the stick and a trigger held;
+  // only when QZ_SCREENSHOT_DIR names the folder to write to.
+  void Screenshot() {
+    const QString dir = qEnvironmentVariable("QZ_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+      QSKIP("QZ_SCREENSHOT_DIR not set");
+    Running run;
+    QVERIFY(run.Start());
+    QVERIFY(run.Plug());
+    GamepadSettings off = run.Pad().Settings();
+    off.enabled = false;  // the picture moves no camera
+    run.Pad().ApplySettings(off);
+    run.pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, 21000);
+    run.pad.Axis(SDL_CONTROLLER_AXIS_LEFTY, -9000);
+    run.pad.Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 12000);
+    run.pad.Button(SDL_CONTROLLER_BUTTON_BACK, true);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Pad().Core().ButtonDown(gamepad_button::kBack), 3000);
+    GamepadDialog dialog(run.Pad());
+    GamepadSettings shown = run.Pad().Settings();
+    shown.enabled = true;
+    dialog.Show(shown);
+    dialog.show();
+    QTest::qWait(50);
+    QVERIFY(dialog.grab().save(QDir(dir).filePath(QStringLiteral("gamepad-dialog.png"))));
+  }
+
   // 10,000 axis events, each one seen by the application, against a camera
   // on a 9600 baud line: never more than one of the gamepad's commands in
   // flight, and the camera at the newest speed right after the burst.

@@ -120,6 +120,7 @@ void GamepadControl::ContextChanged() {
 }
 
 void GamepadControl::OnInput(const GamepadInput& input) {
+  lastInputNs_ = input.receivedNs;
   GamepadOutputs out;
   const GamepadContext ctx = Context();
   switch (input.kind) {

@@ -41,6 +41,8 @@ class GamepadControl : public QObject {
   const GamepadCore& Core() const { return core_; }
   // The gamepad's commands handed to the command path so far.
   int CommandsSent() const { return commandsSent_; }
+  // When the edge took the last input from SDL (steady clock, ns).
+  std::int64_t LastInputNs() const { return lastInputNs_; }
 
  signals:
   // A controller came or went, or an input changed (for the live display).
@@ -64,6 +66,7 @@ class GamepadControl : public QObject {
   std::unique_ptr<GamepadSource> source_;
   QString name_;
   int commandsSent_ = 0;
+  std::int64_t lastInputNs_ = 0;
 };
 
 }  // namespace qtr90x

@@ -61,7 +61,9 @@ GamepadDialog::GamepadDialog(GamepadControl& control, QWidget* parent)
   for (int a = 0; a < kGamepadAxes; ++a) {
     const QString name = Name(GamepadAxisName(static_cast<GamepadAxis>(a)));
     auto* bar = new QProgressBar;
-    bar->setRange(-32768, 32767);
+    // Sticks rest in the middle, triggers at the bottom.
+    const bool trigger = a >= static_cast<int>(GamepadAxis::kTriggerLeft);
+    bar->setRange(trigger ? 0 : -32768, 32767);
     bar->setTextVisible(false);
     bar->setAccessibleName(name);
     bar->setMaximumHeight(14);

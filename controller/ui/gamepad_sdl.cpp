@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <thread>
@@ -55,6 +56,9 @@ class SdlGamepadSource : public GamepadSource {
 
  private:
   void Post(GamepadInput input) {
+    input.receivedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
     QCoreApplication::postEvent(receiver_, new GamepadInputEvent(std::move(input)));
   }
 

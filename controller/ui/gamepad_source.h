@@ -20,6 +20,7 @@ struct GamepadInput {
   int value = 0;                         // the axis value; 1 pressed, 0 released
   std::array<int, kGamepadAxes> axes{};  // kAttached: the axes as they read
   QString name;                          // kAttached: the controller's name
+  std::int64_t receivedNs = 0;           // steady clock, when the edge took it from SDL
 };
 
 class GamepadInputEvent : public QEvent {
