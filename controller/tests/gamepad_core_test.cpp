@@ -463,12 +463,5 @@ TEST(GamepadCore, SpeedsNotReadAreNotPutBack) {
   EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{PanTilt(1, 0)});
 }
 
-TEST(GamepadCore, OutputsNeverAllocateBeyondTheirCapacity) {
-  GamepadOutputs out;
-  for (std::size_t i = 0; i < GamepadOutputs::kCapacity + 3; ++i)
-    out.Push(GamepadOutput{});
-  EXPECT_EQ(out.size(), GamepadOutputs::kCapacity);
-}
-
 }  // namespace
 }  // namespace qtr90x

@@ -203,6 +203,16 @@ class GamepadTest : public QObject {
             frames.lastIndexOf(QStringLiteral("50 31 39 30")));
   }
 
+  void AttachedBeforeTheApplicationStarts() {
+    Running run;
+    QVERIFY(run.pad.Attach());
+    QVERIFY(run.Start());
+    QTRY_VERIFY_WITH_TIMEOUT(run.Pad().Attached(), 3000);
+    QCOMPARE(run.Pad().ControllerName(), QStringLiteral("Virtual test pad"));
+    run.pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, -kFull);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Pad().Core().Moving(), 3000);
+  }
+
   void ZoomAndFocus() {
     Running run;
     QVERIFY(run.Start());
