@@ -27,13 +27,29 @@ std::unique_ptr<GamepadControl> GamepadControl::Create(MainDialog& dialog) {
   if (!SdlGamepadSupport())
     return nullptr;
   std::unique_ptr<GamepadControl> control(new GamepadControl(dialog));
-  QString why;
-  control->source_ = StartSdlGamepadSource(control.get(), &why);
-  if (control->source_ == nullptr) {
-    std::fprintf(stderr, "QTR90xControler: no gamepad control: %s\n", qPrintable(why));
+  if (control->Settings().enabled && !control->StartSource())
     return nullptr;
-  }
   return control;
+}
+
+bool GamepadControl::StartSource() {
+  QString why;
+  source_ = StartSdlGamepadSource(this, &why);
+  if (source_ == nullptr)
+    std::fprintf(stderr, "QTR90xControler: no gamepad control: %s\n", qPrintable(why));
+  return source_ != nullptr;
+}
+
+void GamepadControl::StopSource() {
+  // Joined here: no event of the edge arrives after this.
+  source_.reset();
+  if (core_.Attached()) {
+    name_.clear();
+    GamepadOutputs out;
+    core_.OnDetached(Context(), out);
+    Carry(out);
+    emit ControllerChanged();
+  }
 }
 
 GamepadControl::GamepadControl(MainDialog& dialog) : dialog_(dialog) {
@@ -91,6 +107,12 @@ void GamepadControl::ApplySettings(const GamepadSettings& settings) {
   GamepadOutputs out;
   core_.SetSettings(settings, Context(), out);
   Carry(out);
+  // Switched off, SDL is not kept running: while it waits it reads the
+  // controllers once a millisecond.
+  if (!core_.Settings().enabled && source_ != nullptr)
+    StopSource();
+  else if (core_.Settings().enabled && source_ == nullptr)
+    StartSource();
 }
 
 bool GamepadControl::event(QEvent* e) {

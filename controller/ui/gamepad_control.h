@@ -23,7 +23,8 @@ class GamepadControl : public QObject {
 
  public:
   // Null when the application was built without SDL2 or SDL cannot start;
-  // the Tools menu then has no Gamepad entry.
+  // the Tools menu then has no Gamepad entry. With gamepad control switched
+  // off the SDL edge does not run until it is switched on again.
   static std::unique_ptr<GamepadControl> Create(MainDialog& dialog);
   ~GamepadControl() override;
 
@@ -55,6 +56,8 @@ class GamepadControl : public QObject {
 
  private:
   explicit GamepadControl(MainDialog& dialog);
+  bool StartSource();
+  void StopSource();
   GamepadContext Context() const;
   void OnInput(const GamepadInput& input);
   void ContextChanged();

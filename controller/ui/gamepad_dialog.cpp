@@ -198,8 +198,11 @@ void GamepadDialog::Show(const GamepadSettings& settings) {
 }
 
 void GamepadDialog::ShowController() {
-  controller_->setText(control_.Attached() ? control_.ControllerName()
-                                           : tr("No controller attached"));
+  if (!control_.Settings().enabled)
+    controller_->setText(tr("Gamepad control is off"));
+  else
+    controller_->setText(control_.Attached() ? control_.ControllerName()
+                                             : tr("No controller attached"));
 }
 
 void GamepadDialog::ShowInput() {

@@ -132,6 +132,9 @@ class SdlGamepadSource : public GamepadSource {
       return;
     active_ = controller;
     activeId_ = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(controller));
+    // The axes as they are now: a stick already held is told apart from one
+    // pushed later (the events of this update follow with the same values).
+    SDL_GameControllerUpdate();
     GamepadInput input{GamepadInput::Kind::kAttached, 0, 0, {}, {}};
     for (int a = 0; a < kGamepadAxes; ++a) {
       input.axes[static_cast<std::size_t>(a)] =
