@@ -10,6 +10,7 @@ target_include_directories(qtr90x_gamepad_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR
 
 qz_add_gtest(controller_gamepad_core_tests
   SOURCES tests/gamepad_core_test.cpp tests/gamepad_settings_test.cpp
+    tests/gamepad_engine_test.cpp tests/scripted_camera.cpp
   LIBS qtr90x_gamepad_core)
 
 set(QZ_HAVE_SDL2 OFF CACHE INTERNAL "")
