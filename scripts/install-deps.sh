@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev  # the libFuzzer harnesses in fuzz/
   clang-format              # scripts/check-format.sh
   xvfb xdotool x11-xserver-utils  # GUI tests that need a real X server and its input
+  libsdl2-dev               # gamepad and joystick control in the operator application
 )
 
 missing=()

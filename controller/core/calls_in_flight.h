@@ -45,6 +45,9 @@ enum class AnswerFollowUp : std::uint8_t {
   // "00 B1 31"); an error answer or no answer ends it at once.
   kAwaitBacklight,
   kAwaitOnePushAf,
+  // um::kGamepadAnswered to the gamepad control: it paces its commands by
+  // their answers.
+  kGamepadAnswered,
 };
 
 struct CallTag {

@@ -19,6 +19,7 @@ enum class MessageTarget : std::uint8_t {
   kAutoExposurePanel,
   kManualExposurePanel,
   kInchingButton,  // act::Post::window names the button
+  kGamepad,        // the gamepad control
 };
 
 namespace act {

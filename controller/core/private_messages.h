@@ -27,5 +27,6 @@ inline constexpr int kPowerOff = 0x8084;         // System page -> main
 inline constexpr int kPowerOffDone = 0x8085;     // main -> main
 inline constexpr int kSensorQuery = 0x8086;      // main -> main: lParam 12
 inline constexpr int kSensorChanged = 0x8087;    // main -> Adjust page
+inline constexpr int kGamepadAnswered = 0x8088;  // main -> gamepad: wParam 1 executed
 
 }  // namespace qtr90x::um

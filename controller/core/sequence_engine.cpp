@@ -546,6 +546,9 @@ void SequenceEngine::FollowUp(AnswerFollowUp followUp, bool executed, EngineActi
         RequestWaitCursor(1);
       }
       break;
+    case AnswerFollowUp::kGamepadAnswered:
+      out.push_back(Post(MessageTarget::kGamepad, um::kGamepadAnswered, executed ? 1 : 0, 0));
+      break;
     case AnswerFollowUp::kNone:
       break;
   }

@@ -160,6 +160,8 @@ class SequenceEngine {
   bool PowerOnTimerRunning() const { return powerOnTimerRunning_; }
   bool InchingPending() const { return inching_.Pending(); }
   std::size_t CallsInFlight() const { return path_.InFlight(); }
+  // Which of pan, tilt and zoom speed were read from the selected camera.
+  const KnownSpeeds& SpeedsRead() const { return speedRead_; }
 
   // True when the preset name slots hold the names loaded (or set by the
   // operator) for `camera` on `port`: only then may they be saved there.

@@ -36,14 +36,14 @@ LRESULT SessionProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-SimulatedCamera::SimulatedCamera(const QStringList& options) {
+SimulatedCamera::SimulatedCamera(const QStringList& options, bool fast) {
   static int counter = 0;
   link_ =
       QDir::tempPath() +
       QStringLiteral("/qtr90x-pages-%1-%2").arg(QCoreApplication::applicationPid()).arg(counter++);
   process_.setProgram(QStringLiteral(CAMSIM_PATH));
-  process_.setArguments(QStringList{QStringLiteral("--fast"), QStringLiteral("--link"), link_} +
-                        options);
+  process_.setArguments((fast ? QStringList{QStringLiteral("--fast")} : QStringList{}) +
+                        QStringList{QStringLiteral("--link"), link_} + options);
   process_.start();
   if (!process_.waitForStarted(5000)) {
     return;

@@ -22,7 +22,9 @@ namespace qtr90x::testing {
 // qtr90x-camsim on a pseudo-terminal (--fast), reachable as COM1.
 class SimulatedCamera {
  public:
-  explicit SimulatedCamera(const QStringList& options = {});
+  // `fast`: no line pacing and no reply delay (--fast); otherwise the
+  // simulator keeps the time of a 9600 baud line.
+  explicit SimulatedCamera(const QStringList& options = {}, bool fast = true);
   ~SimulatedCamera();
 
   bool Ready() const { return ready_; }

@@ -35,6 +35,8 @@
 #include "ui/bitmaps.h"
 #include "ui/debug_window.h"
 #include "ui/direction_button.h"
+#include "ui/gamepad_control.h"
+#include "ui/gamepad_dialog.h"
 #include "ui/input_command_window.h"
 #include "ui/message_box.h"
 #include "ui/message_event.h"
@@ -124,6 +126,14 @@ MainDialog::MainDialog(QWidget* parent)
   // The window starts compact.
   ToggleDetail();
 
+  // Gamepad control, where the application has it: after the controls it
+  // follows, with its entry last in Tools.
+  gamepad_ = GamepadControl::Create(*this);
+  if (gamepad_ != nullptr) {
+    toolsMenu_->addAction(tr("&Gamepad..."), this, [this] { ExecGamepadDialog(this, *gamepad_); })
+        ->setObjectName(QStringLiteral("gamepad"));
+  }
+
   qApp->installEventFilter(this);
 }
 
@@ -131,6 +141,10 @@ MainDialog::~MainDialog() {
   qApp->removeEventFilter(this);
   for (DirectionButton* button : directionButtons_) {
     button->StopIfMoving();
+  }
+  if (gamepad_ != nullptr) {
+    gamepad_->StopMoves();
+    gamepad_.reset();
   }
   if (connected_) {
     SavePresetNamesIfOwned();
@@ -477,6 +491,9 @@ void MainDialog::CloseConnection() {
   for (DirectionButton* button : directionButtons_) {
     button->StopIfMoving();
   }
+  if (gamepad_ != nullptr) {
+    gamepad_->StopMoves();
+  }
   if (port_.Close()) {
     connected_ = false;
     linkWatch_.stop();
@@ -608,6 +625,10 @@ void MainDialog::RunCommand(int commandId) {
 }
 
 void MainDialog::Exit() {
+  // A stick's move stops while the camera still takes commands from here.
+  if (gamepad_ != nullptr) {
+    gamepad_->StopMoves();
+  }
   // The camera is handed back to its local controls before the application goes.
   SendCommand(MakeCall(LibraryFunction::kQzSetCmdMode, 0, 1));
   QThread::msleep(300);

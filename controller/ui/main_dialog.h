@@ -36,6 +36,7 @@ class AdjustPage;
 class AutoExposurePanel;
 class DebugWindow;
 class DirectionButton;
+class GamepadControl;
 class InputCommandWindow;
 class ManualExposurePanel;
 class MessageEvent;
@@ -76,6 +77,8 @@ class MainDialog : public QDialog, public PageHost {
   // A control of this dialog by id (the pages' controls are not included).
   QWidget* Control(int controlId) const { return controls_.value(controlId); }
   QMenu* ToolsMenu() const { return toolsMenu_; }
+  // Null when the application has no gamepad control (built without SDL2).
+  GamepadControl* Gamepad() const { return gamepad_.get(); }
 
   // The operator's menu commands and buttons, by command id (tests and the
   // accelerators use them too).
@@ -227,6 +230,7 @@ class MainDialog : public QDialog, public PageHost {
   PicturePage* picture_ = nullptr;
   DebugWindow* debugWindow_ = nullptr;
   InputCommandWindow* commandWindow_ = nullptr;
+  std::unique_ptr<GamepadControl> gamepad_;
 };
 
 }  // namespace qtr90x

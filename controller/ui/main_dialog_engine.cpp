@@ -23,6 +23,7 @@
 #include "ui/auto_exposure_panel.h"
 #include "ui/debug_window.h"
 #include "ui/direction_button.h"
+#include "ui/gamepad_control.h"
 #include "ui/input_command_window.h"
 #include "ui/main_dialog.h"
 #include "ui/manual_exposure_panel.h"
@@ -261,6 +262,8 @@ QObject* MainDialog::Target(const act::Post& post) const {
         }
       }
       return nullptr;
+    case MessageTarget::kGamepad:
+      return gamepad_.get();
   }
   return nullptr;
 }

@@ -1,0 +1,184 @@
+// Gamepad control's figures:
+// - AxisToFirstByte: a stick deflected on a virtual controller of SDL to the
+//   first byte of the command it causes, read on the camera's side of the
+//   line (the simulator behind a tap), p50 and p99 over 1000 deflections.
+//   The path: SDL's wait in the edge's thread, the post to the Qt thread,
+//   the core, the command path, the library's write. event_p50/p99: the
+//   same from the moment the edge took SDL's event.
+// - CoreAxisEvent*: the pure core's cost per axis event, while its command
+//   is in flight (coalesced: the common case of a moving stick) and when
+//   the event gives a command; heap allocations per event alongside.
+#include <SDL2/SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <vector>
+
+#include "bench/controller_bench_support.h"
+#include "core/gamepad_core.h"
+#include "core/settings.h"
+#include "testsupport/alloc_counter.h"
+#include "testsupport/link_test_support.h"
+#include "ui/gamepad_control.h"
+#include "ui/main_dialog.h"
+
+namespace {
+
+using qtr90x::bench::LineTap;
+using qtr90x::bench::MonotonicNs;
+using qtr90x::bench::Simulator;
+using qtr90x::bench::WaitUntil;
+
+void AxisToFirstByte(benchmark::State& state) {
+  constexpr int kDeflections = 1000;
+  QTemporaryDir dir;
+  const QString link = dir.path() + QStringLiteral("/camera");
+  qputenv("QZLINK_REGISTRY", (dir.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
+  qtr90x::SaveGeneralSettings(qtr90x::GeneralSettings{});
+  Simulator simulator(link, {QStringLiteral("--fast")});
+  qzlink::testing::PtyPair line;
+  if (!simulator.Ready() || !line.Valid()) {
+    state.SkipWithError("the simulator or the line did not start");
+    return;
+  }
+  line.BecomeComPort(1);
+  LineTap tap(line.MasterFd(), link.toStdString());
+  qtr90x::MainDialog dialog;
+  dialog.show();
+  auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
+  if (!tap.Valid() || dialog.Gamepad() == nullptr ||
+      !WaitUntil([&] { return !model->text().isEmpty(); }, 10000) ||
+      !WaitUntil([&] { return !dialog.Engine().SequenceActive(); }, 5000)) {
+    state.SkipWithError("the connect sequence did not complete, or no gamepad control");
+    return;
+  }
+  qtr90x::GamepadControl& gamepad = *dialog.Gamepad();
+  // The benchmark's own hold on SDL, after the edge's.
+  SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+  SDL_VirtualJoystickDesc desc;
+  SDL_zero(desc);
+  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+  desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+  desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+  desc.name = "Virtual bench pad";
+  const int index = SDL_JoystickAttachVirtualEx(&desc);
+  SDL_Joystick* pad = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+  if (pad == nullptr) {
+    state.SkipWithError("no virtual controller");
+    return;
+  }
+  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
+  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
+  const auto quiet = [&] {
+    return gamepad.Core().CommandsInFlight() == 0 && dialog.Engine().CallsInFlight() == 0;
+  };
+  if (!WaitUntil([&] { return gamepad.Attached(); }, 5000)) {
+    state.SkipWithError("the controller was not attached");
+    return;
+  }
+  std::vector<double> micros;
+  std::vector<double> fromEvent;  // from the edge's SDL event on
+  micros.reserve(kDeflections);
+  fromEvent.reserve(kDeflections);
+  for (auto _ : state) {
+    for (int i = 0; i < kDeflections; ++i) {
+      const std::uint64_t before = tap.Frames();
+      const std::int64_t deflected = MonotonicNs();
+      SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, i % 2 == 0 ? 32767 : -32768);
+      (void)WaitUntil([&] { return tap.Frames() > before; }, 2000);
+      micros.push_back(static_cast<double>(tap.LastFrameStartNs() - deflected) / 1000.0);
+      fromEvent.push_back(static_cast<double>(tap.LastFrameStartNs() - gamepad.LastInputNs()) /
+                          1000.0);
+      // The move and its answers, then back to the middle: one stop.
+      (void)WaitUntil([&] { return gamepad.Core().Moving() && quiet(); }, 2000);
+      SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, 0);
+      (void)WaitUntil([&] { return !gamepad.Core().Moving() && quiet(); }, 2000);
+    }
+  }
+  SDL_JoystickClose(pad);
+  SDL_JoystickDetachVirtual(0);
+  SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+  const auto at = [](std::vector<double>& v, double q) {
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<std::size_t>(q * v.size()))];
+  };
+  state.counters["p50_us"] = at(micros, 0.50);
+  state.counters["p99_us"] = at(micros, 0.99);
+  state.counters["max_us"] = micros.back();
+  // SDL reads a controller once a millisecond while it waits (it has no
+  // descriptor to wait on without a video subsystem); from its event on:
+  state.counters["event_p50_us"] = at(fromEvent, 0.50);
+  state.counters["event_p99_us"] = at(fromEvent, 0.99);
+  state.counters["deflections"] = static_cast<double>(micros.size());
+}
+BENCHMARK(AxisToFirstByte)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+qtr90x::GamepadContext Context() {
+  qtr90x::GamepadContext ctx;
+  ctx.camera = 1;
+  ctx.panTiltEnabled = ctx.zoomEnabled = ctx.focusEnabled = true;
+  ctx.panSpeed = 400;
+  ctx.tiltSpeed = 300;
+  ctx.zoomSpeed = 3;
+  return ctx;
+}
+
+// A stick moving while the core's command waits for its answer: every
+// event is coalesced.
+void CoreAxisEventCoalesced(benchmark::State& state) {
+  const qtr90x::GamepadContext ctx = Context();
+  qtr90x::GamepadCore core;
+  qtr90x::GamepadOutputs out;
+  core.OnAttached({}, ctx, out);
+  core.OnAxis(qtr90x::GamepadAxis::kLeftX, 20000, ctx, out);  // a command in flight
+  int value = 0;
+  qztest::AllocationScope scope;
+  for (auto _ : state) {
+    out.clear();
+    core.OnAxis(qtr90x::GamepadAxis::kLeftX, 8000 + (value++ & 0x3FFF), ctx, out);
+    benchmark::DoNotOptimize(out.size());
+  }
+  state.counters["allocations_per_event"] =
+      static_cast<double>(scope.Count()) / static_cast<double>(state.iterations());
+}
+BENCHMARK(CoreAxisEventCoalesced);
+
+// Each event answered at once: every one gives a command.
+void CoreAxisEventToCommand(benchmark::State& state) {
+  const qtr90x::GamepadContext ctx = Context();
+  qtr90x::GamepadCore core;
+  qtr90x::GamepadOutputs out;
+  core.OnAttached({}, ctx, out);
+  int value = 0;
+  std::size_t commands = 0;
+  qztest::AllocationScope scope;
+  for (auto _ : state) {
+    out.clear();
+    // Alternate between two speeds far enough apart to be sent.
+    core.OnAxis(qtr90x::GamepadAxis::kLeftX, (value++ & 1) != 0 ? 12000 : 30000, ctx, out);
+    while (core.CommandsInFlight() > 0)
+      core.OnAnswered(ctx, out);
+    commands += out.size();
+  }
+  state.counters["commands_per_event"] =
+      static_cast<double>(commands) / static_cast<double>(state.iterations());
+  state.counters["allocations_per_event"] =
+      static_cast<double>(scope.Count()) / static_cast<double>(state.iterations());
+}
+BENCHMARK(CoreAxisEventToCommand);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("SDL_VIDEODRIVER", "dummy");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
