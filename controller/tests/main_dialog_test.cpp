@@ -329,24 +329,34 @@ class MainDialogTest : public QObject {
 
   void EscapeHandsTheCameraBackAndTheCloseBoxDoesNot_data() {
     QTest::addColumn<bool>("escape");
-    QTest::newRow("Escape") << true;
-    QTest::newRow("close box") << false;
+    QTest::addColumn<bool>("held");  // a pad button held meanwhile
+    QTest::newRow("Escape") << true << false;
+    QTest::newRow("close box") << false << false;
+    QTest::newRow("Escape while a button is held") << true << true;
   }
   void EscapeHandsTheCameraBackAndTheCloseBoxDoesNot() {
     QFETCH(bool, escape);
+    QFETCH(bool, held);
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
     const qint64 start = TraceEnd();
+    QStringList expected;
+    if (held) {
+      QTest::mousePress(dialog.Control(1010), Qt::LeftButton);  // R
+      QVERIFY(QTest::qWaitFor([&] { return SentSince(start).size() == 1; }, 2000));
+      // The move stops while the camera still takes commands from here.
+      expected << QStringLiteral("60 31 30") << QStringLiteral("60 30 30");
+    }
     if (escape) {
       QTest::keyClick(dialog.Control(1044), Qt::Key_Escape);
+      expected << QStringLiteral("90 31");
     } else {
       dialog.close();
     }
     QVERIFY(!dialog.isVisible());
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    const QStringList sent = SentSince(start);
-    QCOMPARE(sent, escape ? QStringList{"90 31"} : QStringList{});
+    QCOMPARE(SentSince(start), expected);
   }
 
   void ExitWhileConnectedStoresSettingsAndTheNamesShown() {

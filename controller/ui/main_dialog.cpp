@@ -625,7 +625,11 @@ void MainDialog::RunCommand(int commandId) {
 }
 
 void MainDialog::Exit() {
-  // A stick's move stops while the camera still takes commands from here.
+  // A move stops while the camera still takes commands from here: in Local
+  // mode it would refuse the stop. A held button, as a stick's move.
+  for (DirectionButton* button : directionButtons_) {
+    button->StopIfMoving();
+  }
   if (gamepad_ != nullptr) {
     gamepad_->StopMoves();
   }
