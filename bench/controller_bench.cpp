@@ -44,6 +44,7 @@ namespace {
 using qtr90x::bench::LineTap;
 using qtr90x::bench::MonotonicNs;
 using qtr90x::bench::Simulator;
+using qtr90x::bench::TappedDialog;
 using qtr90x::bench::WaitUntil;
 
 constexpr double kBitsPerByte = 10.0;
@@ -113,26 +114,13 @@ BENCHMARK(ConnectSequence)->UseManualTime()->Unit(benchmark::kMillisecond)->Iter
 
 void PressToFirstByte(benchmark::State& state) {
   constexpr int kPresses = 1000;
-  QTemporaryDir dir;
-  const QString link = dir.path() + QStringLiteral("/camera");
-  qputenv("QZLINK_REGISTRY", (dir.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
-  qtr90x::SaveGeneralSettings(qtr90x::GeneralSettings{});
-  Simulator simulator(link, {QStringLiteral("--fast")});
-  qzlink::testing::PtyPair line;
-  if (!simulator.Ready() || !line.Valid()) {
-    state.SkipWithError("the simulator or the line did not start");
-    return;
-  }
-  line.BecomeComPort(1);
-  LineTap tap(line.MasterFd(), link.toStdString());
-  qtr90x::MainDialog dialog;
-  dialog.show();
-  auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
-  if (!tap.Valid() || !WaitUntil([&] { return !model->text().isEmpty(); }, 10000) ||
-      !WaitUntil([&] { return !dialog.Engine().SequenceActive(); }, 5000)) {
+  TappedDialog connected;
+  if (!connected.Ready()) {
     state.SkipWithError("the connect sequence did not complete");
     return;
   }
+  qtr90x::MainDialog& dialog = connected.Dialog();
+  const LineTap& tap = connected.Tap();
   QWidget* right = dialog.Control(1010);
   const QPointF centre(right->width() / 2.0, right->height() / 2.0);
   std::vector<double> micros;

@@ -11,14 +11,21 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
+
+#include "core/settings.h"
+#include "testsupport/link_test_support.h"
+#include "ui/main_dialog.h"
 
 namespace qtr90x::bench {
 
@@ -144,6 +151,39 @@ class LineTap {
   std::atomic<std::uint64_t> frames_{0};
   std::atomic<std::int64_t> lastStartNs_{0};
   std::thread thread_;
+};
+
+// The main dialog connected to a fast simulated camera through a tapped
+// line, on a registry of its own, its connect sequence over.
+class TappedDialog {
+ public:
+  TappedDialog() : link_(dir_.path() + QStringLiteral("/camera")), simulator_(link_, {"--fast"}) {
+    qputenv("QZLINK_REGISTRY", (dir_.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
+    SaveGeneralSettings(GeneralSettings{});
+    if (!simulator_.Ready() || !line_.Valid()) {
+      return;
+    }
+    line_.BecomeComPort(1);
+    tap_ = std::make_unique<LineTap>(line_.MasterFd(), link_.toStdString());
+    dialog_ = std::make_unique<MainDialog>();
+    dialog_->show();
+    auto* model = qobject_cast<QLabel*>(dialog_->Control(1162));
+    ready_ = tap_->Valid() && WaitUntil([&] { return !model->text().isEmpty(); }, 10000) &&
+             WaitUntil([&] { return !dialog_->Engine().SequenceActive(); }, 5000);
+  }
+  // The dialog and the tap exist only when it is.
+  bool Ready() const { return ready_; }
+  MainDialog& Dialog() { return *dialog_; }
+  const LineTap& Tap() const { return *tap_; }
+
+ private:
+  QTemporaryDir dir_;
+  QString link_;
+  Simulator simulator_;
+  qzlink::testing::PtyPair line_;
+  std::unique_ptr<LineTap> tap_;
+  std::unique_ptr<MainDialog> dialog_;
+  bool ready_ = false;
 };
 
 }  // namespace qtr90x::bench

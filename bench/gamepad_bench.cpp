@@ -29,32 +29,18 @@ namespace {
 
 using qtr90x::bench::LineTap;
 using qtr90x::bench::MonotonicNs;
-using qtr90x::bench::Simulator;
+using qtr90x::bench::TappedDialog;
 using qtr90x::bench::WaitUntil;
 
 void AxisToFirstByte(benchmark::State& state) {
   constexpr int kDeflections = 1000;
-  QTemporaryDir dir;
-  const QString link = dir.path() + QStringLiteral("/camera");
-  qputenv("QZLINK_REGISTRY", (dir.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
-  qtr90x::SaveGeneralSettings(qtr90x::GeneralSettings{});
-  Simulator simulator(link, {QStringLiteral("--fast")});
-  qzlink::testing::PtyPair line;
-  if (!simulator.Ready() || !line.Valid()) {
-    state.SkipWithError("the simulator or the line did not start");
-    return;
-  }
-  line.BecomeComPort(1);
-  LineTap tap(line.MasterFd(), link.toStdString());
-  qtr90x::MainDialog dialog;
-  dialog.show();
-  auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
-  if (!tap.Valid() || dialog.Gamepad() == nullptr ||
-      !WaitUntil([&] { return !model->text().isEmpty(); }, 10000) ||
-      !WaitUntil([&] { return !dialog.Engine().SequenceActive(); }, 5000)) {
+  TappedDialog connected;
+  if (!connected.Ready() || connected.Dialog().Gamepad() == nullptr) {
     state.SkipWithError("the connect sequence did not complete, or no gamepad control");
     return;
   }
+  qtr90x::MainDialog& dialog = connected.Dialog();
+  const LineTap& tap = connected.Tap();
   qtr90x::GamepadControl& gamepad = *dialog.Gamepad();
   // The benchmark's own hold on SDL, after the edge's.
   SDL_InitSubSystem(SDL_INIT_JOYSTICK);
