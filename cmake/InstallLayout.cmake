@@ -17,6 +17,11 @@ set(QZ_SOVERSION 1)
 # camera link library.
 set(QZ_PRIVATE_LIBDIR ${CMAKE_INSTALL_LIBDIR}/qzlink)
 
+# The operator application's id on the desktop: the name of its menu entry
+# (ID.desktop), its icon and its AppStream metadata. The application gives it
+# to Qt as its desktop file name, so that docks match its windows to the entry.
+set(QZ_APP_ID com.orveda.QTR90xControler)
+
 # Package names, which are also the names of the documentation folders that
 # hold each package's copyright and changelog.
 set(QZ_PACKAGE_qzlink libqzlink${QZ_SOVERSION})
