@@ -1,6 +1,7 @@
 // The dialog's bitmaps at 1x and 2x: every bitmap has a drawing at twice its
 // size with no pixel blended into a key colour, the loader picks the drawing
 // for the screen's scale, and a direction button shows it pixel for pixel.
+// Also the application's name and icon on the desktop.
 // CTest runs this program once as it is and once with QT_SCALE_FACTOR=2.
 #include <QApplication>
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QSet>
 #include <QTest>
 
+#include "app/desktop_identity.h"
 #include "resources/bitmap_ids.h"
 #include "ui/bitmaps.h"
 #include "ui/direction_button.h"
@@ -132,6 +134,19 @@ class BitmapsTest : public QObject {
         }
       }
     }
+  }
+
+  // Docks find the menu entry by the desktop file name; without an installed
+  // theme icon every window still gets the camera at 1x and 2x.
+  void DesktopIdentity() {
+    ApplyDesktopIdentity();
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("com.orveda.QTR90xControler"));
+    const QIcon icon = QApplication::windowIcon();
+    QVERIFY(!icon.isNull());
+    QVERIFY(icon.availableSizes().contains(QSize(32, 32)));
+    QVERIFY(icon.availableSizes().contains(QSize(64, 64)));
+    QWidget window;
+    QCOMPARE(window.windowIcon().cacheKey(), icon.cacheKey());
   }
 };
 
