@@ -16,12 +16,15 @@
 # run-time dependencies are computed by dpkg-shlibdeps, those between our own
 # packages are exact versions. scripts/build-packages.sh runs cpack in the
 # build tree and checks the result.
+#
+# A description's first line is the package's synopsis. CPack strips the
+# last line of a description, so one that ends in an indented (verbatim)
+# line ends with a newline.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME qzlink)
 set(CPACK_PACKAGE_VENDOR Orveda)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "${QZ_CHANGELOG_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control of QT-R90x and QT-R7 pan/tilt/zoom cameras")
 set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION})
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
@@ -53,8 +56,20 @@ foreach(component IN ITEMS qzlink qzlink_dev tools controller)
 endforeach()
 
 set(CPACK_DEBIAN_QZLINK_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_QZLINK_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_QZLINK_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# The library package's shlibs file (which package, from which version, a
+# program linked against each SONAME needs) and its ldconfig trigger. CPack
+# can generate a shlibs file only for every package at once, which would
+# list the private automation core of the tools too.
+set(_qz_control ${CMAKE_CURRENT_BINARY_DIR}/control/${QZ_PACKAGE_qzlink})
+file(WRITE ${_qz_control}/shlibs.new
+  "libqzlink ${QZ_SOVERSION} ${QZ_PACKAGE_qzlink} (>= ${PROJECT_VERSION})\n"
+  "libqzplatform ${QZ_SOVERSION} ${QZ_PACKAGE_qzlink} (>= ${PROJECT_VERSION})\n")
+file(WRITE ${_qz_control}/triggers.new "activate-noawait ldconfig\n")
+foreach(file IN ITEMS shlibs triggers)
+  file(COPY_FILE ${_qz_control}/${file}.new ${_qz_control}/${file} ONLY_IF_DIFFERENT)
+  file(REMOVE ${_qz_control}/${file}.new)
+endforeach()
+set(CPACK_DEBIAN_QZLINK_PACKAGE_CONTROL_EXTRA ${_qz_control}/shlibs ${_qz_control}/triggers)
 set(CPACK_COMPONENT_QZLINK_DESCRIPTION
 "camera link library for QT-R90x and QT-R7 pan/tilt/zoom cameras
 The library drives QT-R90x, QT-R90xN and QT-R7 cameras over an RS-232C line,
@@ -82,7 +97,8 @@ pan/tilt/zoom cameras:
    every frame sent and received;
  - qzscript runs JavaScript that drives the cameras through the automation
    control QzlinkAXCtrlE, which qzregsvr registers;
- - qtr90x-camsim simulates a cascade of cameras on a pseudo-terminal.")
+ - qtr90x-camsim simulates a cascade of cameras on a pseudo-terminal.
+")
 
 set(CPACK_DEBIAN_CONTROLLER_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_CONTROLLER_PACKAGE_RECOMMENDS qt6-wayland)
