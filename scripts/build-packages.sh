@@ -6,17 +6,17 @@
 # multiarch library folder follows from it); in a tree that is already built
 # that relinks the programs and remakes the manual pages, nothing more. cpack
 # then installs each component from the tree into a staging folder and makes
-# one .deb of each in BUILD_DIR/packages; scripts/check-packages.sh checks
-# them as Debian's tools do.
+# one .deb of each in BUILD_DIR; scripts/check-packages.sh checks them as
+# Debian's tools do. Install them with: sudo apt install ./build/*.deb
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 build=${1:-${QZ_BUILD_DIR:-$root/build}}
 
 "$root/scripts/build.sh" "$build" -DQZ_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr
-rm -rf "$build/packages"
+rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB >"$build/cpack.log" 2>&1) || {
   tail -n 40 "$build/cpack.log" >&2
   exit 1
 }
-bash "$root/scripts/check-packages.sh" "$build" "$build/packages"
+bash "$root/scripts/check-packages.sh" "$build" "$build"
