@@ -6,12 +6,15 @@ option(QZ_WITH_SDL2 "Gamepad control through SDL2 where SDL2 is found" ON)
 
 add_library(qtr90x_gamepad_core STATIC core/gamepad_core.cpp core/gamepad_settings.cpp)
 target_link_libraries(qtr90x_gamepad_core PUBLIC qtr90x_resources)
-target_include_directories(qtr90x_gamepad_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+qz_target_headers(qtr90x_gamepad_core PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
+  FILES core/gamepad_core.h core/gamepad_settings.h)
 
 qz_add_gtest(controller_gamepad_core_tests
   SOURCES tests/gamepad_core_test.cpp tests/gamepad_settings_test.cpp
     tests/gamepad_engine_test.cpp tests/scripted_camera.cpp
   LIBS qtr90x_gamepad_core)
+qz_target_headers(controller_gamepad_core_tests PRIVATE BASE ${CMAKE_CURRENT_SOURCE_DIR}
+  FILES tests/scripted_camera.h)
 
 set(QZ_HAVE_SDL2 OFF CACHE INTERNAL "")
 if(QZ_WITH_SDL2)

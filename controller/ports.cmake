@@ -5,10 +5,16 @@
 # Pure logic: the probe's answers and line, the dialog's table.
 add_library(qtr90x_ports_core STATIC core/port_probe.cpp core/port_table.cpp)
 target_link_libraries(qtr90x_ports_core PUBLIC qtr90x_resources qzlink_ports)
-target_include_directories(qtr90x_ports_core PUBLIC ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
+qz_target_headers(qtr90x_ports_core PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
+  FILES core/port_probe.h core/port_table.h)
 
 add_library(qtr90x_ports_ui STATIC ui/ports_dialog.cpp ui/port_probe.cpp)
 target_link_libraries(qtr90x_ports_ui PUBLIC qtr90x_ports_core qzlink qzplatform Qt6::Widgets)
+qz_target_headers(qtr90x_ports_ui PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
+  FILES ui/port_probe.h ui/ports_dialog.h)
+# The port test talks to the camera through the application's one port,
+# which is part of qtr90x_ui (which links this library in turn).
+qz_target_headers(qtr90x_ports_ui PRIVATE BASE ${CMAKE_CURRENT_SOURCE_DIR} FILES ui/qzlink_port.h)
 target_link_libraries(qtr90x_ui PUBLIC qtr90x_ports_ui)
 
 qz_add_gtest(controller_ports_core_tests

@@ -28,11 +28,16 @@ check() {  # check NAME CONDITION...
 }
 
 prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" --component qzlink >"$work/install.log" 2>&1
-check "installs" [ $? -eq 0 ]
+status=0
+for component in qzlink qzlink_dev; do
+  cmake --install "$build" --prefix "$prefix" --component $component >>"$work/install.log" 2>&1 ||
+    status=1
+done
+check "installs" [ $status -eq 0 ]
 libdir=$(dirname "$(find "$prefix" -name libqzlink.so.1 | head -1)")
 check "installs libqzlink.so.1" [ -e "$libdir/libqzlink.so.1" ]
-check "installs libqzlinke.so beside it" [ -e "$libdir/libqzlinke.so" ]
+check "installs libqzlinke.so in the control's folder, as the same library" \
+  [ "$(readlink -f "$libdir/qzlink/libqzlinke.so")" = "$(readlink -f "$libdir/libqzlink.so.1")" ]
 check "installs the header" [ -f "$prefix/include/qzlink/qzlink.h" ]
 
 client=$source/camlink/tests/install_client

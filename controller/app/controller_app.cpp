@@ -1,7 +1,9 @@
 #include "app/controller_app.h"
 
+#include <QApplication>
 #include <QString>
 
+#include "app/desktop_identity.h"
 #include "app/single_instance.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
@@ -9,6 +11,7 @@
 namespace qtr90x {
 
 int ControllerApp::Run() {
+  ApplyDesktopIdentity();
   SingleInstance instance(QStringLiteral("QTR90x"));
   switch (instance.Acquire()) {
     case InstanceCheck::kFirst:
@@ -21,6 +24,9 @@ int ControllerApp::Run() {
       return 0;
   }
   MainDialog dialog;
+  // The dialog sets its bitmap as its icon; the application's icon has the
+  // theme's sizes.
+  dialog.setWindowIcon(QApplication::windowIcon());
   mainDialog_ = &dialog;
   dialog.exec();
   mainDialog_ = nullptr;

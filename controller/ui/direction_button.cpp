@@ -83,7 +83,9 @@ bool DirectionButton::LoadBitmaps(int normal, int pressed, int focused, int disa
 }
 
 QSize DirectionButton::sizeHint() const {
-  return images_[kNormal].isNull() ? QPushButton::sizeHint() : images_[kNormal].size();
+  // The bitmap's own size, whichever drawing of it (1x or 2x) is loaded.
+  return images_[kNormal].isNull() ? QPushButton::sizeHint()
+                                   : images_[kNormal].deviceIndependentSize().toSize();
 }
 
 namespace {
@@ -241,7 +243,8 @@ void DirectionButton::paintEvent(QPaintEvent* e) {
   const QImage& image = images_[which];
   QPainter painter(this);
   painter.fillRect(rect(), QColor::fromRgb(replacement_));
-  painter.drawImage((width() - image.width()) / 2, (height() - image.height()) / 2, image);
+  const QSize size = image.deviceIndependentSize().toSize();
+  painter.drawImage((width() - size.width()) / 2, (height() - size.height()) / 2, image);
 }
 
 }  // namespace qtr90x

@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
-"""Draws the application's bitmaps as PNG files named <id>.png.
+"""Draws the application's bitmaps as PNG files named <id>.png, and each one
+again at twice the size as <id>@2x.png for screens with a scale factor of 2.
 
 Button images are 24 x 24 pixels on the key colour magenta (255, 0, 255),
 which the button replaces by the button-face colour when it loads them; the
 sensor indicator images are 32 x 32 on the key colour (0, 128, 128). Edges
-are drawn hard (no blending) so that no pixel mixes with a key colour.
+are drawn hard (no blending) at both sizes, so that no pixel mixes with a key
+colour: a mixed pixel would survive the replacement as a coloured fringe.
+Shapes are given in the 1x pixel grid; the 2x image samples the same shapes
+at every half pixel, and one-pixel lines become two pixels wide.
 Run from this folder: python3 generate_bitmaps.py
 """
 import math
@@ -46,8 +50,31 @@ def near_segment(x, y, a, b, width):
     return math.hypot(x - (ax + t * (bx - ax)), y - (ay + t * (by - ay))) <= width
 
 
-def canvas(size, colour):
-    return [[colour] * size for _ in range(size)]
+class Image:
+    """A square image whose drawing calls take 1x coordinates."""
+
+    def __init__(self, size, colour, scale):
+        self.size = size
+        self.scale = scale
+        self.pixels = [[colour] * (size * scale) for _ in range(size * scale)]
+
+    def copy(self):
+        other = Image(self.size, None, self.scale)
+        other.pixels = [row[:] for row in self.pixels]
+        return other
+
+    def cell(self, x, y, colour):
+        """Paints the 1x pixel (x, y): scale x scale pixels."""
+        for j in range(y * self.scale, (y + 1) * self.scale):
+            for i in range(x * self.scale, (x + 1) * self.scale):
+                self.pixels[j][i] = colour
+
+    def cell_colour(self, x, y):
+        return self.pixels[y * self.scale][x * self.scale]
+
+
+def canvas(size, colour, scale):
+    return Image(size, colour, scale)
 
 
 def inside_polygon(x, y, points):
@@ -63,11 +90,12 @@ def inside_polygon(x, y, points):
 
 
 def fill(img, test, colour, dx=0, dy=0):
-    size = len(img)
-    for y in range(size):
-        for x in range(size):
-            if test(x + 0.5 - dx, y + 0.5 - dy):
-                img[y][x] = colour
+    """Paints every pixel whose centre lies in the shape, in 1x units."""
+    n = img.size * img.scale
+    for y in range(n):
+        for x in range(n):
+            if test((x + 0.5) / img.scale - dx, (y + 0.5) / img.scale - dy):
+                img.pixels[y][x] = colour
 
 
 # Symbols: functions of a point in a 24 x 24 box, centred at (12, 12).
@@ -118,36 +146,37 @@ def mountain(x, y):  # far: mountains
     return inside_polygon(x, y, big) or inside_polygon(x, y, small)
 
 
-def button_images(symbol):
+def button_images(symbol, scale):
     size = 24
 
     def frame(img, top_left, bottom_right):
         for i in range(size):
-            img[0][i] = top_left
-            img[i][0] = top_left
-            img[size - 1][i] = DARK if bottom_right == DARK else bottom_right
-            img[i][size - 1] = DARK if bottom_right == DARK else bottom_right
-        for i in range(1, size - 1):
-            img[size - 2][i] = SHADOW if bottom_right == DARK else img[size - 2][i]
-            img[i][size - 2] = SHADOW if bottom_right == DARK else img[i][size - 2]
+            img.cell(i, 0, top_left)
+            img.cell(0, i, top_left)
+            img.cell(i, size - 1, bottom_right)
+            img.cell(size - 1, i, bottom_right)
+        if bottom_right == DARK:
+            for i in range(1, size - 1):
+                img.cell(i, size - 2, SHADOW)
+                img.cell(size - 2, i, SHADOW)
 
-    normal = canvas(size, MAGENTA)
+    normal = canvas(size, MAGENTA, scale)
     fill(normal, symbol, SYMBOL)
     frame(normal, LIGHT, DARK)
 
-    pressed = canvas(size, MAGENTA)
+    pressed = canvas(size, MAGENTA, scale)
     fill(pressed, symbol, SYMBOL, 1, 1)
     frame(pressed, DARK, LIGHT)
     for i in range(1, size - 1):
-        pressed[1][i] = SHADOW
-        pressed[i][1] = SHADOW
+        pressed.cell(i, 1, SHADOW)
+        pressed.cell(1, i, SHADOW)
 
-    focused = [row[:] for row in normal]
+    focused = normal.copy()
     for i in range(3, size - 3, 2):
-        for a, b in ((3, i), (size - 4, i), (i, 3), (i, size - 4)):
-            focused[a][b] = FOCUS
+        for x, y in ((i, 3), (i, size - 4), (3, i), (size - 4, i)):
+            focused.cell(x, y, FOCUS)
 
-    disabled = canvas(size, MAGENTA)
+    disabled = canvas(size, MAGENTA, scale)
     fill(disabled, symbol, EMBOSS, 1, 1)
     fill(disabled, symbol, DISABLED)
     frame(disabled, LIGHT, DARK)
@@ -172,9 +201,9 @@ BUTTONS = {
 }
 
 
-def sensor_image(kind):
+def sensor_image(kind, scale):
     size = 32
-    img = canvas(size, TEAL)
+    img = canvas(size, TEAL, scale)
     colours = {"detected": (220, 30, 30), "not_detected": (40, 170, 60), "off": (150, 150, 150)}
     fill(img, lambda x, y: math.hypot(x - 16, y - 16) <= 13, (60, 60, 60))
     fill(img, lambda x, y: math.hypot(x - 16, y - 16) <= 11.5, colours[kind])
@@ -189,9 +218,11 @@ def sensor_image(kind):
     return img
 
 
-def app_icon():
+def app_icon(scale):
+    """The application icon as a bitmap; the desktop's icon,
+    packaging/icons/com.orveda.QTR90xControler.svg, draws the same camera."""
     size = 32
-    img = canvas(size, (0, 0, 0))
+    img = canvas(size, (0, 0, 0), scale)
     bg = (30, 60, 120)
     fill(img, lambda x, y: True, bg)
     body = lambda x, y: 4 <= x <= 22 and 11 <= y <= 23
@@ -205,12 +236,15 @@ def app_icon():
 
 
 def main():
-    for ids, symbol in BUTTONS.values():
-        for bitmap_id, image in zip(ids, button_images(symbol)):
-            write_png(f"{bitmap_id}.png", image)
-    for bitmap_id, kind in ((237, "detected"), (238, "not_detected"), (239, "off")):
-        write_png(f"{bitmap_id}.png", sensor_image(kind))
-    write_png("246.png", app_icon())
+    for scale, suffix in ((1, ""), (2, "@2x")):
+        images = {}
+        for ids, symbol in BUTTONS.values():
+            images.update(zip(ids, button_images(symbol, scale)))
+        for bitmap_id, kind in ((237, "detected"), (238, "not_detected"), (239, "off")):
+            images[bitmap_id] = sensor_image(kind, scale)
+        images[246] = app_icon(scale)
+        for bitmap_id, image in images.items():
+            write_png(f"{bitmap_id}{suffix}.png", image.pixels)
 
 
 if __name__ == "__main__":
