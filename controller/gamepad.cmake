@@ -17,6 +17,9 @@ qz_target_headers(controller_gamepad_core_tests PRIVATE BASE ${CMAKE_CURRENT_SOU
   FILES tests/scripted_camera.h)
 
 set(QZ_HAVE_SDL2 OFF CACHE INTERNAL "")
+if(NOT QZ_BUILD_GUI)
+  return()
+endif()
 if(QZ_WITH_SDL2)
   find_package(PkgConfig QUIET)
   if(PkgConfig_FOUND)

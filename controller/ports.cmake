@@ -8,6 +8,14 @@ target_link_libraries(qtr90x_ports_core PUBLIC qtr90x_resources qzlink_ports)
 qz_target_headers(qtr90x_ports_core PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
   FILES core/port_probe.h core/port_table.h)
 
+qz_add_gtest(controller_ports_core_tests
+  SOURCES tests/port_probe_test.cpp tests/port_table_test.cpp
+  LIBS qtr90x_ports_core)
+
+if(NOT QZ_BUILD_GUI)
+  return()
+endif()
+
 add_library(qtr90x_ports_ui STATIC ui/ports_dialog.cpp ui/port_probe.cpp)
 target_link_libraries(qtr90x_ports_ui PUBLIC qtr90x_ports_core qzlink qzplatform Qt6::Widgets)
 qz_target_headers(qtr90x_ports_ui PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
@@ -16,10 +24,6 @@ qz_target_headers(qtr90x_ports_ui PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
 # which is part of qtr90x_ui (which links this library in turn).
 qz_target_headers(qtr90x_ports_ui PRIVATE BASE ${CMAKE_CURRENT_SOURCE_DIR} FILES ui/qzlink_port.h)
 target_link_libraries(qtr90x_ui PUBLIC qtr90x_ports_ui)
-
-qz_add_gtest(controller_ports_core_tests
-  SOURCES tests/port_probe_test.cpp tests/port_table_test.cpp
-  LIBS qtr90x_ports_core)
 
 # The dialog through the main dialog against the simulated camera; the port
 # test runs the real application as its child.
