@@ -38,6 +38,7 @@ qz_target_headers(controller_gui_support PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
   FILES tests/gui_test_support.h)
 target_compile_definitions(controller_gui_support PUBLIC CAMSIM_PATH="$<TARGET_FILE:qtr90x-camsim>")
 add_dependencies(controller_gui_support qtr90x-camsim)
+qz_compile_as_test(controller_gui_support)
 
 # A Qt Test program on the offscreen platform, labelled gui.
 # usage: qz_add_gui_test(NAME TIMEOUT SECONDS ENVIRONMENT VARS... SOURCES FILES...)
@@ -45,6 +46,7 @@ function(qz_add_gui_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "ENVIRONMENT;SOURCES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE controller_gui_support)
+  qz_compile_as_test(${name})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES LABELS gui TIMEOUT ${ARG_TIMEOUT}
     ENVIRONMENT "${QZ_TEST_ENVIRONMENT};QT_QPA_PLATFORM=offscreen;${ARG_ENVIRONMENT}")
@@ -60,17 +62,18 @@ add_test(NAME controller_bitmaps_tests_scale2 COMMAND controller_bitmaps_tests)
 set_tests_properties(controller_bitmaps_tests_scale2 PROPERTIES LABELS gui TIMEOUT 60
   ENVIRONMENT "${QZ_TEST_ENVIRONMENT};QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=2")
 
-# The whole main dialog against the simulated camera. The library traces
-# every frame into a file of this test, which the tests read back.
 # What only a real X server shows (modality, key auto-repeat), under Xvfb
 # with xdotool's input; skipped where they are missing.
 add_executable(controller_x11_tests tests/x11_input_test.cpp)
 target_link_libraries(controller_x11_tests PRIVATE controller_gui_support)
+qz_compile_as_test(controller_x11_tests)
 add_test(NAME controller_x11_tests
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/tests/run_under_xvfb.sh $<TARGET_FILE:controller_x11_tests>)
 set_tests_properties(controller_x11_tests PROPERTIES LABELS "gui;x11" TIMEOUT 120
   SKIP_RETURN_CODE 77 ENVIRONMENT "${QZ_TEST_ENVIRONMENT}")
 
+# The whole main dialog against the simulated camera. The library traces
+# every frame into a file of this test, which the tests read back.
 qz_add_gui_test(controller_app_tests TIMEOUT 180
   ENVIRONMENT QZLINK_TRACE=${CMAKE_CURRENT_BINARY_DIR}/controller_app_tests.trace
   SOURCES tests/app_test_main.cpp tests/main_dialog_test.cpp)
