@@ -2,8 +2,8 @@
 # Builds the non-GUI parts with ASan+UBSan and runs their tests, then the
 # threaded tests under TSan. Neither build has the Widgets application
 # (QZ_BUILD_GUI=OFF): its window tests run in the plain build, and leaving it
-# out shortens them by its heaviest steps. The TSan tree builds only what the threaded tests
-# run (the threaded_tests target).
+# out shortens them by its heaviest steps. The TSan tree builds only what the
+# threaded tests run (the threaded_tests target).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
