@@ -225,7 +225,7 @@ std::string Usage() {
 }
 
 std::string VersionLine() {
-  return std::string("qtr90x-camsim (") + QZ_PACKAGE_NAME + ") " + QZ_VERSION + "\n";
+  return QZ_VERSION_LINE("qtr90x-camsim");
 }
 
 }  // namespace camsim

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
       std::fputs(qzcli::kUsage, stdout);
       return 0;
     case qzcli::Action::kVersion:
-      std::printf("qzcli (%s) %s\n", QZ_PACKAGE_NAME, QZ_VERSION);
+      std::fputs(QZ_VERSION_LINE("qzcli"), stdout);
       return 0;
     case qzcli::Action::kListExports:
       for (const qzcli::ExportEntry& entry : qzcli::Exports()) {

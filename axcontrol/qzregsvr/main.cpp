@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
         std::fputs(kHelp, stdout);
         return 0;
       } else if (arg == "--version") {
-        std::printf("qzregsvr (%s) %s\n", QZ_PACKAGE_NAME, QZ_VERSION);
+        std::fputs(QZ_VERSION_LINE("qzregsvr"), stdout);
         return 0;
       } else if (arg == "-u" || arg == "--unregister") {
         unregister = true;

@@ -144,7 +144,7 @@ Examples:
 }
 
 std::string VersionLine() {
-  return std::string("qzscript (") + QZ_PACKAGE_NAME + ") " + QZ_VERSION + "\n";
+  return QZ_VERSION_LINE("qzscript");
 }
 
 }  // namespace qzscript

@@ -70,7 +70,7 @@ Examples:
 }
 
 std::string VersionLine() {
-  return std::string("QTR90xControler (") + QZ_PACKAGE_NAME + ") " + QZ_VERSION + "\n";
+  return QZ_VERSION_LINE("QTR90xControler");
 }
 
 }  // namespace qtr90x
