@@ -19,8 +19,6 @@ class AnswerFrame {
   explicit AnswerFrame(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
   std::span<const std::uint8_t> Bytes() const { return bytes_; }
-  // An answer starts with 0xFE and carries its two code characters.
-  bool IsAnswer() const { return bytes_.size() >= 5 && bytes_[0] == 0xFE; }
   // The camera address of byte 2 ('0'..'9' -> 0..9), -1 for anything else.
   int Address() const;
   // The code characters ("00" means executed); 0 when the frame is too short.

@@ -23,8 +23,6 @@ class WaitCursor {
 
   int State() const { return state_; }
   bool Shown() const { return shown_; }
-  // A request waits for the next message.
-  bool RequestPending() const { return state_ == 1 || state_ == 2; }
 
  private:
   int state_ = 0;
