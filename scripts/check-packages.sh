@@ -14,14 +14,8 @@ packages=$2
 layout=$root/packaging/layout.txt
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-checks=0
 
-check() {  # check NAME CONDITION...
-  local name=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
+. "$root/testsupport/checks.sh"
 
 project_version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 version=$(sed -n '1s/^[^ ]* (\([^)]*\)).*/\1/p' "$root/packaging/debian/changelog")
@@ -126,5 +120,4 @@ for deb in "${debs[@]}"; do
     "$(awk '{ s += $3 } END { print s }' <<<"$listing")" "$(dpkg-deb -f "$deb" Installed-Size)"
 done
 echo
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary

@@ -11,14 +11,8 @@ version=$3
 name=$(basename "$program")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-checks=0
 
-check() {  # check NAME CONDITION...
-  local what=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 
 # No program may need a display (or a terminal) for these.
 run() {  # run OUT ARGS...: status in $status
@@ -73,5 +67,4 @@ if [ "$failures" -ne 0 ]; then
   echo "--- $name --help:"; cat "$work/help.out"
   echo "--- $name --no-such-option:"; cat "$work/bad.err"
 fi
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary

@@ -9,8 +9,6 @@ module=$3
 camsim=$4
 examples=$5
 work=$(mktemp -d)
-failures=0
-checks=0
 sim=
 export QZLINK_REGISTRY="$work/registry.reg"
 
@@ -21,11 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-check() {  # check NAME CONDITION...
-  local name=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../../testsupport/checks.sh"
 
 "$qzregsvr" "$module" >"$work/reg.out"
 check "qzregsvr registers the module" grep -q 'DllRegisterServer in .* succeeded' "$work/reg.out"
@@ -161,5 +155,4 @@ echo 'WScript.CreateObject("QzlinkAXCtrlE.QzlinkCtrl");' >"$work/gone.js"
 check "after qzregsvr -u the ProgID is unknown" [ $? -eq 1 ]
 check "and the error says so" grep -q 'class not registered' "$work/gone.err"
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary

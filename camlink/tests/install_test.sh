@@ -8,8 +8,6 @@ camsim=$2
 source=$3
 cc=$4
 work=$(mktemp -d)
-failures=0
-passes=0
 sim=
 
 cleanup() {
@@ -18,14 +16,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-check() {  # check NAME CONDITION...
-  local name=$1; shift
-  if "$@"; then
-    echo "ok: $name"; passes=$((passes + 1))
-  else
-    echo "FAILED: $name"; failures=$((failures + 1))
-  fi
-}
+. "$(dirname "$0")/../../testsupport/checks.sh"
 
 prefix=$work/prefix
 status=0
@@ -62,5 +53,4 @@ for program in "$work/client-pc" "$work/client-build/qzlink_client"; do
 done
 exec 3>&-
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary

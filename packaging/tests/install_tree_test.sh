@@ -12,8 +12,6 @@ libdir=$2
 app=$3
 layout=$4
 work=$(mktemp -d)
-failures=0
-checks=0
 sim=
 
 cleanup() {
@@ -23,11 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-check() {  # check NAME CONDITION...
-  local name=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../../testsupport/checks.sh"
 
 # What each component must install (packaging/layout.txt). The programs'
 # manual pages are made only for programs that answer --version as
@@ -134,5 +128,4 @@ done
 if [ "$failures" -ne 0 ]; then
   tail -n 20 "$work"/*.log "$work"/*.out 2>/dev/null
 fi
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary

@@ -11,14 +11,8 @@ desktop=$2
 metainfo=$3
 version=$4
 app=$5
-failures=0
-checks=0
 
-check() {  # check NAME CONDITION...
-  local name=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../../testsupport/checks.sh"
 
 for tool in desktop-file-validate appstreamcli; do
   command -v $tool >/dev/null || { echo "FAILED: $tool is missing (scripts/install-deps.sh)"; exit 1; }
@@ -52,5 +46,4 @@ for shot in $(grep -o '<image>[^<]*</image>' "$metainfo" | sed 's|.*/\([^/<]*\)<
 done
 check "every screenshot named is in docs/${missing:+ (missing:$missing)}" [ -z "$missing" ]
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary

@@ -5,8 +5,6 @@ set -u
 qzcli=$1
 camsim=$2
 work=$(mktemp -d)
-failures=0
-checks=0
 sim=
 
 cleanup() {
@@ -16,11 +14,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-check() {  # check NAME CONDITION...
-  local name=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $name"; else echo "FAILED: $name"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../../testsupport/checks.sh"
 
 mkfifo "$work/control"
 exec 3<>"$work/control"
@@ -86,5 +80,4 @@ check "a relative path is refused with status 2" [ $? -eq 2 ]
 "$qzcli" --list-ports >"$work/ports"
 check "--clear-port brings the default back" grep -qx "  COM5  default      /dev/ttyS4" "$work/ports"
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary
