@@ -20,15 +20,12 @@ cleanup() {
 trap cleanup EXIT
 
 . "$(dirname "$0")/../../testsupport/checks.sh"
+. "$(dirname "$0")/../../testsupport/camsim.sh"
 
 "$qzregsvr" "$module" >"$work/reg.out"
 check "qzregsvr registers the module" grep -q 'DllRegisterServer in .* succeeded' "$work/reg.out"
 
-mkfifo "$work/control"
-exec 3<>"$work/control"
-"$camsim" --fast --link "$work/cam" <"$work/control" >"$work/sim.out" &
-sim=$!
-for _ in $(seq 100); do grep -q '^ready ' "$work/sim.out" 2>/dev/null && break; sleep 0.05; done
+start_camsim "$camsim" --fast
 
 QZLINK_COM2="$work/cam" "$qzscript" "$examples/zoom.js" 2 4660 >"$work/zoom.out" 2>"$work/zoom.err"
 check "zoom.js runs to the end" [ $? -eq 0 ]

@@ -17,6 +17,7 @@ cleanup() {
 trap cleanup EXIT
 
 . "$(dirname "$0")/../../testsupport/checks.sh"
+. "$(dirname "$0")/../../testsupport/camsim.sh"
 
 prefix=$work/prefix
 status=0
@@ -41,11 +42,7 @@ cmake -S "$client" -B "$work/client-build" -DCMAKE_PREFIX_PATH="$prefix" \
 check "builds with find_package(QzLink)" [ -x "$work/client-build/qzlink_client" ]
 [ "$failures" -eq 0 ] || { cat "$work"/*.log "$work"/*.err 2>/dev/null | tail -30; exit 1; }
 
-mkfifo "$work/control"
-exec 3<>"$work/control"
-"$camsim" --fast --model QT-R7 --link "$work/cam" <"$work/control" >"$work/sim.out" &
-sim=$!
-for _ in $(seq 100); do grep -q '^ready ' "$work/sim.out" 2>/dev/null && break; sleep 0.05; done
+start_camsim "$camsim" --fast --model QT-R7
 
 for program in "$work/client-pc" "$work/client-build/qzlink_client"; do
   QZLINK_COM1="$work/cam" LD_LIBRARY_PATH="$libdir" "$program" >"$work/run.out" 2>&1

@@ -22,6 +22,7 @@ cleanup() {
 trap cleanup EXIT
 
 . "$(dirname "$0")/../../testsupport/checks.sh"
+. "$(dirname "$0")/../../testsupport/camsim.sh"
 
 # What each component must install (packaging/layout.txt). The programs'
 # manual pages are made only for programs that answer --version as
@@ -81,12 +82,7 @@ check "every library is found without LD_LIBRARY_PATH${unresolved:+:$unresolved}
 # The installed programs at work, with a scratch settings store.
 export QZLINK_REGISTRY="$work/registry.reg"
 bin=$work/all/bin
-mkfifo "$work/control"
-exec 3<>"$work/control"
-env -u LD_LIBRARY_PATH "$bin/qtr90x-camsim" --fast --link "$work/cam" <"$work/control" \
-  >"$work/sim.out" &
-sim=$!
-for _ in $(seq 100); do grep -q '^ready ' "$work/sim.out" 2>/dev/null && break; sleep 0.05; done
+start_camsim env -u LD_LIBRARY_PATH "$bin/qtr90x-camsim" --fast
 check "the installed simulator starts" grep -q '^ready ' "$work/sim.out"
 
 env -u LD_LIBRARY_PATH QZLINK_COM1="$work/cam" "$bin/qzcli" --port 1 --seconds 0 \

@@ -15,12 +15,9 @@ cleanup() {
 trap cleanup EXIT
 
 . "$(dirname "$0")/../../testsupport/checks.sh"
+. "$(dirname "$0")/../../testsupport/camsim.sh"
 
-mkfifo "$work/control"
-exec 3<>"$work/control"
-"$camsim" --fast --model QT-R7 --cameras 3 --link "$work/cam" <"$work/control" >"$work/sim.out" &
-sim=$!
-for _ in $(seq 100); do grep -q '^ready ' "$work/sim.out" 2>/dev/null && break; sleep 0.05; done
+start_camsim "$camsim" --fast --model QT-R7 --cameras 3
 
 QZLINK_COM2="$work/cam" "$qzcli" --port 2 --seconds 0.2 \
   QzSetCascade 0 1 -- QzGetUnitName 2 ';' QzSetZooming 1 9 -- QzSetMotorSpeed 1 0 900 \
