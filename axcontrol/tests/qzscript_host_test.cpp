@@ -79,6 +79,12 @@ constexpr const char* kProgId = "QzlinkAXCtrlE.QzlinkCtrl";
 // A path as a user may give it: messages must name it so, not its base name.
 constexpr const char* kScriptPath = "jobs/nightly/zoom.js";
 
+// "var NAME = WScript.CreateObject(kProgId[, 'PREFIX']);" and a new line.
+std::string CreateControl(const std::string& name, const std::string& prefix = "") {
+  return "var " + name + " = WScript.CreateObject('" + kProgId + "'" +
+         (prefix.empty() ? "" : ", '" + prefix + "'") + ");\n";
+}
+
 struct Outcome {
   int status = -1;
   std::string out;
@@ -131,40 +137,89 @@ class ScriptHostTest : public ::testing::Test {
   std::string registry_;
 };
 
-// A throw ends the script with status 1 and "PATH:LINE: message"; a value
-// that is only the script's completion value is no error.
-TEST_F(ScriptHostTest, OnlyUncaughtThrowsFailTheScript) {
+// A script that opens the stand-in library's session; every camera call then
+// posts an answer message, raised as AckRxEvent once the script sleeps.
+std::string EventScript(const std::string& handler, const std::string& after = "") {
+  return CreateControl("cam", "cam_") + handler + "\n" +
+         "cam.CommOpen(1, 9600, 8, 0, 0);\ncam.SetZooming(1, 2);\nWScript.Sleep(20);\n" + after +
+         "WScript.Echo('after');\n";
+}
+
+void PostAnswers() {
+  FakeQzlinkeState* fake = FakeQzlinke();
+  fake->postMessage = 0x800A;
+  fake->postWParam = 1;
+  fake->postLParam = 4;
+  fake->frames[4] = {0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF};
+}
+
+// Handlers are found however they are declared, and called with the event's
+// arguments. A throw ends the script with status 1 and "PATH:LINE: message",
+// from the script or from a handler (at once); a value that is only the
+// script's completion value, or a handler's return value, is no error.
+TEST_F(ScriptHostTest, HandlersRunAndOnlyUncaughtThrowsFail) {
   struct Case {
     const char* what;
-    const char* source;
+    const char* source;  // with inHandler, the AckRxEvent handler of EventScript
+    bool inHandler;
     int status;
+    const char* out;
     std::string err;  // exact
   };
   const std::string at = std::string(kScriptPath) + ":";
   const Case cases[] = {
-      {"a thrown string", "WScript.Echo('a');\nthrow 'x';", 1, at + "2: uncaught exception: x\n"},
-      {"a thrown number", "throw 42", 1, at + "1: uncaught exception: 42\n"},
-      {"a thrown object", "throw {code: 7}", 1, at + "1: uncaught exception: {\"code\":7}\n"},
+      {"a thrown string", "WScript.Echo('a');\nthrow 'x';", false, 1, "a\n",
+       at + "2: uncaught exception: x\n"},
+      {"a thrown number", "throw 42", false, 1, "", at + "1: uncaught exception: 42\n"},
+      {"a thrown object", "throw {code: 7}", false, 1, "",
+       at + "1: uncaught exception: {\"code\":7}\n"},
       {"a throw from a nested function",
-       "function inner() {\n  throw 'deep';\n}\nfunction outer() { inner(); }\nouter();", 1,
-       at + "2: uncaught exception: deep\n"},
-      {"an Error", "\n\nnull.x;", 1, at + "3: TypeError: Cannot read property 'x' of null\n"},
-      {"an Error with a number", "var e = new Error('mine');\ne.number = 5;\nthrow e;", 1,
-       at + "1: error 5 (0x00000005): mine\n"},
-      {"a syntax error", "var x = ;", 1, at + "1: SyntaxError: Unexpected token `;'\n"},
+       "function inner() {\n  throw 'deep';\n}\nfunction outer() { inner(); }\nouter();", false, 1,
+       "", at + "2: uncaught exception: deep\n"},
+      {"an Error", "\n\nnull.x;", false, 1, "",
+       at + "3: TypeError: Cannot read property 'x' of null\n"},
+      {"an Error with a number", "var e = new Error('mine');\ne.number = 5;\nthrow e;", false, 1,
+       "", at + "1: error 5 (0x00000005): mine\n"},
+      {"a syntax error", "var x = ;", false, 1, "", at + "1: SyntaxError: Unexpected token `;'\n"},
       {"a caught error kept as the last value",
-       "var kept;\ntry { null.x; } catch (err) { kept = err; }\nkept", 0, ""},
-      {"an Error as the last value", "new Error('not thrown')", 0, ""},
-      {"a caught automation error", "try { WScript.CreateObject('No.Such'); } catch (e) { e; }", 0,
-       ""},
-      {"an uncaught automation error", "\nWScript.CreateObject('No.Such');", 1,
+       "var kept;\ntry { null.x; } catch (err) { kept = err; }\nkept", false, 0, "", ""},
+      {"an Error as the last value", "new Error('not thrown')", false, 0, "", ""},
+      {"a caught automation error", "try { WScript.CreateObject('No.Such'); } catch (e) { e; }",
+       false, 0, "", ""},
+      {"an uncaught automation error", "\nWScript.CreateObject('No.Such');", false, 1, "",
        at + "2: error 429 (0x800a01ad): Cannot create the object: 'No.Such', class not "
             "registered (register its module with qzregsvr)\n"},
+      {"a function handler", "function cam_AckRxEvent(w, n) { WScript.Echo('ack', w, n); }", true,
+       0, "ack 1 6\nafter\n", ""},
+      {"a function expression handler",
+       "var cam_AckRxEvent = function (w, n) { WScript.Echo('ack', w, n); };", true, 0,
+       "ack 1 6\nafter\n", ""},
+      {"a const arrow function handler",
+       "const cam_AckRxEvent = (w, n) => WScript.Echo('ack', w, n);", true, 0, "ack 1 6\nafter\n",
+       ""},
+      {"a let arrow function handler",
+       "let cam_AckRxEvent = (w, n) => { WScript.Echo('ack', w, n); };", true, 0,
+       "ack 1 6\nafter\n", ""},
+      {"a handler throwing a string", "function cam_AckRxEvent() {\n  throw 'boom';\n}", true, 1,
+       "", at + "3: uncaught exception: boom\n"},
+      {"an arrow function handler throwing an Error", "const cam_AckRxEvent = () => { null.x; };",
+       true, 1, "", at + "2: TypeError: Cannot read property 'x' of null\n"},
+      {"an automation error inside a handler",
+       "function cam_AckRxEvent() {\n\n  cam.SetZooming();\n}", true, 1, "",
+       at + "4: error 450 (0x800a01c2): Wrong number of arguments or invalid property "
+            "assignment: 'SetZooming' takes 2 arguments, got 0\n"},
+      {"an Error returned by a handler", "function cam_AckRxEvent() { return new Error('fine'); }",
+       true, 0, "after\n", ""},
+      {"an error caught inside a handler",
+       "function cam_AckRxEvent() { try { throw 1; } catch (e) {} }", true, 0, "after\n", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const Outcome outcome = Run(c.source);
+    FakeQzlinke()->Reset();
+    PostAnswers();
+    const Outcome outcome = Run(c.inHandler ? EventScript(c.source) : std::string(c.source));
     EXPECT_EQ(outcome.status, c.status);
+    EXPECT_EQ(outcome.out, c.out);
     EXPECT_EQ(outcome.err, c.err);
   }
 }
@@ -178,19 +233,14 @@ TEST_F(ScriptHostTest, FailuresCarryNumberDescriptionAndTheMember) {
     int code;
     std::string message;
   };
+  const std::string wrongArgs = "Wrong number of arguments or invalid property assignment: ";
   const Case cases[] = {
       {"c.SetZoming(1, 0)", 438, "Object doesn't support this property or method: 'SetZoming'"},
       {"WScript.Echo(c.Nothing)", 438, "Object doesn't support this property or method: 'Nothing'"},
       {"c.Nothing = 1", 438, "Object doesn't support this property or method: 'Nothing'"},
-      {"c.SetZooming(1)", 450,
-       "Wrong number of arguments or invalid property assignment: 'SetZooming' takes 2 "
-       "arguments, got 1"},
-      {"c.GetZoomPosition(1, 2)", 450,
-       "Wrong number of arguments or invalid property assignment: 'GetZoomPosition' takes 1 "
-       "argument, got 2"},
-      {"c.CommOpen = 1", 450,
-       "Wrong number of arguments or invalid property assignment: 'CommOpen' cannot be "
-       "assigned to"},
+      {"c.SetZooming(1)", 450, wrongArgs + "'SetZooming' takes 2 arguments, got 1"},
+      {"c.GetZoomPosition(1, 2)", 450, wrongArgs + "'GetZoomPosition' takes 1 argument, got 2"},
+      {"c.CommOpen = 1", 450, wrongArgs + "'CommOpen' cannot be assigned to"},
       {"c.SetZooming(1, 'tele')", 13, "Type mismatch: argument 2 of 'SetZooming' is 'tele'"},
       {"c.SetZooming(1, {})", 13, "Type mismatch: argument 2 of 'SetZooming' is [object Object]"},
       {"c.GetLastError({value: 'x'})", 13, "Type mismatch: argument 1 of 'GetLastError' is 'x'"},
@@ -208,17 +258,12 @@ TEST_F(ScriptHostTest, FailuresCarryNumberDescriptionAndTheMember) {
       {"WScript.Sleep(-1)", 5,
        "Invalid procedure call or argument: 'Sleep' takes 0 or more milliseconds, got -1"},
       {"WScript.Sleep(NaN)", 13, "Type mismatch: 'Sleep' takes a number of milliseconds, got NaN"},
-      {"WScript.Sleep()", 450,
-       "Wrong number of arguments or invalid property assignment: 'Sleep' takes 1 argument, "
-       "got 0"},
+      {"WScript.Sleep()", 450, wrongArgs + "'Sleep' takes 1 argument, got 0"},
       {"WScript.Quit('soon')", 13, "Type mismatch: 'Quit' takes an exit status, got 'soon'"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.call);
-    const Outcome outcome = Run(std::string("var c = WScript.CreateObject('") + kProgId +
-                                "');\n"
-                                "try { " +
-                                c.call +
+    const Outcome outcome = Run(CreateControl("c") + "try { " + c.call +
                                 "; WScript.Echo('no error'); }\n"
                                 "catch (e) { WScript.Echo(e instanceof Error, e.number & 0xFFFF, "
                                 "(e.number >>> 16).toString(16), e.description.length > 0); "
@@ -230,7 +275,7 @@ TEST_F(ScriptHostTest, FailuresCarryNumberDescriptionAndTheMember) {
 
 // Numbers, numeric strings and booleans reach the control as 32-bit integers.
 TEST_F(ScriptHostTest, ArgumentsConvertAsDispatchConverts) {
-  const Outcome outcome = Run(std::string("var c = WScript.CreateObject('") + kProgId + "');\n" +
+  const Outcome outcome = Run(CreateControl("c") +
                               "c.SetZooming(1, 2.5); c.SetZooming(' 3 ', true); c.SetZooming(null, "
                               "'0x10'); c.SetMotorSpeed(1, 0, 3.5);");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
@@ -241,99 +286,19 @@ TEST_F(ScriptHostTest, ArgumentsConvertAsDispatchConverts) {
   }
 }
 
-TEST_F(ScriptHostTest, QuitStatusNeverReadsAsSuccessByMistake) {
-  const std::pair<const char*, int> cases[] = {
-      {"WScript.Quit()", 0},      {"WScript.Quit(7)", 7},    {"WScript.Quit(255)", 255},
-      {"WScript.Quit(256)", 255}, {"WScript.Quit(-1)", 255}, {"WScript.Quit(0); throw 1", 0},
-  };
-  for (const auto& [source, status] : cases) {
-    EXPECT_EQ(Run(source).status, status) << source;
-  }
-}
-
-// A script that opens the stand-in library's session; every camera call then
-// posts an answer message, raised as AckRxEvent once the script sleeps.
-std::string EventScript(const std::string& handler, const std::string& after = "") {
-  return std::string("var cam = WScript.CreateObject('") + kProgId + "', 'cam_');\n" + handler +
-         "\n" + "cam.CommOpen(1, 9600, 8, 0, 0);\ncam.SetZooming(1, 2);\nWScript.Sleep(20);\n" +
-         after + "WScript.Echo('after');\n";
-}
-
-void PostAnswers() {
-  FakeQzlinkeState* fake = FakeQzlinke();
-  fake->postMessage = 0x800A;
-  fake->postWParam = 1;
-  fake->postLParam = 4;
-  fake->frames[4] = {0xFE, 0x30, 0x31, 0x30, 0x30, 0xEF};
-}
-
-// Handlers are found however they are declared, and called with the event's
-// arguments.
-TEST_F(ScriptHostTest, HandlersOfEveryDeclarationAreCalled) {
-  const char* handlers[] = {
-      "function cam_AckRxEvent(w, n) { WScript.Echo('ack', w, n); }",
-      "var cam_AckRxEvent = function (w, n) { WScript.Echo('ack', w, n); };",
-      "const cam_AckRxEvent = (w, n) => WScript.Echo('ack', w, n);",
-      "let cam_AckRxEvent = (w, n) => { WScript.Echo('ack', w, n); };",
-  };
-  for (const char* handler : handlers) {
-    SCOPED_TRACE(handler);
-    PostAnswers();
-    const Outcome outcome = Run(EventScript(handler));
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_EQ(outcome.out, "ack 1 6\nafter\n");
-  }
-}
-
-// A handler that throws ends the script at once with status 1 and the line
-// of the throw; one that returns an Error is no failure.
-TEST_F(ScriptHostTest, HandlerThrowsEndTheScript) {
-  struct Case {
-    const char* what;
-    const char* handler;
-    int status;
-    const char* out;
-    std::string err;
-  };
-  const std::string at = std::string(kScriptPath) + ":";
-  const Case cases[] = {
-      {"a thrown string", "function cam_AckRxEvent() {\n  throw 'boom';\n}", 1, "",
-       at + "3: uncaught exception: boom\n"},
-      {"an arrow function throwing an Error", "const cam_AckRxEvent = () => { null.x; };", 1, "",
-       at + "2: TypeError: Cannot read property 'x' of null\n"},
-      {"an automation error inside the handler",
-       "function cam_AckRxEvent() {\n\n  cam.SetZooming();\n}", 1, "",
-       at + "4: error 450 (0x800a01c2): Wrong number of arguments or invalid property "
-            "assignment: 'SetZooming' takes 2 arguments, got 0\n"},
-      {"an Error returned", "function cam_AckRxEvent() { return new Error('fine'); }", 0, "after\n",
-       ""},
-      {"an error caught inside", "function cam_AckRxEvent() { try { throw 1; } catch (e) {} }", 0,
-       "after\n", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    PostAnswers();
-    const Outcome outcome = Run(EventScript(c.handler));
-    EXPECT_EQ(outcome.status, c.status);
-    EXPECT_EQ(outcome.out, c.out);
-    EXPECT_EQ(outcome.err, c.err);
-  }
-}
-
 // Objects the script drops are released while it runs: their wrappers are
 // deleted, so their events are disconnected and the objects end.
 TEST_F(ScriptHostTest, DroppedObjectsAreReleasedWhileTheScriptRuns) {
-  const Outcome outcome =
-      Run(std::string("for (var i = 0; i < 50; i++) WScript.CreateObject('") + kProgId +
-              "', 'cam_');\n"
-              "WScript.Echo(probe.liveObjects() > 0);\n"
-              "gc(); WScript.Sleep(0);\n"
-              "WScript.Echo(probe.liveObjects());\n"
-              "var kept = WScript.CreateObject('" +
-              kProgId + "');\ngc(); WScript.Sleep(0);\n" + "WScript.Echo(probe.liveObjects());\n",
-          [](ScriptHost& host, Probe&) {
-            host.Engine().installExtensions(QJSEngine::GarbageCollectionExtension);
-          });
+  const Outcome outcome = Run(
+      std::string("for (var i = 0; i < 50; i++) WScript.CreateObject('") + kProgId +
+          "', 'cam_');\n"
+          "WScript.Echo(probe.liveObjects() > 0);\n"
+          "gc(); WScript.Sleep(0);\n"
+          "WScript.Echo(probe.liveObjects());\n" +
+          CreateControl("kept") + "gc(); WScript.Sleep(0);\nWScript.Echo(probe.liveObjects());\n",
+      [](ScriptHost& host, Probe&) {
+        host.Engine().installExtensions(QJSEngine::GarbageCollectionExtension);
+      });
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.out, "true\n0\n1\n");
 }
@@ -368,84 +333,80 @@ TEST_F(ScriptHostTest, CreateReleaseCyclesKeepMemoryFlat) {
   EXPECT_LT(live, cycles / 10) << "the collected objects are released as the script runs";
 }
 
-// However the script ends, the session it left open is closed and the
-// control terminated.
-TEST_F(ScriptHostTest, EverySessionIsClosedAtTheEnd) {
-  struct Case {
-    const char* what;
-    const char* end;
-    int status;
+// However the script ends, its exit status is the one it asked for (clipped
+// to 0..255, never a failure read as 0), the session it left open is closed
+// and the control terminated.
+TEST_F(ScriptHostTest, EveryEndGivesItsStatusAndClosesTheSession) {
+  const std::pair<const char*, int> cases[] = {
+      {"", 0},
+      {"WScript.Quit();", 0},
+      {"WScript.Quit(3);", 3},
+      {"WScript.Quit(255);", 255},
+      {"WScript.Quit(256);", 255},
+      {"WScript.Quit(-1);", 255},
+      {"WScript.Quit(0); throw 1;", 0},
+      {"throw 'x';", 1},
   };
-  const Case cases[] = {
-      {"the script's end", "", 0},
-      {"WScript.Quit", "WScript.Quit(3);", 3},
-      {"an uncaught throw", "throw 'x';", 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [end, status] : cases) {
+    SCOPED_TRACE(end);
     FakeQzlinke()->Reset();
-    const Outcome outcome = Run(std::string("var cam = WScript.CreateObject('") + kProgId +
-                                "');\ncam.CommOpen(1, 9600, 8, 0, 0);\n" + c.end);
-    EXPECT_EQ(outcome.status, c.status);
+    const Outcome outcome = Run(CreateControl("cam") + "cam.CommOpen(1, 9600, 8, 0, 0);\n" + end);
+    EXPECT_EQ(outcome.status, status);
     EXPECT_EQ(FakeQzlinke()->CountOf("QzClose"), 1);
     EXPECT_FALSE(FakeQzlinke()->open);
   }
 }
 
-// A stop (a signal, or --timeout) interrupts a sleeping or a busy script,
-// runs no handler any more, and still closes the session.
+// A stop (a signal, or the watcher's deadline) interrupts a sleeping or a
+// busy script, runs no handler any more, and still closes the session.
 TEST_F(ScriptHostTest, AStopEndsTheScriptAfterClosingTheSession) {
   struct Case {
     const char* what;
     const char* wait;
-    int reason;
+    int reason;    // given to RequestStop 20 ms after the script waits
+    bool watcher;  // instead, a StopWatcher with a 50 ms deadline
     int status;
   };
   const Case cases[] = {
-      {"SIGTERM while sleeping", "WScript.Sleep(600000);", 15, 143},
-      {"SIGINT in a busy loop", "for (;;) {}", 2, 130},
-      {"time-out in a loop of short sleeps", "for (;;) WScript.Sleep(1);", kStopTimedOut, 124},
+      {"SIGTERM while sleeping", "WScript.Sleep(600000);", 15, false, 143},
+      {"SIGINT in a busy loop", "for (;;) {}", 2, false, 130},
+      {"time-out in a loop of short sleeps", "for (;;) WScript.Sleep(1);", kStopTimedOut, false,
+       124},
+      {"the watcher's deadline in a busy loop", "for (;;) {}", 0, true, 124},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeQzlinke()->Reset();
     PostAnswers();
     std::thread stopper;
+    std::unique_ptr<StopWatcher> watcher;
     const Outcome outcome = Run(
         EventScript("function cam_AckRxEvent() { WScript.Echo('handler'); }",
                     std::string("probe.ready();\n") + c.wait),
-        [&c, &stopper](ScriptHost& host, Probe& probe) {
-          // As the watcher thread would, once the script waits.
-          probe.onReady = [&host, &stopper, reason = c.reason] {
-            stopper = std::thread([&host, reason] {
+        [&](ScriptHost& host, Probe& probe) {
+          probe.onReady = [&] {
+            if (c.watcher) {
+              watcher = std::make_unique<StopWatcher>(
+                  std::chrono::milliseconds(50), [&host](int reason) { host.RequestStop(reason); });
+              return;
+            }
+            // As the watcher thread would, once the script waits.
+            stopper = std::thread([&host, reason = c.reason] {
               std::this_thread::sleep_for(std::chrono::milliseconds(20));
               host.RequestStop(reason);
             });
           };
         },
-        [&stopper] { stopper.join(); });
+        [&] {
+          if (stopper.joinable()) {
+            stopper.join();
+          }
+          watcher.reset();
+        });
     EXPECT_EQ(outcome.status, c.status);
     EXPECT_EQ(outcome.out, "handler\n");
     EXPECT_EQ(FakeQzlinke()->CountOf("QzClose"), 1);
   }
-}
-
-// The watcher ends a script at its deadline.
-TEST_F(ScriptHostTest, TimeoutEndsTheScript) {
-  FakeQzlinke()->Reset();
-  std::unique_ptr<StopWatcher> watcher;
-  const Outcome outcome = Run(
-      std::string("var cam = WScript.CreateObject('") + kProgId +
-          "');\ncam.CommOpen(1, 9600, 8, 0, 0);\nprobe.ready();\nfor (;;) {}",
-      [&watcher](ScriptHost& host, Probe& probe) {
-        probe.onReady = [&watcher, &host] {
-          watcher = std::make_unique<StopWatcher>(
-              std::chrono::milliseconds(50), [&host](int reason) { host.RequestStop(reason); });
-        };
-      },
-      [&watcher] { watcher.reset(); });
-  EXPECT_EQ(outcome.status, 124);
-  EXPECT_EQ(FakeQzlinke()->CountOf("QzClose"), 1);
 }
 
 TEST(QzscriptCommandLineTest, OptionsBeforeTheScriptArgumentsAfter) {

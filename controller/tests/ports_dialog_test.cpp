@@ -96,7 +96,11 @@ class PortsDialogTest : public QObject {
   QString byId_;  // its by-id name in the test's device folder
   QStringList boxes_;
 
-  QString Path(const QString& name) const { return dir_->path() + '/' + name; }
+  QString Path(QStringView name) const { return dir_->path() + '/' + name.toString(); }
+  QByteArray StoredBytes() const {
+    QFile store(Path(u"registry.reg"));
+    return store.open(QIODevice::ReadOnly) ? store.readAll() : QByteArray();
+  }
 
   // The main dialog on its stored port, once its connect sequence is over.
   static bool Settled(MainDialog& dialog) {
@@ -118,7 +122,7 @@ class PortsDialogTest : public QObject {
  private slots:
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
-    qputenv("QZLINK_REGISTRY", Path(QStringLiteral("registry.reg")).toLocal8Bit());
+    qputenv("QZLINK_REGISTRY", Path(u"registry.reg").toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", dir_->path().toLocal8Bit());
     boxes_.clear();
     SetMessageBoxHook([this](QWidget*, const QString& text, QMessageBox::Icon, const QString&) {
@@ -135,14 +139,14 @@ class PortsDialogTest : public QObject {
 
     // A device folder with the simulator's link under a by-id name and a
     // built-in port.
-    QVERIFY(QDir().mkpath(Path(QStringLiteral("dev/serial/by-id"))));
-    byId_ = Path(QStringLiteral("dev/serial/by-id/")) + kById;
+    QVERIFY(QDir().mkpath(Path(u"dev/serial/by-id")));
+    byId_ = Path(u"dev/serial/by-id/") + kById;
     QVERIFY(QFile::link(link_, byId_));
-    QFile node(Path(QStringLiteral("dev/ttyS0")));
+    QFile node(Path(u"dev/ttyS0"));
     QVERIFY(node.open(QIODevice::WriteOnly));
     PortsDialogSetup setup;
-    setup.folders.dev = Path(QStringLiteral("dev")).toStdString();
-    setup.folders.byId = Path(QStringLiteral("dev/serial/by-id")).toStdString();
+    setup.folders.dev = Path(u"dev").toStdString();
+    setup.folders.byId = Path(u"dev/serial/by-id").toStdString();
     setup.folders.sysTty.clear();
     setup.probeProgram = QStringLiteral(QTR90X_PATH);
     // The tests run as root, whom file modes do not stop: the built-in port
@@ -157,8 +161,7 @@ class PortsDialogTest : public QObject {
     GeneralSettings general;
     general.portIndex = 2;
     QCOMPARE(SaveGeneralSettings(general), 0);
-    QCOMPARE(qzlink::StorePortTarget(3, Path(QStringLiteral("no-such-adapter")).toStdString()),
-             std::string());
+    QCOMPARE(qzlink::StorePortTarget(3, Path(u"no-such-adapter").toStdString()), std::string());
   }
   void cleanup() {
     SetMessageBoxHook(nullptr);
@@ -181,7 +184,7 @@ class PortsDialogTest : public QObject {
       QVERIFY(device != nullptr);
       QVERIFY(device->text(2).contains(QStringLiteral("QZ Simulated Camera QTR7-0001")));
       QCOMPARE(device->text(1), QStringLiteral("read and write"));
-      QTreeWidgetItem* builtIn = DeviceItem(ports, Path(QStringLiteral("dev/ttyS0")));
+      QTreeWidgetItem* builtIn = DeviceItem(ports, Path(u"dev/ttyS0"));
       QVERIFY(builtIn != nullptr);
       QVERIFY(builtIn->text(1).startsWith(QStringLiteral("no permission")));
       Click(ports.DeviceList(), device);
@@ -223,10 +226,8 @@ class PortsDialogTest : public QObject {
     dialog.show();
     QVERIFY(Settled(dialog));
     QVERIFY(dialog.Connected());
-    const QByteArray storeBefore = [this] {
-      QFile store(Path(QStringLiteral("registry.reg")));
-      return store.open(QIODevice::ReadOnly) ? store.readAll() : QByteArray();
-    }();
+    const QByteArray storeBefore = StoredBytes();
+    QVERIFY(!storeBefore.isEmpty());  // it holds COM3's target
 
     // A line where nothing answers.
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
@@ -241,16 +242,16 @@ class PortsDialogTest : public QObject {
           QStringLiteral("In use by this application: 2 cameras on the line.")));
 
       // An adapter plugged in shows up without anything being pressed.
-      QVERIFY(DeviceItem(ports, Path(QStringLiteral("dev/ttyUSB4"))) == nullptr);
-      QFile adapter(Path(QStringLiteral("dev/ttyUSB4")));
+      const QString plugged = Path(u"dev/ttyUSB4");
+      QVERIFY(DeviceItem(ports, plugged) == nullptr);
+      QFile adapter(plugged);
       QVERIFY(adapter.open(QIODevice::WriteOnly));
       adapter.close();
-      QVERIFY(QTest::qWaitFor(
-          [&] { return DeviceItem(ports, Path(QStringLiteral("dev/ttyUSB4"))) != nullptr; }, 3000));
+      QVERIFY(QTest::qWaitFor([&] { return DeviceItem(ports, plugged) != nullptr; }, 3000));
 
       // A missing device, tested by the child: the reason comes back.
       ports.SelectPort(5);
-      QTest::keyClicks(ports.TargetEdit(), Path(QStringLiteral("ttyUSB9")));
+      QTest::keyClicks(ports.TargetEdit(), Path(u"ttyUSB9"));
       QTest::mouseClick(ports.TestButton(), Qt::LeftButton);
       QVERIFY(QTest::qWaitFor([&] { return !ports.TestRunning(); }, 25000));
       QVERIFY(ports.ResultLabel()->text().contains(QStringLiteral("No such device")));
@@ -289,9 +290,7 @@ class PortsDialogTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return !LineHeld(silentLine); }, 3000));
     ::close(master);
     // Cancel kept the store and the connection as they were.
-    QFile store(Path(QStringLiteral("registry.reg")));
-    QVERIFY(store.open(QIODevice::ReadOnly));
-    QCOMPARE(store.readAll(), storeBefore);
+    QCOMPARE(StoredBytes(), storeBefore);
     QVERIFY(dialog.Connected());
   }
 };
