@@ -3,14 +3,12 @@
 #include "camlink/port_mapping.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 
+#include "camlink/tests/private_port_settings.h"
 #include "platform/registry.h"
 
 namespace qzlink {
@@ -24,6 +22,8 @@ TEST(ChoosePortTarget, EnvironmentOverSettingsOverDefault) {
     const char* stored;
     const char* target;
     PortTargetSource source;
+    size_t capacity = 64;
+    bool fits = true;
   } cases[] = {
       {"environment wins", 3, "/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyUSB0",
        PortTargetSource::kEnvironment},
@@ -34,25 +34,18 @@ TEST(ChoosePortTarget, EnvironmentOverSettingsOverDefault) {
       {"an empty value is no mapping", 3, nullptr, "", "/dev/ttyS2", PortTargetSource::kDefault},
       {"neither", 1, nullptr, nullptr, "/dev/ttyS0", PortTargetSource::kDefault},
       {"COM9", 9, "", nullptr, "/dev/ttyS8", PortTargetSource::kDefault},
+      {"a target that does not fit is not replaced by another", 2, nullptr,
+       "/dev/serial/by-id/usb-long", "", PortTargetSource::kSettings, 12, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     char out[64];
     const PortTargetChoice choice =
-        ChoosePortTarget(c.port, c.environment, c.stored, out, sizeof out);
-    EXPECT_TRUE(choice.fits);
+        ChoosePortTarget(c.port, c.environment, c.stored, out, c.capacity);
+    EXPECT_EQ(choice.fits, c.fits);
     EXPECT_EQ(choice.source, c.source);
     EXPECT_STREQ(out, c.target);
   }
-}
-
-TEST(ChoosePortTarget, ATargetThatDoesNotFitIsNotReplacedByAnother) {
-  char out[12];
-  const PortTargetChoice choice =
-      ChoosePortTarget(2, nullptr, "/dev/serial/by-id/usb-long", out, sizeof out);
-  EXPECT_FALSE(choice.fits);
-  EXPECT_EQ(choice.source, PortTargetSource::kSettings);
-  EXPECT_STREQ(out, "");
 }
 
 TEST(PortTargetProblem, AcceptsDevicePathsAndAddressesOnly) {
@@ -84,39 +77,15 @@ TEST(PortTargetProblem, AcceptsDevicePathsAndAddressesOnly) {
 // Each test gets a settings store of its own and no QZLINK_COMn.
 class PortMappingStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char folder[] = "/tmp/qzlink-ports-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
-    store_ = folder_ + "/registry.reg";
-    const char* previous = std::getenv("QZLINK_REGISTRY");
-    previousStore_ = previous != nullptr ? previous : "";
-    setenv("QZLINK_REGISTRY", store_.c_str(), 1);
-    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
-      unsetenv(PortEnvironmentVariable(n).c_str());
-    }
-  }
-  void TearDown() override {
-    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
-      unsetenv(PortEnvironmentVariable(n).c_str());
-    }
-    setenv("QZLINK_REGISTRY", previousStore_.c_str(), 1);
-    std::string command = "rm -rf '" + folder_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
-  std::string StoreText() const {
-    std::ifstream in(store_);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  void SetUp() override { ASSERT_TRUE(settings_.Valid()); }
+  std::string StoreText() const { return settings_.StoreText(); }
 
-  std::string folder_;
-  std::string store_;
-  std::string previousStore_;
+  testing::PrivatePortSettings settings_{"qzlink-ports"};
 };
 
-TEST_F(PortMappingStoreTest, StoredUnderItsOwnKeyAndResolvedInOrder) {
+// The order of the sources through the environment is checked end to end in
+// the port resolution tests; here the store itself.
+TEST_F(PortMappingStoreTest, StoredUnderItsOwnKeyReplacedAndCleared) {
   EXPECT_EQ(StoredPortTarget(3), std::nullopt);
   EXPECT_EQ(CurrentPortTarget(3).target, "/dev/ttyS2");
 
@@ -131,17 +100,10 @@ TEST_F(PortMappingStoreTest, StoredUnderItsOwnKeyAndResolvedInOrder) {
   EXPECT_EQ(fromSettings.source, PortTargetSource::kSettings);
   EXPECT_EQ(CurrentPortTarget(4).source, PortTargetSource::kDefault) << "one port only";
 
-  setenv("QZLINK_COM3", "rfc2217://192.0.2.10:2217", 1);
-  const PortTarget fromEnvironment = CurrentPortTarget(3);
-  EXPECT_EQ(fromEnvironment.target, "rfc2217://192.0.2.10:2217");
-  EXPECT_EQ(fromEnvironment.source, PortTargetSource::kEnvironment);
-  unsetenv("QZLINK_COM3");
-
   ASSERT_EQ(StorePortTarget(3, "/dev/ttyACM0"), "") << "a new target replaces the old";
   EXPECT_EQ(CurrentPortTarget(3).target, "/dev/ttyACM0");
   ASSERT_EQ(ClearStoredPortTarget(3), "");
-  EXPECT_EQ(CurrentPortTarget(3).target, "/dev/ttyS2");
-  EXPECT_EQ(CurrentPortTarget(3).source, PortTargetSource::kDefault);
+  EXPECT_EQ(StoredPortTarget(3), std::nullopt);
   EXPECT_EQ(ClearStoredPortTarget(3), "") << "clearing no mapping is fine";
   EXPECT_EQ(ClearStoredPortTarget(5), "");
 }
@@ -163,7 +125,7 @@ TEST_F(PortMappingStoreTest, RefusesBadPortsAndTargetsAndKeepsTheOldMapping) {
 
 TEST_F(PortMappingStoreTest, AStoreThatCannotBeWrittenIsReported) {
   // The store's folder would have to be made inside a regular file.
-  const std::string blocker = folder_ + "/file";
+  const std::string blocker = settings_.Folder() + "/file";
   std::ofstream(blocker) << "x";
   setenv("QZLINK_REGISTRY", (blocker + "/registry.reg").c_str(), 1);
   EXPECT_NE(StorePortTarget(1, "/dev/ttyUSB0"), "");

@@ -8,12 +8,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "camlink/port_mapping.h"
 #include "camlink/qzlink.h"
+#include "camlink/tests/private_port_settings.h"
 #include "camlink/tests/scripted_rfc2217_server.h"
 #include "testsupport/link_test_support.h"
 
@@ -30,15 +29,7 @@ const Bytes kCascadeQuery{0xFF, 0x30, 0x30, 0x00, 0x8F, 0x31, 0xEF};
 class PortResolutionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/qzlink-resolution-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    folder_ = folder;
-    const char* previous = std::getenv("QZLINK_REGISTRY");
-    previousStore_ = previous != nullptr ? previous : "";
-    setenv("QZLINK_REGISTRY", (folder_ + "/registry.reg").c_str(), 1);
-    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
-      unsetenv(PortEnvironmentVariable(n).c_str());
-    }
+    ASSERT_TRUE(settings_.Valid());
     window_ = QzCreateMessageWindow(&DefWindowProcA);
     ASSERT_NE(window_, nullptr);
     ASSERT_TRUE(a_.Valid() && b_.Valid());
@@ -46,12 +37,6 @@ class PortResolutionTest : public ::testing::Test {
   void TearDown() override {
     QzClose();
     DestroyWindow(window_);
-    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
-      unsetenv(PortEnvironmentVariable(n).c_str());
-    }
-    setenv("QZLINK_REGISTRY", previousStore_.c_str(), 1);
-    const std::string command = "rm -rf '" + folder_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
   }
 
   int32_t Open(int32_t port) { return QzOpen(window_, port, 9600, 8, 0, 0); }
@@ -72,15 +57,9 @@ class PortResolutionTest : public ::testing::Test {
     QzClose();
     return arrived;
   }
-  std::string StoreText() const {
-    std::ifstream in(folder_ + "/registry.reg");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string StoreText() const { return settings_.StoreText(); }
 
-  std::string folder_;
-  std::string previousStore_;
+  testing::PrivatePortSettings settings_{"qzlink-resolution"};
   HWND window_ = nullptr;
   PtyPair a_;
   PtyPair b_;
@@ -92,6 +71,7 @@ TEST_F(PortResolutionTest, EnvironmentOverSettingsOverDefault) {
 
   setenv("QZLINK_COM5", b_.SlavePath().c_str(), 1);
   EXPECT_TRUE(ReachesLine(5, b_)) << "the environment over the stored mapping";
+  EXPECT_EQ(CurrentPortTarget(5).source, PortTargetSource::kEnvironment);
   unsetenv("QZLINK_COM5");
   EXPECT_TRUE(ReachesLine(5, a_)) << "the mapping again once the variable is gone";
 
@@ -105,7 +85,7 @@ TEST_F(PortResolutionTest, EnvironmentOverSettingsOverDefault) {
 TEST_F(PortResolutionTest, AByIdLinkIsFollowedAtEveryOpen) {
   // The adapter's stable name; plugging it into another socket gives it
   // another node, and the link follows.
-  const std::string byId = folder_ + "/usb-QZ_Test_Adapter_0001-if00-port0";
+  const std::string byId = settings_.Folder() + "/usb-QZ_Test_Adapter_0001-if00-port0";
   ASSERT_EQ(symlink(a_.SlavePath().c_str(), byId.c_str()), 0);
   ASSERT_EQ(StorePortTarget(6, byId), "");
   EXPECT_TRUE(ReachesLine(6, a_));
@@ -128,7 +108,7 @@ TEST_F(PortResolutionTest, AStoredNetworkAddressOpensTheNetworkPort) {
 }
 
 TEST_F(PortResolutionTest, AMappingToAMissingDeviceFailsAndChangesNothing) {
-  const std::string missing = folder_ + "/ttyUSB7";
+  const std::string missing = settings_.Folder() + "/ttyUSB7";
   ASSERT_EQ(StorePortTarget(8, missing), "");
   ASSERT_EQ(StorePortTarget(2, a_.SlavePath()), "");
   const std::string before = StoreText();

@@ -7,10 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <fstream>
-#include <set>
 #include <string>
+
+#include "camlink/tests/private_port_settings.h"
 
 namespace qzlink {
 namespace {
@@ -49,21 +49,12 @@ TEST(AccessText, GivesTheGroupHintForMissingPermission) {
 class SerialDevicesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/qzlink-devices-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    root_ = folder;
-    folders_.dev = root_ + "/dev";
-    folders_.byId = root_ + "/dev/serial/by-id";
-    folders_.sysTty = root_ + "/sys";
+    ASSERT_TRUE(folder_.Valid());
     for (const std::string& dir :
          {folders_.dev, folders_.dev + "/serial", folders_.byId, folders_.sysTty,
           folders_.sysTty + "/ttyS1", folders_.sysTty + "/ttyS2"}) {
       ASSERT_EQ(mkdir(dir.c_str(), 0755), 0) << dir;
     }
-  }
-  void TearDown() override {
-    const std::string command = "rm -rf '" + root_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
   }
   void Node(const std::string& name) const { std::ofstream(folders_.dev + "/" + name) << ""; }
   void Link(const std::string& name, const std::string& target) const {
@@ -73,8 +64,9 @@ class SerialDevicesTest : public ::testing::Test {
     std::ofstream(folders_.sysTty + "/" + name + "/type") << type << "\n";
   }
 
-  std::string root_;
-  SerialDeviceFolders folders_;
+  testing::TempFolder folder_{"qzlink-devices"};
+  const std::string root_ = folder_.Path();
+  SerialDeviceFolders folders_{root_ + "/dev", root_ + "/dev/serial/by-id", root_ + "/sys"};
 };
 
 TEST_F(SerialDevicesTest, ByIdNamesFirstThenTheNodesInNumberOrder) {

@@ -183,11 +183,16 @@ TEST_F(SessionTest, FailuresAndTheirCodes) {
   const int holder = open(pty_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
   setenv("QZLINK_COM2", "/nonexistent/ttyQZ", 1);
-  const struct {
+  // A device the user may not open (file modes do not restrict root).
+  const std::string denied = ::testing::TempDir() + "qzlink_denied";
+  close(open(denied.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0));
+  setenv("QZLINK_COM4", denied.c_str(), 1);
+  struct Case {
     const char* name;
     int32_t port, baud;
     Codes expected;
-  } cases[] = {
+  };
+  std::vector<Case> cases = {
       {"4800 baud", 1, 4800, {ERR_BAUD_RATE, 0}},
       {"port 0", 0, 9600, {ERR_PORT_BUSY, 0}},
       {"port 10", 10, 9600, {ERR_PORT_BUSY, 0}},
@@ -195,14 +200,19 @@ TEST_F(SessionTest, FailuresAndTheirCodes) {
       {"no device", 2, 9600, {ERR_SYSTEM, ENOENT}},
       {"held by another", 3, 9600, {ERR_SYSTEM, EBUSY}},
   };
+  if (geteuid() != 0) {
+    cases.push_back({"no permission", 4, 9600, {ERR_SYSTEM, EACCES}});
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(QzOpen(window_, c.port, c.baud, 8, 0, 0), 0);
     EXPECT_EQ(LastError(), c.expected);
   }
   close(holder);
-  unsetenv("QZLINK_COM2");
-  unsetenv("QZLINK_COM3");
+  unlink(denied.c_str());
+  for (const char* name : {"QZLINK_COM2", "QZLINK_COM3", "QZLINK_COM4"}) {
+    unsetenv(name);
+  }
 
   ASSERT_EQ(Open(), 1);
   EXPECT_EQ(Open(), 0) << "already open";
@@ -214,37 +224,14 @@ TEST_F(SessionTest, FailuresAndTheirCodes) {
   EXPECT_EQ(QzGetLastError(nullptr), ERR_NONE) << "a null code pointer is tolerated";
 }
 
-TEST_F(SessionTest, DeviceTheUserMayNotOpen) {
-  if (geteuid() == 0) {
-    GTEST_SKIP() << "file modes do not restrict root";
-  }
-  const std::string path = ::testing::TempDir() + "qzlink_denied";
-  close(open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0));
-  setenv("QZLINK_COM4", path.c_str(), 1);
-  EXPECT_EQ(QzOpen(window_, 4, 9600, 8, 0, 0), 0);
-  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EACCES));
-  unsetenv("QZLINK_COM4");
-  unlink(path.c_str());
-}
-
-TEST_F(SessionTest, CloseRightAfterACommandStillDeliversIt) {
-  const Bytes zoom60{0xFF, 0x30, 0x31, 0x00, 0xA3, 0x33, 0x43, 0xEF};
-  for (int i = 0; i < 50; ++i) {
-    SCOPED_TRACE(i);
-    ASSERT_EQ(Open(), 1);
-    ASSERT_EQ(QzSetZoomPosition(1, 60), 1);
-    QzClose();
-    ASSERT_EQ(pty_.ReadFrame(), zoom60) << "reported as sent, so it must arrive";
-  }
-}
-
 // The camera reads only after many sessions have come and gone, while the
-// machine is busy: each session's frame was reported as sent, so no later
-// open may discard it from the line. What the camera sent before an open is
-// stale and is dropped.
-TEST_F(SessionTest, AnOpenKeepsWhatEarlierSessionsSentAndDropsStaleInput) {
-  ASSERT_EQ(Open(), 1);  // the line in raw mode: no echo of the stale bytes
-  QzClose();
+// machine is busy: each session's frame was reported as sent, so neither its
+// close nor a later open may discard it from the line. What the camera sent
+// before an open is stale and is dropped. The sessions leave no thread and no
+// descriptor behind.
+TEST_F(SessionTest, ManySessionsUnderLoadDeliverEveryFrameDropStaleInputAndLeakNothing) {
+  const int threadsBefore = ThreadsAtRest();  // and the line in raw mode: no echo
+  const int fdsBefore = CountProcEntries("fd");
   pty_.Write({0xFE, 0x30, 0x30, 0xEF});
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const Bytes zoom60{0xFF, 0x30, 0x31, 0x00, 0xA3, 0x33, 0x43, 0xEF};
@@ -265,6 +252,8 @@ TEST_F(SessionTest, AnOpenKeepsWhatEarlierSessionsSentAndDropsStaleInput) {
   EXPECT_EQ(arrived, kRounds);
   QzDispatchMessages();
   EXPECT_TRUE(announcements_.empty()) << "the stale answer was announced";
+  EXPECT_EQ(CountProcEntries("fd"), fdsBefore);
+  EXPECT_EQ(CountProcEntries("task"), threadsBefore);
 }
 
 // The port holder program (port_holder.cpp) in a process of its own, with
@@ -412,15 +401,6 @@ TEST_F(SessionTest, CloseWhileFramesAreArriving) {
   EXPECT_EQ(CountProcEntries("task"), threadsBefore);
 }
 
-TEST_F(SessionTest, CloseWhileTheReaderIsBlockedSendingToThisThread) {
-  ASSERT_EQ(Open(), 1);
-  pty_.Write({0xFE, 0x30, 0x30, 0xEF});
-  pollfd p{QzMessageWakeFd(), POLLIN, 0};
-  ASSERT_EQ(poll(&p, 1, 5000), 1) << "the reader's message waits for this thread";
-  EXPECT_EQ(QzClose(), 1);
-  EXPECT_EQ(announcements_.size(), 1u) << "handled while closing";
-}
-
 TEST_F(SessionTest, CloseFromInsideTheHandler) {
   const int threadsBefore = ThreadsAtRest();
   ASSERT_EQ(Open(), 1);
@@ -435,9 +415,10 @@ TEST_F(SessionTest, CloseFromInsideTheHandler) {
   EXPECT_EQ(Open(), 1) << "the port can be opened again";
 }
 
-// A procedure run while QzClose waits for the reader calls back into the
-// library: a second close returns, and an open is refused until the first
-// close has released the port.
+// The reader waits for this thread to take its message while QzClose runs:
+// the message is handled during the close, and a procedure that calls back
+// into the library then sees a second close return and an open refused until
+// the first close has released the port.
 TEST_F(SessionTest, CallsFromAHandlerRunWhileClosing) {
   struct Case {
     const char* name;
@@ -446,6 +427,7 @@ TEST_F(SessionTest, CallsFromAHandlerRunWhileClosing) {
   };
   setenv("QZLINK_COM2", (::testing::TempDir() + "qzlink-no-such-device").c_str(), 1);
   const Case cases[] = {
+      {"no call back", [] { return 7; }, 7},
       {"close again", [] { return QzClose(); }, 1},
       {"open another port", [this] { return QzOpen(window_, 2, 9600, 8, 0, 0); }, 0},
       {"open the same port", [this] { return QzOpen(window_, 1, 9600, 8, 0, 0); }, 0},
@@ -460,23 +442,13 @@ TEST_F(SessionTest, CallsFromAHandlerRunWhileClosing) {
     pollfd p{QzMessageWakeFd(), POLLIN, 0};
     ASSERT_EQ(poll(&p, 1, 5000), 1) << "the reader's message waits for this thread";
     EXPECT_EQ(QzClose(), 1);
+    EXPECT_EQ(announcements_.size(), 1u) << "handled while closing";
     EXPECT_EQ(nestedResult, c.expected);
     onAnnouncement_ = nullptr;
     EXPECT_EQ(LastError(), Codes(ERR_NONE, 0));
     EXPECT_EQ(Open(), 1) << "COM1 is free again";
     EXPECT_EQ(QzClose(), 1);
   }
-}
-
-TEST_F(SessionTest, ThousandOpenCloseCyclesLeakNothing) {
-  const int threadsBefore = ThreadsAtRest();
-  const int fdsBefore = CountProcEntries("fd");
-  for (int i = 0; i < 1000; ++i) {
-    ASSERT_EQ(Open(), 1) << "cycle " << i;
-    ASSERT_EQ(QzClose(), 1);
-  }
-  EXPECT_EQ(CountProcEntries("fd"), fdsBefore);
-  EXPECT_EQ(CountProcEntries("task"), threadsBefore);
 }
 
 // The line is lost: the client learns it from QzGetLinkState and from every
@@ -492,10 +464,10 @@ TEST_F(SessionTest, HangUpStopsTheReaderAndFailsLaterWrites) {
       PumpUntil([&] { return QzGetLinkState() < 0 && CountProcEntries("task") == threadsBefore; }));
   EXPECT_EQ(QzGetLinkState(), -EIO);
   EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
-  EXPECT_EQ(QzSetZooming(1, 2), 0);
-  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
-  EXPECT_EQ(QzSetZooming(1, 3), 0) << "and the next";
-  EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO));
+  for (const int32_t mode : {2, 3}) {  // every command, not only the first
+    EXPECT_EQ(QzSetZooming(1, mode), 0) << mode;
+    EXPECT_EQ(LastError(), Codes(ERR_SYSTEM, EIO)) << mode;
+  }
   EXPECT_EQ(QzGetLinkState(), -EIO) << "still lost";
   EXPECT_EQ(QzClose(), 1);
   EXPECT_EQ(QzGetLinkState(), 0);

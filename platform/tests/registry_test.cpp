@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -322,23 +323,21 @@ TEST_F(RegistryTest, FileLocationFollowsTheEnvironment) {
       {nullptr, nullptr, "home2", "home2/.config/qzlink/registry.reg"},
   };
   const char* names[] = {"QZLINK_REGISTRY", "XDG_CONFIG_HOME", "HOME"};
-  const char* saved[] = {nullptr, std::getenv(names[1]), std::getenv(names[2])};
-  std::string savedCopies[] = {"", saved[1] ? saved[1] : "", saved[2] ? saved[2] : ""};
+  std::optional<std::string> saved[3];
+  for (int i = 0; i < 3; ++i) {
+    if (const char* value = std::getenv(names[i]))
+      saved[i] = value;
+  }
   for (const auto& c : cases) {
     for (int i = 0; i < 3; ++i) {
-      if (c[i] == nullptr) {
-        unsetenv(names[i]);
-      } else {
-        setenv(names[i], *c[i] != '\0' ? (dir_ + "/" + c[i]).c_str() : "", 1);
-      }
+      c[i] ? setenv(names[i], *c[i] != '\0' ? (dir_ + "/" + c[i]).c_str() : "", 1)
+           : unsetenv(names[i]);
     }
     RegCloseKey(Create(HKEY_CURRENT_USER, "Where"));
     EXPECT_TRUE(fs::exists(dir_ + "/" + c[3])) << c[3];
   }
-  for (int i = 1; i < 3; ++i) {
-    saved[i] ? setenv(names[i], savedCopies[i].c_str(), 1) : unsetenv(names[i]);
-  }
-  setenv(names[0], file_.c_str(), 1);
+  for (int i = 0; i < 3; ++i)
+    saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
 // A value text that shows whether a value was written whole.
