@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench/controller_bench_support.h"
+#include "controller/tests/virtual_pad.h"
 #include "core/gamepad_core.h"
 #include "core/settings.h"
 #include "testsupport/alloc_counter.h"
@@ -44,21 +45,11 @@ void AxisToFirstByte(benchmark::State& state) {
   qtr90x::GamepadControl& gamepad = *dialog.Gamepad();
   // The benchmark's own hold on SDL, after the edge's.
   SDL_InitSubSystem(SDL_INIT_JOYSTICK);
-  SDL_VirtualJoystickDesc desc;
-  SDL_zero(desc);
-  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-  desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-  desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-  desc.name = "Virtual bench pad";
-  const int index = SDL_JoystickAttachVirtualEx(&desc);
-  SDL_Joystick* pad = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
-  if (pad == nullptr) {
+  qtr90x::testing::VirtualPad pad;
+  if (!pad.Attach("Virtual bench pad")) {
     state.SkipWithError("no virtual controller");
     return;
   }
-  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
-  SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
   const auto quiet = [&] {
     return gamepad.Core().CommandsInFlight() == 0 && dialog.Engine().CallsInFlight() == 0;
   };
@@ -74,19 +65,18 @@ void AxisToFirstByte(benchmark::State& state) {
     for (int i = 0; i < kDeflections; ++i) {
       const std::uint64_t before = tap.Frames();
       const std::int64_t deflected = MonotonicNs();
-      SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, i % 2 == 0 ? 32767 : -32768);
+      pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, i % 2 == 0 ? 32767 : -32768);
       (void)WaitUntil([&] { return tap.Frames() > before; }, 2000);
       micros.push_back(static_cast<double>(tap.LastFrameStartNs() - deflected) / 1000.0);
       fromEvent.push_back(static_cast<double>(tap.LastFrameStartNs() - gamepad.LastInputNs()) /
                           1000.0);
       // The move and its answers, then back to the middle: one stop.
       (void)WaitUntil([&] { return gamepad.Core().Moving() && quiet(); }, 2000);
-      SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, 0);
+      pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, 0);
       (void)WaitUntil([&] { return !gamepad.Core().Moving() && quiet(); }, 2000);
     }
   }
-  SDL_JoystickClose(pad);
-  SDL_JoystickDetachVirtual(0);
+  pad.Detach();
   SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
   const auto at = [](std::vector<double>& v, double q) {
     std::sort(v.begin(), v.end());

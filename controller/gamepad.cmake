@@ -14,7 +14,7 @@ qz_add_gtest(controller_gamepad_core_tests
     tests/gamepad_engine_test.cpp tests/scripted_camera.cpp
   LIBS qtr90x_gamepad_core)
 qz_target_headers(controller_gamepad_core_tests PRIVATE BASE ${CMAKE_CURRENT_SOURCE_DIR}
-  FILES tests/scripted_camera.h)
+  FILES tests/scripted_camera.h tests/private_registry.h)
 
 set(QZ_HAVE_SDL2 OFF CACHE INTERNAL "")
 if(NOT QZ_BUILD_GUI)
@@ -45,6 +45,8 @@ if(QZ_HAVE_SDL2)
     ENVIRONMENT SDL_VIDEODRIVER=dummy
       QZLINK_TRACE=${CMAKE_CURRENT_BINARY_DIR}/controller_gamepad_tests.trace
     SOURCES tests/gamepad_test.cpp)
+  qz_target_headers(controller_gamepad_tests PRIVATE BASE ${CMAKE_CURRENT_SOURCE_DIR}
+    FILES tests/virtual_pad.h)
 else()
   target_sources(qtr90x_ui PRIVATE ui/gamepad_sdl_absent.cpp)
 endif()

@@ -5,14 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <string>
+#include <ostream>
 #include <vector>
 
 namespace qtr90x {
+
+// Failures name the calls rather than dump their bytes.
+void PrintTo(const LibraryCall& call, std::ostream* os) {
+  *os << DescribeCall(call);
+}
+
 namespace {
 
 using F = LibraryFunction;
 using A = GamepadAxis;
+using Z = ZoomSource;
+using Calls = std::vector<LibraryCall>;
 namespace b = gamepad_button;
 
 constexpr int kFull = 32767;
@@ -33,11 +41,15 @@ LibraryCall Focus(int cam, int mode) {
   return MakeCall(F::kQzSetFocusMode, cam, mode);
 }
 
-std::string Describe(const std::vector<LibraryCall>& calls) {
-  std::string text;
-  for (const LibraryCall& call : calls)
-    text += DescribeCall(call) + " ";
-  return text;
+GamepadSettings NoDeadZone() {
+  GamepadSettings s;
+  s.deadZonePercent = 0;
+  return s;
+}
+GamepadSettings ControlOff() {
+  GamepadSettings s = NoDeadZone();
+  s.enabled = false;
+  return s;
 }
 
 // The core with a camera that answers in order when told to.
@@ -49,17 +61,9 @@ class Pad {
     ctx.panSpeed = 400;
     ctx.tiltSpeed = 300;
     ctx.zoomSpeed = 3;
-    Run([&](GamepadOutputs& out) { core.SetSettings(settings, ctx, out); });
-    Run([&](GamepadOutputs& out) { core.OnAttached(Released(), ctx, out); });
+    Configure(settings);
+    Run([&](GamepadOutputs& out) { core.OnAttached({}, ctx, out); });  // all let go
   }
-
-  static GamepadSettings NoDeadZone() {
-    GamepadSettings s;
-    s.deadZonePercent = 0;
-    return s;
-  }
-  // Sticks centred, triggers let go.
-  static std::array<int, kGamepadAxes> Released() { return {}; }
 
   template <typename Event>
   void Run(Event event) {
@@ -83,6 +87,26 @@ class Pad {
   void Context() {
     Run([&](GamepadOutputs& out) { core.OnContextChanged(ctx, out); });
   }
+  void Configure(const GamepadSettings& s) {
+    Run([&](GamepadOutputs& out) { core.SetSettings(s, ctx, out); });
+  }
+  void Detach() {
+    Run([&](GamepadOutputs& out) { core.OnDetached(ctx, out); });
+  }
+  void EndSession() {
+    Run([&](GamepadOutputs& out) {
+      core.StopAll(GamepadCore::StopReason::kSessionEnding, ctx, out);
+    });
+  }
+  void PanTiltEnabled(bool enabled) {
+    ctx.panTiltEnabled = enabled;
+    Context();
+  }
+  void SwitchCamera(int camera, int panSpeed) {
+    ctx.camera = camera;
+    ctx.panSpeed = panSpeed;
+    Context();
+  }
   // The camera answers the oldest command in flight.
   void Answer() {
     ASSERT_FALSE(inFlight.empty());
@@ -90,20 +114,20 @@ class Pad {
     Run([&](GamepadOutputs& out) { core.OnAnswered(ctx, out); });
   }
   // Answers until nothing is in flight; every command sent, from the start.
-  std::vector<LibraryCall> Settle() {
+  Calls Settle() {
     for (int guard = 0; !inFlight.empty() && guard < 100; ++guard)
       Answer();
     return Take();
   }
-  std::vector<LibraryCall> Take() {
-    std::vector<LibraryCall> taken;
+  Calls Take() {
+    Calls taken;
     taken.swap(sent);
     return taken;
   }
 
   GamepadCore core;
   GamepadContext ctx;
-  std::vector<LibraryCall> sent;
+  Calls sent;
   std::deque<LibraryCall> inFlight;
   std::vector<GamepadAction> actions;
 };
@@ -120,6 +144,7 @@ TEST(GamepadShaping, DeadZoneRampsFromZeroAndCurveBendsIt) {
       {3276, 10, SpeedCurve::kLinear, 0.0},  // inside
       {-3276, 10, SpeedCurve::kLinear, 0.0},
       {3277, 10, SpeedCurve::kLinear, 0.0},  // the edge: still from zero, no jump
+      {3300, 10, SpeedCurve::kLinear, 0.0},  // just past it: the bottom of the speed range
       {kFull, 10, SpeedCurve::kLinear, 1.0},
       {-32768, 10, SpeedCurve::kLinear, -1.0},
       {(kFull + 3277) / 2, 10, SpeedCurve::kLinear, 0.5},  // half way past the edge
@@ -134,8 +159,6 @@ TEST(GamepadShaping, DeadZoneRampsFromZeroAndCurveBendsIt) {
     EXPECT_NEAR(ShapeAxis(c.raw, c.deadZone, c.curve), c.expected, 0.001)
         << c.raw << " dz " << c.deadZone << " curve " << static_cast<int>(c.curve);
   }
-  // Just past the edge the value is tiny: the speed starts at the range's bottom.
-  EXPECT_LT(ShapeAxis(3300, 10, SpeedCurve::kLinear), 0.001);
 }
 
 TEST(GamepadShaping, DeflectionMapsOntoTheSpeedRange) {
@@ -150,45 +173,61 @@ TEST(GamepadShaping, DeflectionMapsOntoTheSpeedRange) {
     EXPECT_EQ(SpeedForDeflection(c.magnitude, c.min, c.max), c.expected) << c.magnitude;
 }
 
+// Speed and direction from the left stick, plain and inverted.
 TEST(GamepadCore, SpeedIsProportionalToTheDeflection) {
   struct Case {
     int x, y;
-    std::vector<LibraryCall> expected;
+    bool inverted;
+    Calls expected;
   };
   const int half = kFull / 2 + 1;
   const std::vector<Case> cases = {
-      {kFull, 0, {Speed(1, 0, 800), PanTilt(1, 3)}},
-      {-32768, 0, {Speed(1, 0, 800), PanTilt(1, 4)}},
-      {0, -32768, {Speed(1, 1, 622), PanTilt(1, 1)}},  // stick up: tilt up
-      {0, kFull, {Speed(1, 1, 622), PanTilt(1, 2)}},
-      {half, 0, {Speed(1, 0, 404), PanTilt(1, 3)}},
-      {-half, half, {Speed(1, 0, 404), Speed(1, 1, 315), PanTilt(1, 8)}},
-      {half, -kFull, {Speed(1, 0, 404), Speed(1, 1, 622), PanTilt(1, 5)}},
+      {kFull, 0, false, {Speed(1, 0, 800), PanTilt(1, 3)}},
+      {-32768, 0, false, {Speed(1, 0, 800), PanTilt(1, 4)}},
+      {0, -32768, false, {Speed(1, 1, 622), PanTilt(1, 1)}},  // stick up: tilt up
+      {0, kFull, false, {Speed(1, 1, 622), PanTilt(1, 2)}},
+      {half, 0, false, {Speed(1, 0, 404), PanTilt(1, 3)}},
+      {-half, half, false, {Speed(1, 0, 404), Speed(1, 1, 315), PanTilt(1, 8)}},
+      {half, -kFull, false, {Speed(1, 0, 404), Speed(1, 1, 622), PanTilt(1, 5)}},
+      {kFull, kFull, true, {Speed(1, 0, 800), Speed(1, 1, 622), PanTilt(1, 7)}},  // up and left
   };
   for (const Case& c : cases) {
-    Pad pad;
+    GamepadSettings s = NoDeadZone();
+    s.invertPan = s.invertTilt = c.inverted;
+    Pad pad(s);
     pad.Axis(A::kLeftX, c.x);
     pad.Axis(A::kLeftY, c.y);
-    const std::vector<LibraryCall> calls = pad.Settle();
-    EXPECT_EQ(calls, c.expected) << c.x << "," << c.y << ": " << Describe(calls);
+    const Calls calls = pad.Settle();
+    EXPECT_EQ(calls, c.expected) << c.x << "," << c.y << ": ";
   }
 }
 
+// Back into the dead zone: one stop at once, then the operator's speed back
+// where it was read (a speed never read is not written).
 TEST(GamepadCore, ReturnSendsExactlyOneStopThenPutsTheSpeedBack) {
-  GamepadSettings s;
-  s.deadZonePercent = 10;
-  Pad pad(s);
-  pad.Axis(A::kLeftX, kFull);
-  pad.Settle();
-  pad.Axis(A::kLeftX, 1000);  // inside the dead zone
-  ASSERT_EQ(pad.sent, std::vector<LibraryCall>{PanTilt(1, 0)}) << "the stop goes at once";
-  pad.Axis(A::kLeftX, -1000);
-  pad.Axis(A::kLeftX, 0);
-  pad.Axis(A::kLeftY, 2000);
-  EXPECT_EQ(pad.Settle(), (std::vector<LibraryCall>{PanTilt(1, 0), Speed(1, 0, 400)}));
-  EXPECT_FALSE(pad.core.Moving());
-  pad.Axis(A::kLeftX, 500);
-  EXPECT_TRUE(pad.Settle().empty());
+  struct Case {
+    int panSpeed;
+    Calls expected;
+  };
+  const Case cases[] = {{400, {PanTilt(1, 0), Speed(1, 0, 400)}}, {-1, {PanTilt(1, 0)}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.panSpeed);
+    GamepadSettings s;
+    s.deadZonePercent = 10;
+    Pad pad(s);
+    pad.ctx.panSpeed = c.panSpeed;
+    pad.Axis(A::kLeftX, kFull);
+    pad.Settle();
+    pad.Axis(A::kLeftX, 1000);  // inside the dead zone
+    ASSERT_EQ(pad.sent, Calls{PanTilt(1, 0)}) << "the stop goes at once";
+    pad.Axis(A::kLeftX, -1000);
+    pad.Axis(A::kLeftX, 0);
+    pad.Axis(A::kLeftY, 2000);
+    EXPECT_EQ(pad.Settle(), c.expected);
+    EXPECT_FALSE(pad.core.Moving());
+    pad.Axis(A::kLeftX, 500);
+    EXPECT_TRUE(pad.Settle().empty());
+  }
 }
 
 TEST(GamepadCore, ABurstOfAxisEventsLeavesOneCommandInFlightAndTheNewestWins) {
@@ -200,13 +239,11 @@ TEST(GamepadCore, ABurstOfAxisEventsLeavesOneCommandInFlightAndTheNewestWins) {
   EXPECT_EQ(pad.sent.size(), 1u) << "nothing queued behind the command in flight";
   EXPECT_EQ(pad.core.CommandsInFlight(), 1);
   const int newest = 4000 + 9999 * 2;
-  const std::vector<LibraryCall> calls = pad.Settle();
+  const Calls calls = pad.Settle();
   const int speed = SpeedForDeflection(ShapeAxis(newest, 0, SpeedCurve::kLinear), 8, 800);
   // The first speed, then straight to the newest before the move starts.
-  EXPECT_EQ(calls,
-            (std::vector<LibraryCall>{Speed(1, 0, SpeedForDeflection(4000 / 32767.0, 8, 800)),
-                                      Speed(1, 0, speed), PanTilt(1, 3)}))
-      << Describe(calls);
+  EXPECT_EQ(calls, (Calls{Speed(1, 0, SpeedForDeflection(4000 / 32767.0, 8, 800)),
+                          Speed(1, 0, speed), PanTilt(1, 3)}));
 }
 
 TEST(GamepadCore, StopGoesAtOnceAndBeforeAnyLaterSpeedChange) {
@@ -214,34 +251,33 @@ TEST(GamepadCore, StopGoesAtOnceAndBeforeAnyLaterSpeedChange) {
   pad.Axis(A::kLeftX, kFull);  // speed 800 in flight
   pad.Axis(A::kLeftX, 20000);  // a newer speed waits
   pad.Axis(A::kLeftX, 0);      // back: nothing was started, so no stop
-  EXPECT_EQ(pad.Take(), std::vector<LibraryCall>{Speed(1, 0, 800)});
+  EXPECT_EQ(pad.Take(), Calls{Speed(1, 0, 800)});
   pad.Answer();
   // The stick went back before the start: nothing moves, the speed goes back.
-  EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{Speed(1, 0, 400)});
+  EXPECT_EQ(pad.Settle(), Calls{Speed(1, 0, 400)});
 
   pad.Axis(A::kLeftX, kFull);
   pad.Answer();                // speed answered, the start goes
   pad.Axis(A::kLeftX, 10000);  // start in flight; a slower speed waits
   pad.Axis(A::kLeftX, 0);      // the stop does not wait
-  EXPECT_EQ(pad.Take(), (std::vector<LibraryCall>{Speed(1, 0, 800), PanTilt(1, 3), PanTilt(1, 0)}));
+  EXPECT_EQ(pad.Take(), (Calls{Speed(1, 0, 800), PanTilt(1, 3), PanTilt(1, 0)}));
   pad.Axis(A::kLeftX, -kFull);  // a new move waits for both answers
   EXPECT_TRUE(pad.sent.empty());
   pad.Answer();
   EXPECT_TRUE(pad.sent.empty());
   pad.Answer();
-  EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{PanTilt(1, 4)}) << "800 is still set";
-}
+  EXPECT_EQ(pad.Settle(), Calls{PanTilt(1, 4)}) << "800 is still set";
 
-TEST(GamepadCore, OneAxisStoppingGoesBeforeASpeedChange) {
-  Pad pad;
-  pad.Axis(A::kLeftX, kFull);
-  pad.Axis(A::kLeftY, -kFull);
-  pad.Settle();
-  pad.Axis(A::kLeftY, 0);
-  pad.Axis(A::kLeftX, 10000);
-  const std::vector<LibraryCall> calls = pad.Settle();
+  // One axis of two stopping goes before the other's speed change.
+  Pad both;
+  both.Axis(A::kLeftX, kFull);
+  both.Axis(A::kLeftY, -kFull);
+  both.Settle();
+  both.Axis(A::kLeftY, 0);
+  both.Axis(A::kLeftX, 10000);
+  const Calls calls = both.Settle();
   ASSERT_GE(calls.size(), 1u);
-  EXPECT_EQ(calls.front(), PanTilt(1, 3)) << Describe(calls);
+  EXPECT_EQ(calls.front(), PanTilt(1, 3));
 }
 
 TEST(GamepadCore, ZoomFromTriggersOrRightStick) {
@@ -250,47 +286,29 @@ TEST(GamepadCore, ZoomFromTriggersOrRightStick) {
     bool invert;
     A axis;
     int value;
-    std::vector<LibraryCall> expected;
+    Calls expected;
   };
   const std::vector<Case> cases = {
-      {ZoomSource::kTriggers, false, A::kTriggerRight, kFull, {ZoomSpeed(1, 7), Zooming(1, 2)}},
-      {ZoomSource::kTriggers,
-       false,
-       A::kTriggerLeft,
-       kFull / 2 + 1,
-       {ZoomSpeed(1, 4), Zooming(1, 1)}},
-      {ZoomSource::kTriggers, true, A::kTriggerRight, kFull, {ZoomSpeed(1, 7), Zooming(1, 1)}},
-      {ZoomSource::kRightStick, false, A::kRightY, -kFull, {ZoomSpeed(1, 7), Zooming(1, 2)}},
-      {ZoomSource::kRightStick, false, A::kRightY, kFull, {ZoomSpeed(1, 7), Zooming(1, 1)}},
-      {ZoomSource::kRightStick, false, A::kTriggerRight, kFull, {}},  // triggers unused
-      {ZoomSource::kTriggers, false, A::kRightY, kFull, {}},
+      {Z::kTriggers, false, A::kTriggerRight, kFull, {ZoomSpeed(1, 7), Zooming(1, 2)}},
+      {Z::kTriggers, false, A::kTriggerLeft, kFull / 2 + 1, {ZoomSpeed(1, 4), Zooming(1, 1)}},
+      {Z::kTriggers, true, A::kTriggerRight, kFull, {ZoomSpeed(1, 7), Zooming(1, 1)}},
+      {Z::kRightStick, false, A::kRightY, -kFull, {ZoomSpeed(1, 7), Zooming(1, 2)}},
+      {Z::kRightStick, false, A::kRightY, kFull, {ZoomSpeed(1, 7), Zooming(1, 1)}},
+      {Z::kRightStick, false, A::kTriggerRight, kFull, {}},  // triggers unused
+      {Z::kTriggers, false, A::kRightY, kFull, {}},
   };
   for (const Case& c : cases) {
-    GamepadSettings s = Pad::NoDeadZone();
+    GamepadSettings s = NoDeadZone();
     s.zoomSource = c.source;
     s.invertZoom = c.invert;
     Pad pad(s);
     pad.Axis(c.axis, c.value);
     EXPECT_EQ(pad.Settle(), c.expected) << static_cast<int>(c.axis) << " " << c.value;
     pad.Axis(c.axis, 0);
-    const std::vector<LibraryCall> release = pad.Settle();
-    if (!c.expected.empty()) {
-      EXPECT_EQ(release, (std::vector<LibraryCall>{Zooming(1, 0), ZoomSpeed(1, 3)}))
-          << Describe(release);
-    }
+    const Calls release = pad.Settle();
+    const Calls stopped = c.expected.empty() ? Calls{} : Calls{Zooming(1, 0), ZoomSpeed(1, 3)};
+    EXPECT_EQ(release, stopped);
   }
-}
-
-TEST(GamepadCore, InvertedAxesSwapDirections) {
-  GamepadSettings s = Pad::NoDeadZone();
-  s.invertPan = true;
-  s.invertTilt = true;
-  Pad pad(s);
-  pad.Axis(A::kLeftX, kFull);
-  pad.Axis(A::kLeftY, kFull);
-  const std::vector<LibraryCall> calls = pad.Settle();
-  ASSERT_FALSE(calls.empty());
-  EXPECT_EQ(calls.back(), PanTilt(1, 7)) << "up and left";
 }
 
 TEST(GamepadCore, ButtonsRecallPresetsStepCamerasAndFocus) {
@@ -309,10 +327,13 @@ TEST(GamepadCore, ButtonsRecallPresetsStepCamerasAndFocus) {
       {false, b::kY, {GamepadAction::kOnePushAf}},
       {false, b::kDpadLeft, {GamepadAction::kCameraPrevious}},
       {false, b::kDpadRight, {GamepadAction::kCameraNext}},
-      {false, b::kLeftShoulder, {}},  // focus: a command, no action
+      {false, b::kLeftShoulder, {}},                     // focus: a command, no action
+      {false, b::kDpadDown, {GamepadAction::kPreset2}},  // the operator's own mapping
   };
+  GamepadSettings s = NoDeadZone();
+  s.Binding(GamepadAction::kPreset2) = ButtonBinding{b::kDpadDown, false};
   for (const Case& c : cases) {
-    Pad pad;
+    Pad pad(s);
     if (c.modifier)
       pad.Button(b::kBack, true);
     pad.Button(c.button, true);
@@ -320,116 +341,71 @@ TEST(GamepadCore, ButtonsRecallPresetsStepCamerasAndFocus) {
     pad.Button(c.button, false);
     EXPECT_EQ(pad.actions, c.expected) << c.button << " modifier " << c.modifier;
   }
-  // A preset of the operator's own mapping, on the d-pad without the modifier.
-  GamepadSettings s;
-  s.Binding(GamepadAction::kPreset2) = ButtonBinding{b::kDpadDown, false};
-  Pad mapped(s);
-  mapped.Button(b::kDpadDown, true);
-  EXPECT_EQ(mapped.actions, std::vector<GamepadAction>{GamepadAction::kPreset2});
 }
 
 TEST(GamepadCore, FocusDrivesWhileHeldAndStopsOnRelease) {
   Pad pad;
   pad.Button(b::kLeftShoulder, true);
-  EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{Focus(1, 2)});
+  EXPECT_EQ(pad.Settle(), Calls{Focus(1, 2)});
   pad.Button(b::kRightShoulder, true);  // the later press wins
-  EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{Focus(1, 3)});
+  EXPECT_EQ(pad.Settle(), Calls{Focus(1, 3)});
   pad.Button(b::kRightShoulder, false);
   pad.Button(b::kLeftShoulder, false);
-  EXPECT_EQ(pad.Settle(), (std::vector<LibraryCall>{Focus(1, 2), Focus(1, 1)}));
+  EXPECT_EQ(pad.Settle(), (Calls{Focus(1, 2), Focus(1, 1)}));
 
   // Auto focus disables Near and Far: a held drive stops and stays stopped.
   pad.Button(b::kRightShoulder, true);
   pad.Settle();
   pad.ctx.focusEnabled = false;
   pad.Context();
-  EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{Focus(1, 1)});
+  EXPECT_EQ(pad.Settle(), Calls{Focus(1, 1)});
   pad.ctx.focusEnabled = true;
   pad.Context();
   EXPECT_TRUE(pad.Settle().empty()) << "held through the change: ignored until let go";
   pad.Button(b::kRightShoulder, false);
   pad.Button(b::kRightShoulder, true);
-  EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{Focus(1, 3)});
+  EXPECT_EQ(pad.Settle(), Calls{Focus(1, 3)});
 }
 
+// The stop goes at once; the speed goes back to the camera that moved as
+// soon as it can be written, unless the session ends (its speeds are
+// forgotten and set again). A stick still held when control is usable again
+// waits to be let go.
 TEST(GamepadCore, AMoveStoppedByTheApplicationWaitsForTheStickToReturn) {
   struct Case {
     const char* what;
     void (*apply)(Pad&);
-    std::vector<LibraryCall> stops;  // at once
+    Calls putBack;       // after the stop
+    Calls reenabled;     // the pad usable again, the stick still held
+    Calls afterRelease;  // let go, then full right again
   };
+  const Calls back = {Speed(1, 0, 400)};
+  const Calls again = {Speed(1, 0, 800), PanTilt(1, 3)};
+  const Calls onTwo = {Speed(2, 0, 800), PanTilt(2, 3)};
   const std::vector<Case> cases = {
-      {"pad disabled",
-       [](Pad& p) {
-         p.ctx.panTiltEnabled = false;
-         p.Context();
-       },
-       {PanTilt(1, 0)}},
-      {"camera changed",
-       [](Pad& p) {
-         p.ctx.camera = 2;
-         p.Context();
-       },
-       {PanTilt(1, 0)}},
-      {"detached",
-       [](Pad& p) { p.Run([&](GamepadOutputs& out) { p.core.OnDetached(p.ctx, out); }); },
-       {PanTilt(1, 0)}},
-      {"session ending",
-       [](Pad& p) {
-         p.Run([&](GamepadOutputs& out) {
-           p.core.StopAll(GamepadCore::StopReason::kSessionEnding, p.ctx, out);
-         });
-       },
-       {PanTilt(1, 0)}},
-      {"control off",
-       [](Pad& p) {
-         GamepadSettings s = Pad::NoDeadZone();
-         s.enabled = false;
-         p.Run([&](GamepadOutputs& out) { p.core.SetSettings(s, p.ctx, out); });
-       },
-       {PanTilt(1, 0)}},
+      {"pad disabled", [](Pad& p) { p.PanTiltEnabled(false); }, {}, back, again},
+      {"camera changed", [](Pad& p) { p.SwitchCamera(2, 100); }, back, {}, onTwo},
+      {"detached", [](Pad& p) { p.Detach(); }, back, {}, {}},
+      {"session ending", [](Pad& p) { p.EndSession(); }, {}, {}, again},
+      {"control off", [](Pad& p) { p.Configure(ControlOff()); }, back, {}, {}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     Pad pad;
     pad.Axis(A::kLeftX, kFull);
     pad.Settle();
     c.apply(pad);
-    EXPECT_EQ(pad.Take(), c.stops) << c.what;
-    pad.Settle();
-    EXPECT_FALSE(pad.core.Moving()) << c.what;
-    // Everything usable again, the stick still held: nothing moves.
-    pad.ctx.panTiltEnabled = true;
-    pad.Context();
+    EXPECT_EQ(pad.Take(), Calls{PanTilt(1, 0)});
+    EXPECT_EQ(pad.Settle(), c.putBack);
+    EXPECT_FALSE(pad.core.Moving());
+    pad.PanTiltEnabled(true);
     pad.Axis(A::kLeftX, kFull - 1);
-    EXPECT_TRUE(pad.Settle().empty() || !pad.core.Moving()) << c.what;
+    EXPECT_EQ(pad.Settle(), c.reenabled);
+    EXPECT_FALSE(pad.core.Moving());
+    pad.Axis(A::kLeftX, 0);
+    pad.Axis(A::kLeftX, kFull);
+    EXPECT_EQ(pad.Settle(), c.afterRelease);
   }
-}
-
-TEST(GamepadCore, CameraChangeStopsTheOldCameraAndPutsItsSpeedBack) {
-  Pad pad;
-  pad.Axis(A::kLeftX, kFull);
-  pad.Settle();
-  pad.ctx.camera = 2;
-  pad.ctx.panSpeed = 100;
-  pad.Context();
-  EXPECT_EQ(pad.Settle(), (std::vector<LibraryCall>{PanTilt(1, 0), Speed(1, 0, 400)}));
-  pad.Axis(A::kLeftX, 0);
-  pad.Axis(A::kLeftX, kFull);
-  EXPECT_EQ(pad.Settle(), (std::vector<LibraryCall>{Speed(2, 0, 800), PanTilt(2, 3)}));
-}
-
-TEST(GamepadCore, SessionEndingPutsNothingBackAndForgetsTheSpeeds) {
-  Pad pad;
-  pad.Axis(A::kLeftX, kFull);
-  pad.Settle();
-  pad.Run([&](GamepadOutputs& out) {
-    pad.core.StopAll(GamepadCore::StopReason::kSessionEnding, pad.ctx, out);
-  });
-  EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{PanTilt(1, 0)});
-  pad.Axis(A::kLeftX, 0);
-  pad.Axis(A::kLeftX, kFull);
-  EXPECT_EQ(pad.Settle(), (std::vector<LibraryCall>{Speed(1, 0, 800), PanTilt(1, 3)}))
-      << "the new session's speed is set again";
 }
 
 TEST(GamepadCore, ControlsHeldAtAttachOrWhileDisabledAreIgnoredUntilLetGo) {
@@ -443,24 +419,13 @@ TEST(GamepadCore, ControlsHeldAtAttachOrWhileDisabledAreIgnoredUntilLetGo) {
   EXPECT_TRUE(pad.Settle().empty());
   pad.Axis(A::kTriggerRight, 0);
   pad.Axis(A::kTriggerRight, kFull);
-  EXPECT_EQ(pad.Settle(), (std::vector<LibraryCall>{ZoomSpeed(1, 7), Zooming(1, 2)}));
+  EXPECT_EQ(pad.Settle(), (Calls{ZoomSpeed(1, 7), Zooming(1, 2)}));
 
   Pad off;
-  off.ctx.panTiltEnabled = false;  // camera off, Local, or disconnected
-  off.Context();
+  off.PanTiltEnabled(false);  // camera off, Local, or disconnected
   off.Axis(A::kLeftX, kFull);
-  off.ctx.panTiltEnabled = true;
-  off.Context();
+  off.PanTiltEnabled(true);
   EXPECT_TRUE(off.Settle().empty());
-}
-
-TEST(GamepadCore, SpeedsNotReadAreNotPutBack) {
-  Pad pad;
-  pad.ctx.panSpeed = -1;
-  pad.Axis(A::kLeftX, kFull);
-  pad.Settle();
-  pad.Axis(A::kLeftX, 0);
-  EXPECT_EQ(pad.Settle(), std::vector<LibraryCall>{PanTilt(1, 0)});
 }
 
 }  // namespace

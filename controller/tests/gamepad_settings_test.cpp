@@ -3,34 +3,15 @@
 #include "core/gamepad_settings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 
 #include "core/registry_key.h"
 #include "core/settings.h"
+#include "tests/private_registry.h"
 
 namespace qtr90x {
 namespace {
 
 constexpr const char* kGamepadKey = "Software\\Orveda\\QTR90xControler\\1.0\\Gamepad";
-
-class PrivateRegistry : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qtr90x-gamepad-settings-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    setenv("QZLINK_REGISTRY", (dir_ / "registry.reg").c_str(), 1);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
- private:
-  std::filesystem::path dir_;
-};
-const auto* const kPrivateRegistry = ::testing::AddGlobalTestEnvironment(new PrivateRegistry);
 
 TEST(GamepadSettings, RoundTripInTheirOwnKeyLeavingGenAlone) {
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Orveda");
@@ -90,11 +71,11 @@ TEST(GamepadSettings, SanitizedKeepsEveryValueInRange) {
   s.curve = static_cast<SpeedCurve>(9);
   s.modifier = 40;
   s.Binding(GamepadAction::kCameraNext) = ButtonBinding{-7, true};
-  const GamepadSettings clean = Sanitized(s);
-  EXPECT_EQ(clean.deadZonePercent, 0);
-  EXPECT_EQ(clean.curve, SpeedCurve::kLinear);
-  EXPECT_EQ(clean.modifier, gamepad_button::kNone);
-  EXPECT_EQ(clean.Binding(GamepadAction::kCameraNext), ButtonBinding{});
+  GamepadSettings expected;  // the curve back to linear, the rest held to its range
+  expected.deadZonePercent = 0;
+  expected.modifier = gamepad_button::kNone;
+  expected.Binding(GamepadAction::kCameraNext) = ButtonBinding{};
+  EXPECT_EQ(Sanitized(s), expected);
   EXPECT_EQ(GamepadButtonName(-1), "None");
   EXPECT_EQ(GamepadButtonName(kGamepadButtons), "None");
   EXPECT_EQ(GamepadButtonName(gamepad_button::kDpadLeft), "D-pad left");
