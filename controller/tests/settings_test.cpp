@@ -2,36 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "core/registry_key.h"
+#include "tests/private_registry.h"
 
 namespace qtr90x {
 namespace {
 
 constexpr const char* kGen = "Software\\Orveda\\QTR90xControler\\1.0\\Gen";
-
-// CTest runs every test case as a process of its own, in parallel; a registry
-// file per process keeps one case's deletions out of another's values.
-class PrivateRegistry : public ::testing::Environment {
- public:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qtr90x-settings-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    setenv("QZLINK_REGISTRY", (dir_ / "registry.reg").c_str(), 1);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
- private:
-  std::filesystem::path dir_;
-};
-const auto* const kPrivateRegistry = ::testing::AddGlobalTestEnvironment(new PrivateRegistry);
 
 TEST(Settings, FirstStartUsesDefaultsAndCreatesGenKey) {
   RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Orveda");
