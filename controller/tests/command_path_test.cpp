@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/calls_in_flight.h"
@@ -32,8 +33,11 @@ CallInFlight Call(std::uint64_t id, int address, int dataLength, Micros deadline
   return call;
 }
 
+// An answer from `address` with `dataLength` data characters; a negative
+// length stands for an error answer ("39 30", wrong mode).
 std::vector<std::uint8_t> Answer(int address, int dataLength) {
-  std::vector<std::uint8_t> bytes = {0xFE, 0x30, static_cast<std::uint8_t>('0' + address), '0',
+  const std::uint8_t code = dataLength < 0 ? '9' : '0';
+  std::vector<std::uint8_t> bytes = {0xFE, 0x30, static_cast<std::uint8_t>('0' + address), code,
                                      '0'};
   for (int i = 0; i < dataLength; ++i)
     bytes.push_back('7');
@@ -111,16 +115,8 @@ TEST(CallsInFlightTest, AGivenUpCallTakesItsLateAnswerOnly) {
     ASSERT_TRUE(calls.TakeExpired(10));
     calls.Add(Call(2, 1, c.nextLength, 5000));
     std::vector<std::string> taken;
-    for (int length : c.answers) {
-      if (length < 0) {
-        const std::vector<std::uint8_t> refused = {0xFE, 0x30, 0x31, 0x39, 0x30, 0xEF};
-        const auto match = calls.TakeAnswered(AnswerFrame(refused));
-        taken.push_back((match.kind == Kind::kLate ? "late " : "call ") +
-                        std::to_string(match.call.id));
-      } else {
-        taken.push_back(Take(calls, 1, length));
-      }
-    }
+    for (int length : c.answers)
+      taken.push_back(Take(calls, 1, length));
     EXPECT_EQ(taken, c.taken);
     EXPECT_EQ(calls.GivenUp(), 0u);  // answered past, or answered
   }
@@ -158,10 +154,6 @@ TEST(CallsInFlightTest, DeadlinesGiveUpInTurnAndAFullListMakesRoom) {
 
 // --- the engine's command path against a scripted camera -------------------------
 
-void Connect(ScriptedCamera& cam) {
-  cam.Feed([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
-}
-
 // Starts `kind` as its trigger would: a camera change by the camera combo,
 // the pages by UM_STARTQUERY, the sensor query by UM_SENSORQUERY.
 void Start(ScriptedCamera& cam, int kind) {
@@ -180,8 +172,8 @@ void Start(ScriptedCamera& cam, int kind) {
 
 // The calls a sequence sends, with nothing else going on.
 std::vector<std::string> QuietCalls(int kind) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   cam.Calls().clear();
   Start(cam, kind);
   cam.Run();
@@ -234,8 +226,8 @@ class InterleaveTest : public ::testing::TestWithParam<InterleaveCase> {};
 TEST_P(InterleaveTest, EveryDecodedValueStaysTheCamerasOwn) {
   const InterleaveCase& c = GetParam();
   const OperatorCommand& command = kOperatorCommands[c.command];
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   cam.Calls().clear();
   Start(cam, c.kind);
   int lastStep = -1;
@@ -257,22 +249,18 @@ TEST_P(InterleaveTest, EveryDecodedValueStaysTheCamerasOwn) {
   EXPECT_FALSE(e.SequenceActive());
   EXPECT_EQ(e.CallsInFlight(), 0u);
   EXPECT_EQ(cam.Lines(2), std::vector<std::string>{});  // nothing late, nothing unanswered
-  EXPECT_EQ(s.panSpeed, camera.panSpeed);
-  EXPECT_EQ(s.tiltSpeed, camera.tiltSpeed);
-  EXPECT_EQ(s.zoomSpeed, camera.zoomSpeed);
-  EXPECT_EQ(s.externalLight, camera.externalLight);
-  EXPECT_EQ(s.alarmOutput, camera.alarmOutput);
-  EXPECT_EQ(s.electronicZoom, camera.electronicZoom);
-  EXPECT_EQ(s.irCutFilter, camera.irCutFilter);
-  EXPECT_EQ(s.irLight, camera.irLight);
-  EXPECT_EQ(s.sensorInput, camera.sensorInput);
-  EXPECT_EQ(s.unitName, camera.unitName);
+  // What the engine decoded is what the camera holds, field by field.
+  const auto values = [](const auto& x) {
+    return std::tuple(x.panSpeed, x.tiltSpeed, x.zoomSpeed, x.externalLight, x.alarmOutput,
+                      x.electronicZoom, x.irCutFilter, x.irLight, x.sensorInput, x.unitName);
+  };
+  EXPECT_EQ(values(s), values(camera));
   EXPECT_TRUE(s.cameraPower);
   // The sequence itself sent exactly what it sends alone.
   std::vector<std::string> sequenceCalls = cam.Calls();
   std::vector<std::string> operatorCalls;
   {
-    ScriptedCamera probe(CameraScript{});
+    ScriptedCamera probe;
     for (int r = 0; r < round; ++r) {
       probe.Take([&](EngineActions& out) { command.send(probe, r, out); });
     }
@@ -301,60 +289,139 @@ INSTANTIATE_TEST_SUITE_P(KindsAndCommands, InterleaveTest,
                                   kOperatorCommands[param.param.command].name;
                          });
 
-// A wait that never ends ends at its bound: the sequence stops, the cursor
-// ends, a red line names what never came, the controls show what is known,
-// and the operator goes on.
-TEST(BoundedWaitTest, ASequenceThatWaitsInVainEndsAtItsBound) {
+using Trigger = std::function<void(SequenceEngine&, EngineActions&)>;
+
+Trigger Query(int kind) {
+  return [kind](SequenceEngine& e, EngineActions& out) {
+    e.HandleMessage(um::kStartQuery, 0, kind, out);
+  };
+}
+
+Trigger Send(const LibraryCall& call, AnswerFollowUp followUp) {
+  return [call, followUp](SequenceEngine& e, EngineActions& out) {
+    e.SendOperatorCall(call, followUp, out);
+  };
+}
+
+// What a wait holds: a sequence (under the wait cursor), the wait cursor
+// alone (an operator command whose end the camera notifies), or nothing.
+enum class Holds { kSequence, kCursor, kNothing };
+
+// A wait that never ends ends at its bound, and a refused command's at once:
+// the sequence or the operator's command stops, the cursor ends, a red line
+// names what never came, the controls show what is known, and the operator
+// goes on.
+TEST(BoundedWaitTest, AWaitInVainEndsAtItsBound) {
   struct Case {
     const char* name;
     std::function<void(CameraScript&)> setUp;
-    int kind;
-    Micros bound;
-    std::string line;
+    Trigger start;
+    Holds holds;
+    Micros bound;                                     // 0: ends at once
+    const char* line;                                 // the red line it leaves, if any
+    std::function<void(ScriptedCamera&)> check = {};  // what the screen shows afterwards
   };
+  const auto silent = [](const char* name) { return [=](CameraScript& s) { s.silent = {name}; }; };
+  const auto unnotified = [](const char* name) {
+    return [=](CameraScript& s) { s.unnotified = {name}; };
+  };
+  const auto refused = [](const char* name) {
+    return [=](CameraScript& s) { s.refused = {name}; };
+  };
+  const auto pedestalUnnotified = [](CameraScript& s) {
+    s.pedestalInitialised = false;
+    s.unnotified = {"QzPedestalInitialize"};
+  };
+  const Trigger cameraChange = [](SequenceEngine& e, EngineActions& out) {
+    e.OnCameraSelected(0, out);
+  };
+  const Trigger powerOff = [](SequenceEngine& e, EngineActions& out) {
+    e.HandleMessage(um::kPowerOff, 0, 11, out);
+  };
+  const Trigger onePushAf = Send(MakeCall(F::kQzSetOnePushAF, 1), AnswerFollowUp::kAwaitOnePushAf);
+  const Trigger backlight =
+      Send(MakeCall(F::kQzSetBackLight, 1, 1), AnswerFollowUp::kAwaitBacklight);
+  const Trigger brightness =
+      Send(MakeCall(F::kQzSetAEVal, 1, 40), AnswerFollowUp::kAutoExposureReady);
+  // The model line and the presets are this camera's, not the last one's.
+  const auto modelShown = [](ScriptedCamera& cam) {
+    const bool named = !cam.Engine().Camera().unitName.empty();
+    EXPECT_EQ(cam.ActionsOf<act::ApplyModel>().back().stringId, named ? 57353 : 57355);
+    EXPECT_FALSE(cam.ActionsOf<act::PresetList>().empty());
+  };
+  const auto powerShownOn = [](ScriptedCamera& cam) {
+    EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), std::vector<act::PowerBox>{{true}});
+  };
+  // A page shows the values that did arrive; its first read is still to do.
+  const auto systemPageShown = [](ScriptedCamera& cam) {
+    const auto posts = cam.ActionsOf<act::Post>();
+    EXPECT_EQ(std::count(posts.begin(), posts.end(),
+                         act::Post{MessageTarget::kSystemPage, um::kRefreshPage, 0, 2}),
+              1);
+    EXPECT_TRUE(cam.Engine().FirstReadSystem());
+    EXPECT_EQ(cam.Engine().Camera().noiseReduction, 1);
+  };
+  // The brightness slider is re-armed even when its command is never answered.
+  const auto sliderReArmed = [](ScriptedCamera& cam) {
+    EXPECT_EQ(cam.CountPosted(um::kAeValueReady), 1);
+  };
+  const Micros answer = kCameraAnswerTime;
+  const auto S = Holds::kSequence;
+  const auto C = Holds::kCursor;
   const Case cases[] = {
-      {"unit name during a camera change", [](CameraScript& s) { s.silent = {"QzGetUnitName"}; }, 7,
-       kCameraAnswerTime, "no answer from the camera, given up: QzGetUnitName(1)"},
-      {"the Adjust read's first answer", [](CameraScript& s) { s.silent = {"QzGetMotorSpeed"}; }, 1,
-       kCameraAnswerTime, "no answer from the camera, given up: QzGetMotorSpeed(1, 0)"},
-      {"the end of pedestal initialisation",
-       [](CameraScript& s) {
-         s.pedestalInitialised = false;
-         s.unnotified = {"QzPedestalInitialize"};
-       },
-       7, kPedestalNotificationBound,
-       "the camera did not report the end of pedestal initialisation (QzPedestalInitialize(1, "
-       "0))"},
-      {"power off from the System page",
-       [](CameraScript& s) { s.unnotified = {"QzSetCameraPower"}; }, 11, kPowerNotificationBound,
-       "the camera did not report the end of the camera power switch (QzSetCameraPower(1, 0))"},
+      {"unit name during a camera change", silent("QzGetUnitName"), cameraChange, S, answer,
+       "no answer from the camera, given up: QzGetUnitName(1)", modelShown},
+      {"the Adjust read's first answer", silent("QzGetMotorSpeed"), Query(1), S, answer,
+       "no answer from the camera, given up: QzGetMotorSpeed(1, 0)"},
+      {"the end of pedestal initialisation", pedestalUnnotified, cameraChange, S,
+       kPedestalNotificationBound,
+       "the camera did not report the end of pedestal initialisation (QzPedestalInitialize(1, 0))",
+       modelShown},
+      {"power off never confirmed", unnotified("QzSetCameraPower"), powerOff, S,
+       kPowerNotificationBound,
+       "the camera did not report the end of the camera power switch (QzSetCameraPower(1, 0))",
+       powerShownOn},
+      {"power off refused", refused("QzSetCameraPower"), powerOff, S, 0, nullptr, powerShownOn},
+      {"a page read given up", silent("QzGet4ByteStatus"), Query(2), S, answer,
+       "no answer from the camera, given up: QzGet4ByteStatus(1)", systemPageShown},
+      {"one-push AF never notified", unnotified("QzSetOnePushAF"), onePushAf, C,
+       kOnePushAfNotificationBound,
+       "the camera did not report the end of one-push autofocus (QzSetOnePushAF(1))"},
+      {"one-push AF never answered", silent("QzSetOnePushAF"), onePushAf, C, answer,
+       "no answer from the camera, given up: QzSetOnePushAF(1)"},
+      {"backlight refused", refused("QzSetBackLight"), backlight, C, 0, nullptr},
+      {"backlight notified", [](CameraScript&) {}, backlight, C, 0, nullptr},
+      {"brightness never answered", silent("QzSetAEVal"), brightness, Holds::kNothing, answer,
+       "no answer from the camera, given up: QzSetAEVal(1, 40)", sliderReArmed},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedCamera cam(CameraScript{});
-    Connect(cam);
+    ScriptedCamera cam;
+    cam.Connect();
     c.setUp(cam.Script());
     cam.Actions().clear();
-    if (c.kind == 11)
-      cam.Take([&](EngineActions& out) { cam.Engine().HandleMessage(um::kPowerOff, 0, 11, out); });
-    else
-      Start(cam, c.kind);
-    cam.Engine().RequestWaitCursor(2);
-    cam.Run();
-    ASSERT_TRUE(cam.Engine().SequenceActive());
-    cam.Advance(c.bound - kMs);
-    EXPECT_TRUE(cam.Engine().SequenceActive());
-    cam.Advance(200 * kMs);
+    if (c.holds != Holds::kNothing)
+      cam.Engine().RequestWaitCursor(2);
+    cam.Feed([&](EngineActions& out) { c.start(cam.Engine(), out); });
+    if (c.bound > 0) {
+      for (const Micros step : {Micros{0}, c.bound - kMs}) {
+        cam.Advance(step);
+        EXPECT_EQ(cam.Engine().SequenceActive(), c.holds == Holds::kSequence);
+        EXPECT_EQ(cam.CursorDepth(), c.holds == Holds::kNothing ? 0 : 1);
+        EXPECT_EQ(cam.CountPosted(um::kAeValueReady), 0);  // re-armed at the end only
+      }
+      cam.Advance(200 * kMs);
+    }
     EXPECT_FALSE(cam.Engine().SequenceActive());
     EXPECT_EQ(cam.CursorDepth(), 0);
-    EXPECT_EQ(cam.Lines(2), std::vector<std::string>{c.line});
-    if (c.kind == 7) {
-      // The model line and the presets are this camera's, not the last one's.
-      const bool named = !cam.Engine().Camera().unitName.empty();
-      EXPECT_EQ(cam.ActionsOf<act::ApplyModel>().back().stringId, named ? 57353 : 57355);
-      EXPECT_FALSE(cam.ActionsOf<act::PresetList>().empty());
-    }
-    // The operator goes on: Local is taken, Night Mode is sent.
+    EXPECT_FALSE(cam.Engine().NextDeadline());
+    EXPECT_EQ(cam.Lines(2), c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
+    if (c.check)
+      c.check(cam);
+    // After a sequence the operator goes on: Local is taken. (After a setting
+    // never answered, the next setting's answer is taken for the lost one's.)
+    if (c.holds != Holds::kSequence)
+      continue;
     cam.Script().silent.clear();
     cam.Script().unnotified.clear();
     cam.Feed([&](EngineActions& out) { cam.Engine().OnCommandModeClicked(true, out); });
@@ -366,9 +433,9 @@ TEST(BoundedWaitTest, ASequenceThatWaitsInVainEndsAtItsBound) {
 // A power-on acknowledged with the power on waits for its notification no
 // longer than PowerOnTimer would, then reads the status and goes on.
 TEST(BoundedWaitTest, AMissingPowerOnNotificationIsReadBackAsTheTimerWould) {
-  ScriptedCamera cam(CameraScript{});
+  ScriptedCamera cam;
   cam.Script().unnotified = {"QzSetCameraPower"};
-  Connect(cam);
+  cam.Connect();
   EXPECT_EQ(cam.Calls().back(), "QzSetCameraPower(1, 1)");
   cam.Advance(kPowerNotificationBound + kMs);
   EXPECT_EQ(cam.Calls().at(6), "QzGetExtendedOperateStatus(1)");
@@ -393,8 +460,8 @@ TEST(BoundedWaitTest, ALateAnswerIsDecodedForNobody) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedCamera cam(CameraScript{});
-    Connect(cam);
+    ScriptedCamera cam;
+    cam.Connect();
     cam.Script().held = {"QzGetMotorSpeed"};  // the camera stalls: it answers in order later
     Start(cam, 1);
     cam.Run();
@@ -430,9 +497,9 @@ TEST(BoundedWaitTest, ALateAnswerIsDecodedForNobody) {
 // it are answered as their own, and a lost inching read leaves no wrong
 // speed behind.
 TEST(BoundedWaitTest, ALostAnswerDoesNotShiftTheAnswersBehindIt) {
-  ScriptedCamera cam(CameraScript{});
+  ScriptedCamera cam;
   cam.Engine().SetVisiblePage(1);  // the speeds were never read
-  Connect(cam);
+  cam.Connect();
   cam.Script().silent = {"QzGetMotorSpeed"};
   int button = 0;
   cam.Actions().clear();
@@ -448,58 +515,11 @@ TEST(BoundedWaitTest, ALostAnswerDoesNotShiftTheAnswersBehindIt) {
   EXPECT_EQ(cam.Script().panSpeed, 0x100);  // never set slow: its speed could not be read
 }
 
-// What a sequence leaves behind when it is refused or given up: the
-// controls show the camera, and a page shows the values that did arrive.
-TEST(BoundedWaitTest, RefusedAndAbandonedSequencesLeaveTheScreenAsTheCameraIs) {
-  struct Case {
-    const char* name;
-    std::function<void(CameraScript&)> setUp;
-    int message;  // what starts it
-    int kind;
-    Micros wait;
-    std::function<void(ScriptedCamera&)> check;
-  };
-  const Case cases[] = {
-      {"power off refused", [](CameraScript& s) { s.refused = {"QzSetCameraPower"}; },
-       um::kPowerOff, 11, 0,
-       [](ScriptedCamera& cam) {
-         EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), std::vector<act::PowerBox>{{true}});
-       }},
-      {"power off never confirmed", [](CameraScript& s) { s.unnotified = {"QzSetCameraPower"}; },
-       um::kPowerOff, 11, kPowerNotificationBound + 100 * kMs,
-       [](ScriptedCamera& cam) {
-         EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), std::vector<act::PowerBox>{{true}});
-       }},
-      {"a page read given up", [](CameraScript& s) { s.silent = {"QzGet4ByteStatus"}; },
-       um::kStartQuery, 2, kCameraAnswerTime + 100 * kMs,
-       [](ScriptedCamera& cam) {
-         const auto posts = cam.ActionsOf<act::Post>();
-         EXPECT_EQ(std::count(posts.begin(), posts.end(),
-                              act::Post{MessageTarget::kSystemPage, um::kRefreshPage, 0, 2}),
-                   1);
-         EXPECT_TRUE(cam.Engine().FirstReadSystem());         // the first read is still to do
-         EXPECT_EQ(cam.Engine().Camera().noiseReduction, 1);  // what did arrive
-       }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedCamera cam(CameraScript{});
-    Connect(cam);
-    c.setUp(cam.Script());
-    cam.Actions().clear();
-    cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(c.message, 0, c.kind, out); });
-    cam.Advance(c.wait);
-    EXPECT_FALSE(cam.Engine().SequenceActive());
-    EXPECT_EQ(cam.CursorDepth(), 0);
-    c.check(cam);
-  }
-}
-
 // Switched off at the camera while a page is read; Night Mode clicked while
 // a camera change runs: the screen shows the camera.
 TEST(BoundedWaitTest, PowerAndNightModeDuringASequence) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   cam.Actions().clear();
   Start(cam, 4);
   cam.Script().powerOn = false;
@@ -519,8 +539,8 @@ TEST(BoundedWaitTest, PowerAndNightModeDuringASequence) {
 }
 
 TEST(BoundedWaitTest, AnErrorAnswerToTheOperatorsCommandIsReportedAsItsOwn) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   cam.Script().refused = {"QzGotoHomePosition"};
   cam.Actions().clear();
   Start(cam, 1);
@@ -538,60 +558,6 @@ TEST(BoundedWaitTest, AnErrorAnswerToTheOperatorsCommandIsReportedAsItsOwn) {
   EXPECT_EQ(lines[4], (act::DebugLine{4, "the specified mode is wrong(code:90)"}));
   EXPECT_EQ(cam.Engine().Camera().tiltSpeed, cam.Script().tiltSpeed);
   EXPECT_FALSE(cam.Engine().SequenceActive());
-}
-
-// Operator commands whose end the camera notifies keep the wait cursor no
-// longer than their bound; the brightness slider is re-armed even when its
-// command is never answered.
-TEST(BoundedWaitTest, OperatorWaitsEnd) {
-  struct Case {
-    const char* name;
-    std::function<void(CameraScript&)> setUp;
-    LibraryCall call;
-    AnswerFollowUp followUp;
-    Micros bound;  // 0: ends at once
-  };
-  const Case cases[] = {
-      {"one-push AF never notified", [](CameraScript& s) { s.unnotified = {"QzSetOnePushAF"}; },
-       MakeCall(F::kQzSetOnePushAF, 1), AnswerFollowUp::kAwaitOnePushAf,
-       kOnePushAfNotificationBound},
-      {"one-push AF never answered", [](CameraScript& s) { s.silent = {"QzSetOnePushAF"}; },
-       MakeCall(F::kQzSetOnePushAF, 1), AnswerFollowUp::kAwaitOnePushAf, kCameraAnswerTime},
-      {"backlight refused", [](CameraScript& s) { s.refused = {"QzSetBackLight"}; },
-       MakeCall(F::kQzSetBackLight, 1, 1), AnswerFollowUp::kAwaitBacklight, 0},
-      {"backlight notified", [](CameraScript&) {}, MakeCall(F::kQzSetBackLight, 1, 1),
-       AnswerFollowUp::kAwaitBacklight, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedCamera cam(CameraScript{});
-    Connect(cam);
-    c.setUp(cam.Script());
-    cam.Actions().clear();
-    cam.Engine().RequestWaitCursor(2);
-    cam.Feed([&](EngineActions& out) { cam.Engine().SendOperatorCall(c.call, c.followUp, out); });
-    if (c.bound > 0) {
-      EXPECT_EQ(cam.CursorDepth(), 1);
-      cam.Advance(c.bound - kMs);
-      EXPECT_EQ(cam.CursorDepth(), 1);
-      cam.Advance(200 * kMs);
-      EXPECT_EQ(cam.Lines(2).size(), 1u);
-    }
-    EXPECT_EQ(cam.CursorDepth(), 0);
-    EXPECT_FALSE(cam.Engine().NextDeadline());
-  }
-
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
-  cam.Script().silent = {"QzSetAEVal"};
-  cam.Actions().clear();
-  cam.Feed([&](EngineActions& out) {
-    cam.Engine().SendOperatorCall(MakeCall(F::kQzSetAEVal, 1, 40),
-                                  AnswerFollowUp::kAutoExposureReady, out);
-  });
-  EXPECT_EQ(cam.CountPosted(um::kAeValueReady), 0);
-  cam.Advance(kCameraAnswerTime + 100 * kMs);
-  EXPECT_EQ(cam.CountPosted(um::kAeValueReady), 1);
 }
 
 }  // namespace

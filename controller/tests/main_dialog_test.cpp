@@ -179,7 +179,8 @@ class MainDialogTest : public QObject {
     QVERIFY(QDir(dir_->path()).entryList({QStringLiteral("registry.reg.corrupt-*")}).size() == 1);
   }
 
-  void FirstStartOnAnEmptyRegistry() {
+  // A first start on an empty registry, and what its exit stores.
+  void FirstStartOnAnEmptyRegistryAndItsExit() {
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
@@ -198,6 +199,11 @@ class MainDialogTest : public QObject {
     QVERIFY(Registry().contains(
         QStringLiteral("[HKEY_CURRENT_USER\\Software\\Orveda\\QTR90xControler\\1.0\\Gen]")));
     QVERIFY(boxes_.isEmpty());
+    run.dialog.reset();  // exit while connected: the settings and the names shown are stored
+    const QString stored = Registry();
+    QVERIFY(stored.contains(QStringLiteral("\"PortTableID\"=dword:00000000")));
+    QVERIFY(stored.contains(QStringLiteral("\"DispSendCmd\"=dword:00000000")));
+    QVERIFY(stored.contains(QStringLiteral("\"Preset9\"=\"9\"")));
   }
 
   void ConnectSendsExactlyItsColumn_data() {
@@ -359,20 +365,6 @@ class MainDialogTest : public QObject {
     QCOMPARE(SentSince(start), expected);
   }
 
-  void ExitWhileConnectedStoresSettingsAndTheNamesShown() {
-    {
-      SimulatedCamera camera;
-      QVERIFY(camera.Ready());
-      MainDialog dialog;
-      dialog.show();
-      QVERIFY(Settled(dialog));
-    }
-    const QString stored = Registry();
-    QVERIFY(stored.contains(QStringLiteral("\"PortTableID\"=dword:00000000")));
-    QVERIFY(stored.contains(QStringLiteral("\"DispSendCmd\"=dword:00000000")));
-    QVERIFY(stored.contains(QStringLiteral("\"Preset9\"=\"9\"")));
-  }
-
   void PresetNamesAreNotWrittenOverBeforeTheyWereRead() {
     // Camera 1 on COM1 has its names; the camera never answers the preset
     // query, so the names are not loaded when the operator changes the port.
@@ -440,12 +432,10 @@ class MainDialogTest : public QObject {
     stored.dispCommandWindow = static_cast<std::uint8_t>(dispCommandWindow);
     stored.dispSendCmd = static_cast<std::uint8_t>(dispSendCmd);
     QCOMPARE(SaveGeneralSettings(stored), 0);
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
     {
-      MainDialog dialog;
-      dialog.show();
-      QVERIFY(Settled(dialog));
+      Running run;
+      QVERIFY(run.Start());
+      MainDialog& dialog = *run.dialog;
       QCOMPARE(dialog.Control(1043)->isVisibleTo(&dialog), dispCommandWindow != 0);
       QCOMPARE(dialog.ToolsMenu()->actions().size(),
                (dispSendCmd != 0 ? 2 : 1) + (dialog.Gamepad() != nullptr ? 1 : 0));
@@ -616,17 +606,18 @@ class MainDialogTest : public QObject {
     qobject_cast<QRadioButton*>(dialog.Control(1139))->click();  // Local
     QVERIFY(!dialog.DetailMode());
     QVERIFY(Settled(dialog));
+    const auto operable = [&](bool expected) {
+      for (int id : {1005, 1009, 1017, 1032, 1001}) {
+        QVERIFY2(dialog.Control(id)->isEnabled() == expected, qPrintable(QString::number(id)));
+      }
+    };
     QCOMPARE(run.camera.Camera().value(QStringLiteral("mode")), QStringLiteral("local"));
-    for (int id : {1005, 1009, 1017, 1032, 1001}) {
-      QVERIFY2(!dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
-    }
+    operable(false);
     QVERIFY(dialog.Control(1138)->isEnabled());  // Host stays usable
     qobject_cast<QRadioButton*>(dialog.Control(1138))->click();
     QVERIFY(Settled(dialog));
     QCOMPARE(run.camera.Camera().value(QStringLiteral("mode")), QStringLiteral("host"));
-    for (int id : {1005, 1009, 1017, 1032, 1001}) {
-      QVERIFY2(dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
-    }
+    operable(true);
   }
 
   void CameraPowerOffLeavesWhatPowersItOnAgain() {
@@ -704,12 +695,10 @@ class MainDialogTest : public QObject {
   // Tab runs from the dialog's controls into the visible page and back, and
   // round the dialog alone when it is compact.
   void TabHandsTheFocusBetweenTheDialogAndThePage() {
-    SimulatedCamera camera;
-    QVERIFY(camera.Ready());
-    MainDialog dialog;
-    dialog.show();
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QVERIFY(Settled(dialog));
     QWidget* upLeft = dialog.Control(1005);
     QWidget* exitButton = dialog.Control(1044);
     const auto press = [&](bool back) {
@@ -755,17 +744,15 @@ class MainDialogTest : public QObject {
     if (out.isEmpty()) {
       QSKIP("QZ_SCREENSHOT_DIR names no folder");
     }
-    SimulatedCamera camera({"--cameras", "3"});
-    QVERIFY(camera.Ready());
     PresetNames names{};
     const char* const labels[] = {"Entrance", "Gate", "Car park", "Lobby", "", "", "", "", ""};
     for (int i = 0; i < 9; ++i) {
       qsnprintf(names[i].data(), names[i].size(), "%s", labels[i]);
     }
     QCOMPARE(SavePresetNames(1, 1, names), 0);
-    MainDialog dialog;
-    dialog.show();
-    QVERIFY(Settled(dialog));
+    Running run({"--cameras", "3"});
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
     QVERIFY(dialog.grab().save(out + QStringLiteral("/main-dialog-compact.png")));
     QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);
     QVERIFY(Settled(dialog));

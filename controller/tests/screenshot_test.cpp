@@ -40,23 +40,16 @@ class ScreenshotTest : public QObject {
   // decoded by its own row of the call list.
   void ReadCamera() {
     using F = LibraryFunction;
-    const LibraryCall queries[] = {MakeCall(F::kQzGetExtendedOperateStatus, 1),
-                                   MakeCall(F::kQzGetUnitName, 1),
-                                   MakeCall(F::kQzGetMotorSpeed, 1, 0),
-                                   MakeCall(F::kQzGetMotorSpeed, 1, 1),
-                                   MakeCall(F::kQzGetZoomSpeed, 1),
-                                   MakeCall(F::kQzGetExternalLight, 1),
-                                   MakeCall(F::kQzGetAlarmOutput, 1),
-                                   MakeCall(F::kQzGetElectronicZoom, 1),
-                                   MakeCall(F::kQzGetSensorInputTerminalStat, 1),
-                                   MakeCall(F::kQzGetNoiseReduction, 1),
-                                   MakeCall(F::kQzGet4ByteStatus, 1),
-                                   MakeCall(F::kQzGet2ByteStatus, 1),
-                                   MakeCall(F::kQzGetAEVal, 1),
-                                   MakeCall(F::kQzGetBacklight, 1),
-                                   MakeCall(F::kQzGetIris, 1),
-                                   MakeCall(F::kQzGetAGCGain, 1),
-                                   MakeCall(F::kQzGetShutterSpeed, 1)};
+    std::vector<LibraryCall> queries = {MakeCall(F::kQzGetMotorSpeed, 1, 0),
+                                        MakeCall(F::kQzGetMotorSpeed, 1, 1)};
+    for (F function :
+         {F::kQzGetExtendedOperateStatus, F::kQzGetUnitName, F::kQzGetZoomSpeed,
+          F::kQzGetExternalLight, F::kQzGetAlarmOutput, F::kQzGetElectronicZoom,
+          F::kQzGetSensorInputTerminalStat, F::kQzGetNoiseReduction, F::kQzGet4ByteStatus,
+          F::kQzGet2ByteStatus, F::kQzGetAEVal, F::kQzGetBacklight, F::kQzGetIris, F::kQzGetAGCGain,
+          F::kQzGetShutterSpeed}) {
+      queries.push_back(MakeCall(function, 1));
+    }
     for (const LibraryCall& query : queries) {
       SentFrame sent;
       QVERIFY(host_.port.Send(query, sent));
@@ -66,6 +59,14 @@ class ScreenshotTest : public QObject {
                    AnswerFrame({reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                 static_cast<std::size_t>(bytes.size())}),
                    host_.camera);
+    }
+  }
+
+  // Makes settings through the library, each answered before the next.
+  void Set(std::initializer_list<std::function<void()>> settings) {
+    for (const auto& set : settings) {
+      set();
+      QVERIFY(session_->WaitForAnswers(1));
     }
   }
 
@@ -97,16 +98,12 @@ class ScreenshotTest : public QObject {
     session_ = std::make_unique<LibrarySession>();
     QVERIFY(session_->Open());
     // Some settings an operator might have made.
-    for (auto set : std::initializer_list<std::function<void()>>{
-             [] { QzSetMotorSpeed(1, 0, 420); }, [] { QzSetMotorSpeed(1, 1, 180); },
-             [] { QzSetZoomSpeed(1, 5); }, [] { QzSetExternalLight(1, 1); },
-             [] { QzSetElectronicZoom(1, 4); }, [] { QzSetSensorInputDetectProp(1, 17); },
-             [] { QzSetOnScreen(1, 1); }, [] { QzSetOnScreen(1, 8); }, [] { QzSetOnScreen(1, 5); },
-             [] { QzSetNoiseReduction(1, 1); }, [] { QzSetLed(1, 1); }, [] { QzSetAEVal(1, 128); },
-             [] { QzSetBackLight(1, 1); }}) {
-      set();
-      QVERIFY(session_->WaitForAnswers(1));
-    }
+    Set({[] { QzSetMotorSpeed(1, 0, 420); }, [] { QzSetMotorSpeed(1, 1, 180); },
+         [] { QzSetZoomSpeed(1, 5); }, [] { QzSetExternalLight(1, 1); },
+         [] { QzSetElectronicZoom(1, 4); }, [] { QzSetSensorInputDetectProp(1, 17); },
+         [] { QzSetOnScreen(1, 1); }, [] { QzSetOnScreen(1, 8); }, [] { QzSetOnScreen(1, 5); },
+         [] { QzSetNoiseReduction(1, 1); }, [] { QzSetLed(1, 1); }, [] { QzSetAEVal(1, 128); },
+         [] { QzSetBackLight(1, 1); }});
     camera_->Control(QStringLiteral("sensor 1 1"));
     Settle(50);
   }
@@ -125,12 +122,7 @@ class ScreenshotTest : public QObject {
     picture->SetHost(&host_);
     PostMessageTo(picture->AutoPanel(), um::kRefreshPage);
     SavePage(picture, QStringLiteral("Picture"), QStringLiteral("page-picture-auto.png"));
-    QzSetExposed(1, 1);
-    QVERIFY(session_->WaitForAnswers(1));
-    QzSetIris(1, 9);
-    QVERIFY(session_->WaitForAnswers(1));
-    QzSetShutterSpeedx(1, 12);
-    QVERIFY(session_->WaitForAnswers(1));
+    Set({[] { QzSetExposed(1, 1); }, [] { QzSetIris(1, 9); }, [] { QzSetShutterSpeedx(1, 12); }});
     ReadCamera();
     auto* manual = new PicturePage;
     manual->SetHost(&host_);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <utility>
 
 #include "core/private_messages.h"
 #include "core/traffic_text.h"
@@ -43,102 +45,74 @@ bool Listed(const std::vector<std::string>& names, F function) {
          names.end();
 }
 
-// The command bytes after the 00 of a call's frame.
+// A call's command bytes after the 00 of its frame: fixed bytes, then its
+// first `args` arguments, each as `digits` decimal (or hex) characters.
+struct Command {
+  F function;
+  const char* bytes;
+  int args = 0;
+  int digits = 1;
+  bool hex = false;
+};
+
+const Command kCommands[] = {
+    {F::kQzSetCascade, "8F", 1},
+    {F::kQzSetCmdMode, "90", 1},
+    {F::kQzSetNotify, "94", 1},
+    {F::kQzGetExtendedOperateStatus, "86 30"},
+    {F::kQzSetCameraPower, "A0", 1},
+    {F::kQzGetUnitName, "87"},
+    {F::kQzGetExtendPreset, "8B 30"},
+    {F::kQzPedestalInitialize, "58", 1},
+    {F::kQzSetDate, "91 33", 3, 2},
+    {F::kQzSetTime, "91 35", 3, 2},
+    {F::kQzGetIrLight, "77"},
+    {F::kQzSetIrLight, "76", 1},
+    {F::kQzGetIrCutFilter, "B6"},
+    {F::kQzSetIrCutFilter, "B5", 1},
+    {F::kQzSetSensorInputDetectProp, "74", 1, 2, true},
+    {F::kQzGetSensorInputTerminalStat, "75"},
+    {F::kQzGetMotorSpeed, "52", 1},
+    {F::kQzGetZoomSpeed, "B4 32"},
+    {F::kQzSetZoomSpeed, "B4 31", 1, 1, true},
+    {F::kQzGetExternalLight, "79"},
+    {F::kQzSetExternalLight, "78", 1},
+    {F::kQzGetAlarmOutput, "73"},
+    {F::kQzSetAlarmOutput, "72", 1},
+    {F::kQzGetElectronicZoom, "B8"},
+    {F::kQzSetElectronicZoom, "B7", 1, 2},
+    {F::kQzGetNoiseReduction, "BA"},
+    {F::kQzGet4ByteStatus, "86 31"},
+    {F::kQzGet2ByteStatus, "86 32"},
+    {F::kQzSetLed, "8E", 1},
+    {F::kQzSetOnScreen, "91 30", 1},
+    {F::kQzGetBacklight, "A5 3F"},
+    {F::kQzSetBackLight, "A5", 1},
+    {F::kQzGetAEVal, "A5 3C"},
+    {F::kQzGetIris, "A5 3A"},
+    {F::kQzGetAGCGain, "A5 38"},
+    {F::kQzGetShutterSpeed, "A5 36"},
+    {F::kQzGotoHomePosition, "57"},
+    {F::kQzSetPanTilt2, "53", 1},
+    {F::kQzSetPresetMemory, "89", 1},
+    {F::kQzGoToPreset, "8A", 1},
+    {F::kQzSetZooming, "A2", 1},
+    {F::kQzSetFocusMode, "A1", 1},
+    {F::kQzSetOnePushAF, "B1 31"},
+};
+
 std::string CommandBytes(const LibraryCall& c) {
-  const int a = c.args[0];
-  const int b = c.args[1];
-  switch (c.function) {
-    case F::kQzSetCascade:
-      return "8F " + Dec(a, 1);
-    case F::kQzSetCmdMode:
-      return "90 " + Dec(a, 1);
-    case F::kQzSetNotify:
-      return "94 " + Dec(a, 1);
-    case F::kQzGetExtendedOperateStatus:
-      return "86 30";
-    case F::kQzSetCameraPower:
-      return "A0 " + Dec(a, 1);
-    case F::kQzGetUnitName:
-      return "87";
-    case F::kQzGetExtendPreset:
-      return "8B 30";
-    case F::kQzPedestalInitialize:
-      return "58 " + Dec(a, 1);
-    case F::kQzSetDate:
-      return "91 33 " + Dec(a, 2) + " " + Dec(b, 2) + " " + Dec(c.args[2], 2);
-    case F::kQzSetTime:
-      return "91 35 " + Dec(a, 2) + " " + Dec(b, 2) + " " + Dec(c.args[2], 2);
-    case F::kQzGetIrLight:
-      return "77";
-    case F::kQzSetIrLight:
-      return "76 " + Dec(a, 1);
-    case F::kQzGetIrCutFilter:
-      return "B6";
-    case F::kQzSetIrCutFilter:
-      return "B5 " + Dec(a, 1);
-    case F::kQzSetSensorInputDetectProp:
-      return "74 " + Hex(a, 2);
-    case F::kQzGetSensorInputTerminalStat:
-      return "75";
-    case F::kQzGetMotorSpeed:
-      return "52 " + Dec(a, 1);
-    case F::kQzSetMotorSpeed:
-      return (a == 0 ? "50 " : "51 ") + Hex(b, 3);
-    case F::kQzGetZoomSpeed:
-      return "B4 32";
-    case F::kQzSetZoomSpeed:
-      return "B4 31 " + Hex(a, 1);
-    case F::kQzGetExternalLight:
-      return "79";
-    case F::kQzSetExternalLight:
-      return "78 " + Dec(a, 1);
-    case F::kQzGetAlarmOutput:
-      return "73";
-    case F::kQzSetAlarmOutput:
-      return "72 " + Dec(a, 1);
-    case F::kQzGetElectronicZoom:
-      return "B8";
-    case F::kQzSetElectronicZoom:
-      return "B7 " + Dec(a, 2);
-    case F::kQzGetNoiseReduction:
-      return "BA";
-    case F::kQzGet4ByteStatus:
-      return "86 31";
-    case F::kQzGet2ByteStatus:
-      return "86 32";
-    case F::kQzSetLed:
-      return "8E " + Dec(a, 1);
-    case F::kQzSetOnScreen:
-      return "91 30 " + Dec(a, 1);
-    case F::kQzGetBacklight:
-      return "A5 3F";
-    case F::kQzSetBackLight:
-      return "A5 " + Dec(a, 1);
-    case F::kQzGetAEVal:
-      return "A5 3C";
-    case F::kQzGetIris:
-      return "A5 3A";
-    case F::kQzGetAGCGain:
-      return "A5 38";
-    case F::kQzGetShutterSpeed:
-      return "A5 36";
-    case F::kQzGotoHomePosition:
-      return "57";
-    case F::kQzSetPanTilt2:
-      return "53 " + Dec(a, 1);
-    case F::kQzSetPresetMemory:
-      return "89 " + Dec(a, 1);
-    case F::kQzGoToPreset:
-      return "8A " + Dec(a, 1);
-    case F::kQzSetZooming:
-      return "A2 " + Dec(a, 1);
-    case F::kQzSetFocusMode:
-      return "A1 " + Dec(a, 1);
-    case F::kQzSetOnePushAF:
-      return "B1 31";
-    default:
-      return "AA";
-  }
+  // The axis picks the command byte; the speed is its argument.
+  if (c.function == F::kQzSetMotorSpeed)
+    return (c.args[0] == 0 ? "50 " : "51 ") + Hex(c.args[1], 3);
+  const auto row = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                [&](const Command& each) { return each.function == c.function; });
+  if (row == std::end(kCommands))
+    return "AA";
+  std::string bytes = row->bytes;
+  for (int i = 0; i < row->args; ++i)
+    bytes += " " + (row->hex ? Hex : Dec)(c.args[i], row->digits);
+  return bytes;
 }
 
 }  // namespace
@@ -159,97 +133,62 @@ std::string ScriptedCamera::Answer(const LibraryCall& call) const {
   if (call.function == F::kQzSetCascade)
     return "FE 30 " + (call.args[0] == 1 ? Dec(script_.cameras, 1) : "30") + " 30 30 EF";
   const CameraScript& s = script_;
+  // Each query's data, from the camera's state.
+  const int status = (s.pedestalInitialised ? 0 : 0x10) | (s.powerOn ? 0 : 0x20);
+  const std::pair<F, std::string> answers[] = {
+      {F::kQzGetExtendedOperateStatus, Hex(status, 5)},
+      {F::kQzGetUnitName, Chars(s.unitName)},
+      {F::kQzGetExtendPreset, Hex(s.presets, 3)},
+      {F::kQzGetMotorSpeed, Hex(call.args[0] == 0 ? s.panSpeed : s.tiltSpeed, 3)},
+      {F::kQzGetZoomSpeed, Hex(s.zoomSpeed, 1)},
+      {F::kQzGetIrLight, Hex(s.irLight, 1)},
+      {F::kQzGetIrCutFilter, Hex(s.irCutFilter ? 1 : 0, 1)},
+      {F::kQzGetSensorInputTerminalStat, Hex(s.sensorInput, 2)},
+      {F::kQzGetElectronicZoom, Dec(s.electronicZoom, 2)},
+      {F::kQzGetExternalLight, Hex(s.externalLight ? 1 : 0, 1)},
+      {F::kQzGetAlarmOutput, Hex(s.alarmOutput ? 1 : 0, 1)},
+      {F::kQzGet4ByteStatus, Hex(0x0090, 4)},
+      {F::kQzGet2ByteStatus, Hex(0x11, 2)},
+      {F::kQzGetBacklight, Hex(1, 1)},
+      {F::kQzGetNoiseReduction, Hex(1, 1)},
+      {F::kQzGetAEVal, Hex(0x20, 2)},
+      {F::kQzGetIris, Hex(0x20, 2)},
+      {F::kQzGetAGCGain, Hex(0x20, 2)},
+      {F::kQzGetShutterSpeed, Hex(0x20, 2)},
+  };
   std::string data;
-  switch (call.function) {
-    case F::kQzGetExtendedOperateStatus: {
-      const int bits = (s.pedestalInitialised ? 0 : 0x10) | (s.powerOn ? 0 : 0x20);
-      data = Hex(bits, 5);
-      break;
-    }
-    case F::kQzGetUnitName:
-      data = Chars(s.unitName);
-      break;
-    case F::kQzGetExtendPreset:
-      data = Hex(s.presets, 3);
-      break;
-    case F::kQzGetMotorSpeed:
-      data = Hex(call.args[0] == 0 ? s.panSpeed : s.tiltSpeed, 3);
-      break;
-    case F::kQzGetZoomSpeed:
-      data = Hex(s.zoomSpeed, 1);
-      break;
-    case F::kQzGetIrLight:
-      data = Hex(s.irLight, 1);
-      break;
-    case F::kQzGetIrCutFilter:
-      data = Hex(s.irCutFilter ? 1 : 0, 1);
-      break;
-    case F::kQzGetSensorInputTerminalStat:
-      data = Hex(s.sensorInput, 2);
-      break;
-    case F::kQzGetElectronicZoom:
-      data = Dec(s.electronicZoom, 2);
-      break;
-    case F::kQzGetExternalLight:
-      data = Hex(s.externalLight ? 1 : 0, 1);
-      break;
-    case F::kQzGetAlarmOutput:
-      data = Hex(s.alarmOutput ? 1 : 0, 1);
-      break;
-    case F::kQzGet4ByteStatus:
-      data = Hex(0x0090, 4);
-      break;
-    case F::kQzGet2ByteStatus:
-      data = Hex(0x11, 2);
-      break;
-    case F::kQzGetBacklight:
-    case F::kQzGetNoiseReduction:
-      data = Hex(1, 1);
-      break;
-    case F::kQzGetAEVal:
-    case F::kQzGetIris:
-    case F::kQzGetAGCGain:
-    case F::kQzGetShutterSpeed:
-      data = Hex(0x20, 2);
-      break;
-    default:
-      break;
+  for (const auto& [function, text] : answers) {
+    if (function == call.function)
+      data = text;
   }
   return "FE 30 " + Dec(call.camera, 1) + " 30 30 " + (data.empty() ? "" : data + " ") + "EF";
 }
 
-// What an executed setting changes in the camera.
+// What an executed setting changes in the camera: a number or a switch
+// taken from its first argument, a speed of the axis it names, a preset.
 void ScriptedCamera::Apply(const LibraryCall& call) {
   CameraScript& s = script_;
   const int a = call.args[0];
-  switch (call.function) {
-    case F::kQzSetMotorSpeed:
-      (a == 0 ? s.panSpeed : s.tiltSpeed) = call.args[1];
-      break;
-    case F::kQzSetZoomSpeed:
-      s.zoomSpeed = a;
-      break;
-    case F::kQzSetExternalLight:
-      s.externalLight = a != 0;
-      break;
-    case F::kQzSetAlarmOutput:
-      s.alarmOutput = a != 0;
-      break;
-    case F::kQzSetElectronicZoom:
-      s.electronicZoom = a;
-      break;
-    case F::kQzSetIrCutFilter:
-      s.irCutFilter = a != 0;
-      break;
-    case F::kQzSetIrLight:
-      s.irLight = a;
-      break;
-    case F::kQzSetPresetMemory:
-      s.presets |= 1 << (a - 1);
-      break;
-    default:
-      break;
+  const std::pair<F, int CameraScript::*> numbers[] = {
+      {F::kQzSetZoomSpeed, &CameraScript::zoomSpeed},
+      {F::kQzSetElectronicZoom, &CameraScript::electronicZoom},
+      {F::kQzSetIrLight, &CameraScript::irLight}};
+  const std::pair<F, bool CameraScript::*> switches[] = {
+      {F::kQzSetExternalLight, &CameraScript::externalLight},
+      {F::kQzSetAlarmOutput, &CameraScript::alarmOutput},
+      {F::kQzSetIrCutFilter, &CameraScript::irCutFilter}};
+  for (const auto& [function, field] : numbers) {
+    if (function == call.function)
+      s.*field = a;
   }
+  for (const auto& [function, field] : switches) {
+    if (function == call.function)
+      s.*field = a != 0;
+  }
+  if (call.function == F::kQzSetMotorSpeed)
+    (a == 0 ? s.panSpeed : s.tiltSpeed) = call.args[1];
+  else if (call.function == F::kQzSetPresetMemory)
+    s.presets |= 1 << (a - 1);
 }
 
 bool ScriptedCamera::Send(const LibraryCall& call, SentFrame& sent) {
@@ -349,6 +288,10 @@ void ScriptedCamera::Take(const std::function<void(EngineActions&)>& event) {
 void ScriptedCamera::Feed(const std::function<void(EngineActions&)>& event) {
   Take(event);
   Run();
+}
+
+void ScriptedCamera::Connect() {
+  Feed([&](EngineActions& out) { engine_.OnConnectionAttempt(1, true, true, out); });
 }
 
 void ScriptedCamera::Advance(Micros micros) {

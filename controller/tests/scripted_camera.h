@@ -57,13 +57,15 @@ struct Frame {
 
 class ScriptedCamera : public LibraryPort {
  public:
-  explicit ScriptedCamera(CameraScript script);
+  explicit ScriptedCamera(CameraScript script = {});
 
   bool Send(const LibraryCall& call, SentFrame& sent) override;
   bool SendRaw(std::span<const std::uint8_t> bytes) override;
 
   // Runs posted messages and frames until nothing is left.
   void Run();
+  // Opens the session on COM1 and runs the connect sequence to its end.
+  void Connect();
   // Runs one engine event and takes what it returns: Feed runs until idle
   // afterwards, Take does not.
   void Feed(const std::function<void(EngineActions&)>& event);

@@ -61,8 +61,12 @@ CameraScript Scripted(const std::function<void(CameraScript&)>& edit) {
   return script;
 }
 
-void Connect(ScriptedCamera& cam) {
-  cam.Feed([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
+// A camera switched off at connect: its power comes on when the test says.
+CameraScript PoweredOff() {
+  return Scripted([](CameraScript& s) {
+    s.powerOn = false;
+    s.holdPowerOn = true;
+  });
 }
 
 // Posts UM_STARTQUERY of `kind` as a page would, without running it.
@@ -90,13 +94,16 @@ void PrintTo(const ColumnCase& c, std::ostream* os) {
 
 class ColumnTest : public ::testing::TestWithParam<ColumnCase> {};
 
+// The columns without the pedestal initialised also prove that the end of
+// its initialisation, notified as "00 58 30", does not stall the sequence.
+
 TEST_P(ColumnTest, ConnectAndCameraChangeSendExactlyTheirColumn) {
   const ColumnCase& c = GetParam();
   ScriptedCamera cam(Scripted([&](CameraScript& s) {
     s.unitName = c.unitName;
     s.pedestalInitialised = c.pedestal;
   }));
-  Connect(cam);
+  cam.Connect();
   EXPECT_EQ(CallsUntilPageRead(cam), c.connect);
   // Completion reached the main dialog once, the model line followed, and
   // the visible page's read ran to its end.
@@ -132,12 +139,15 @@ INSTANTIATE_TEST_SUITE_P(
             Join(Join(kChangeHead, kOtherNotPedConnectTail), {"QzGetSensorInputTerminalStat(1)"})}),
     [](const auto& param) { return std::string(param.param.name); });
 
-TEST(SequenceEngineTest, ConnectFillsCameraListModelAndControls) {
+TEST(SequenceEngineTest, ConnectFillsCameraListModelControlsAndTheAdjustPage) {
   ScriptedCamera cam(Scripted([&](CameraScript& s) {
     s.unitName = "QT-R90xN";
     s.cameras = 3;
+    s.panSpeed = 0x123;
+    s.tiltSpeed = 0x45;
+    s.zoomSpeed = 6;
   }));
-  Connect(cam);
+  cam.Connect();
   EXPECT_EQ(cam.ActionsOf<act::CameraList>(), (std::vector<act::CameraList>{{3, 0}}));
   EXPECT_EQ(cam.Engine().SelectedCamera(), 1);
   // "Model : QT-R90xN"; the IR cut filter is out: Night Mode checked.
@@ -145,58 +155,62 @@ TEST(SequenceEngineTest, ConnectFillsCameraListModelAndControls) {
   EXPECT_EQ(cam.ActionsOf<act::PresetList>(), (std::vector<act::PresetList>{{5, 1, 1}}));
   EXPECT_TRUE(cam.ActionsOf<act::CameraControls>().at(0).enabled);
   EXPECT_TRUE(cam.ActionsOf<act::EnableControls>().at(0).operable);
+  // The Adjust page is visible: its read follows and decodes its values.
+  const CameraState& s = cam.Engine().Camera();
+  EXPECT_EQ(s.panSpeed, 0x123);
+  EXPECT_EQ(s.tiltSpeed, 0x45);
+  EXPECT_EQ(s.zoomSpeed, 6);
+  EXPECT_EQ(s.electronicZoom, 12);
+  EXPECT_TRUE(s.externalLight);
+  EXPECT_EQ(s.sensorInput, 2);
 }
 
-TEST(SequenceEngineTest, PowerOffAtConnectWaitsForPowerThenRereadsStatus) {
-  ScriptedCamera cam(Scripted([&](CameraScript& s) {
-    s.powerOn = false;
-    s.holdPowerOn = true;
-  }));
-  Connect(cam);
-  // Acknowledged with the power off: the timer runs, the sequence waits.
-  EXPECT_EQ(cam.ActionsOf<act::StartPowerOnTimer>().size(), 1u);
-  EXPECT_TRUE(cam.Engine().PowerOnTimerRunning());
-  EXPECT_EQ(cam.Calls().back(), "QzSetCameraPower(1, 1)");
+// A camera off at connect acknowledges the power-on with its power off: the
+// timer runs and the sequence waits for the power, the timer or a failure.
+class PowerOffAtConnectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cam.Connect();
+    ASSERT_EQ(cam.ActionsOf<act::StartPowerOnTimer>().size(), 1u);
+    ASSERT_TRUE(cam.Engine().PowerOnTimerRunning());
+    ASSERT_EQ(cam.Calls().back(), "QzSetCameraPower(1, 1)");
+  }
+  // The calls up to the power-on acknowledged with the power off.
+  const std::vector<std::string> acknowledged{kConnectHead.begin(), kConnectHead.begin() + 6};
+  ScriptedCamera cam{PoweredOff()};
+};
 
+TEST_F(PowerOffAtConnectTest, ThePowerComingOnRereadsTheStatus) {
   cam.ReleasePower();
   cam.Run();
   EXPECT_FALSE(cam.Engine().PowerOnTimerRunning());
-  std::vector<std::string> withReread = Join(kConnectHead, kOtherPedConnectTail);
   // The status is read again, and power-on sent again, before the unit name.
-  withReread.insert(withReread.begin() + 6,
-                    {"QzGetExtendedOperateStatus(1)", "QzSetCameraPower(1, 1)"});
-  EXPECT_EQ(CallsUntilPageRead(cam), withReread);
+  EXPECT_EQ(CallsUntilPageRead(cam),
+            Join(Join(acknowledged, {"QzGetExtendedOperateStatus(1)", "QzSetCameraPower(1, 1)",
+                                     "QzGetUnitName(1)"}),
+                 kOtherPedConnectTail));
   EXPECT_TRUE(cam.Engine().Camera().cameraPower);
   EXPECT_TRUE(cam.ActionsOf<act::ConnectionFailed>().empty());
 }
 
-TEST(SequenceEngineTest, PowerOnTimerReadsStatusAndALateNotificationAddsNoStep) {
-  ScriptedCamera cam(Scripted([&](CameraScript& s) {
-    s.powerOn = false;
-    s.holdPowerOn = true;
-  }));
-  Connect(cam);
+TEST_F(PowerOffAtConnectTest, TheTimerReadsTheStatusAndALateNotificationAddsNoStep) {
   cam.Take([&](EngineActions& out) { cam.Engine().OnPowerOnTimer(out); });
   EXPECT_FALSE(cam.Engine().PowerOnTimerRunning());
   // The power notification comes only after the timer's status read.
   cam.ReleasePower();
   cam.Run();
-  std::vector<std::string> expected(kConnectHead.begin(), kConnectHead.begin() + 6);
-  expected = Join(expected, {"QzGetExtendedOperateStatus(1)", "QzGetUnitName(1)"});
-  expected = Join(expected, kOtherPedConnectTail);
-  EXPECT_EQ(CallsUntilPageRead(cam), expected);
+  EXPECT_EQ(CallsUntilPageRead(cam),
+            Join(Join(acknowledged, {"QzGetExtendedOperateStatus(1)", "QzGetUnitName(1)"}),
+                 kOtherPedConnectTail));
   EXPECT_EQ(cam.Engine().Camera().unitName, "QT-R90x");
   EXPECT_FALSE(cam.Engine().SequenceActive());
+  // The camera is still off: the completion leaves its controls disabled.
   EXPECT_FALSE(cam.Engine().Camera().cameraPower);
-  EXPECT_FALSE(cam.ActionsOf<act::CameraControls>().at(0).enabled);
+  EXPECT_EQ(cam.ActionsOf<act::CameraControls>(), (std::vector<act::CameraControls>{{false}}));
+  EXPECT_TRUE(cam.ActionsOf<act::EnableControls>().empty());
 }
 
-TEST(SequenceEngineTest, SecondPowerOnAcknowledgementWithPowerOffFailsTheConnection) {
-  ScriptedCamera cam(Scripted([&](CameraScript& s) {
-    s.powerOn = false;
-    s.holdPowerOn = true;
-  }));
-  Connect(cam);
+TEST_F(PowerOffAtConnectTest, ASecondAcknowledgementWithThePowerOffFailsTheConnection) {
   // The camera notifies completion but keeps reporting its power off.
   cam.Inject(Frame{true, 1, "FA 30 31 00 A0 31 EF"});
   cam.Run();
@@ -207,11 +221,8 @@ TEST(SequenceEngineTest, SecondPowerOnAcknowledgementWithPowerOffFailsTheConnect
 
 TEST(SequenceEngineTest, TimerStopsWhenASequenceStartsOrTheSessionCloses) {
   for (const bool close : {false, true}) {
-    ScriptedCamera cam(Scripted([&](CameraScript& s) {
-      s.powerOn = false;
-      s.holdPowerOn = true;
-    }));
-    Connect(cam);
+    ScriptedCamera cam(PoweredOff());
+    cam.Connect();
     ASSERT_TRUE(cam.Engine().PowerOnTimerRunning());
     EngineActions actions;
     if (close)
@@ -257,7 +268,7 @@ TEST(SequenceEngineTest, PageReadsCarryFirstReadOnlyOnce) {
   };
   for (const Case& c : cases) {
     ScriptedCamera cam(Scripted([&](CameraScript& s) { s.unitName = c.unitName; }));
-    Connect(cam);
+    cam.Connect();
     std::vector<std::intptr_t> wParams;
     for (const auto* expected : {&c.first, &c.later}) {
       Clear(cam);
@@ -273,33 +284,8 @@ TEST(SequenceEngineTest, PageReadsCarryFirstReadOnlyOnce) {
   }
 }
 
-TEST(SequenceEngineTest, AdjustPageReadDecodesItsValues) {
-  ScriptedCamera cam(Scripted([&](CameraScript& s) {
-    s.panSpeed = 0x123;
-    s.tiltSpeed = 0x45;
-    s.zoomSpeed = 6;
-  }));
-  Connect(cam);  // the Adjust page is visible: its read follows
-  const CameraState& s = cam.Engine().Camera();
-  EXPECT_EQ(s.panSpeed, 0x123);
-  EXPECT_EQ(s.tiltSpeed, 0x45);
-  EXPECT_EQ(s.zoomSpeed, 6);
-  EXPECT_EQ(s.electronicZoom, 12);
-  EXPECT_TRUE(s.externalLight);
-  EXPECT_EQ(s.sensorInput, 2);
-}
-
-// A camera that reports the end of pedestal initialisation with "00 58 30"
-// must not stall the connect sequence.
-TEST(SequenceEngineFaultTest, PedestalInitialisationEndsOnItsOwnNotification) {
-  ScriptedCamera cam(Scripted([&](CameraScript& s) { s.pedestalInitialised = false; }));
-  Connect(cam);
-  EXPECT_EQ(CallsUntilPageRead(cam), Join(kConnectHead, kOtherNotPedConnectTail));
-  EXPECT_EQ(cam.CursorDepth(), 0);
-}
-
 TEST(SequenceEngineFaultTest, DetectNotificationWaitsForTheRunningSequence) {
-  ScriptedCamera cam(CameraScript{});
+  ScriptedCamera cam;
   cam.Take([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
   // A detect notification arrives while the connect sequence has just begun.
   cam.Inject(Frame{true, 5, "FB 30 31 31 EF"});
@@ -314,7 +300,7 @@ TEST(SequenceEngineFaultTest, DetectNotificationWaitsForTheRunningSequence) {
 TEST(SequenceEngineFaultTest, PresetNamesBelongOnlyToTheCameraTheyWereLoadedFor) {
   ScriptedCamera cam(Scripted([&](CameraScript& s) { s.cameras = 2; }));
   EXPECT_FALSE(cam.Engine().PresetNamesLoadedFor(1, 1));
-  Connect(cam);
+  cam.Connect();
   EXPECT_TRUE(cam.Engine().PresetNamesLoadedFor(1, 1));
   EXPECT_FALSE(cam.Engine().PresetNamesLoadedFor(2, 1));
   // Changing camera: until camera 2's names are loaded, neither camera may
@@ -331,8 +317,8 @@ TEST(SequenceEngineFaultTest, PresetNamesBelongOnlyToTheCameraTheyWereLoadedFor)
 }
 
 TEST(SequenceEngineFaultTest, InchingDuringAPageReadLeavesTheReadAlone) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   int button = 0;
   Clear(cam);
   // The System page read starts; the operator presses an inching button
@@ -365,55 +351,31 @@ TEST(SequenceEngineFaultTest, InchingLeavesTheCameraAtTheSpeedItHad) {
     int presses;
     std::vector<std::string> calls;
   };
+  // Slowest speed, then the speed the camera had.
+  const std::vector<std::string> pan = {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"};
+  const std::vector<std::string> diagonal = {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 1, 8)",
+                                             "QzSetMotorSpeed(1, 0, 256)",
+                                             "QzSetMotorSpeed(1, 1, 128)"};
+  const std::vector<std::string> zoom = {"QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 5)"};
+  const std::vector<std::string> readPan = {"QzGetMotorSpeed(1, 0)"};
   const Case cases[] = {
-      {"pan, speeds read",
-       0,
-       true,
-       false,
-       1,
-       {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"}},
-      {"diagonal, speeds read",
-       2,
-       true,
-       false,
-       1,
-       {"QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 1, 8)", "QzSetMotorSpeed(1, 0, 256)",
-        "QzSetMotorSpeed(1, 1, 128)"}},
-      {"zoom, speeds read", 3, true, false, 1, {"QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 5)"}},
-      {"pan, never read",
-       0,
-       false,
-       false,
-       1,
-       {"QzGetMotorSpeed(1, 0)", "QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"}},
-      {"diagonal, never read",
-       2,
-       false,
-       false,
-       1,
-       {"QzGetMotorSpeed(1, 0)", "QzGetMotorSpeed(1, 1)", "QzSetMotorSpeed(1, 0, 8)",
-        "QzSetMotorSpeed(1, 1, 8)", "QzSetMotorSpeed(1, 0, 256)", "QzSetMotorSpeed(1, 1, 128)"}},
-      {"zoom, never read",
-       3,
-       false,
-       false,
-       1,
-       {"QzGetZoomSpeed(1)", "QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 5)"}},
-      {"a second press uses the first one's read",
-       0,
-       false,
-       false,
-       2,
-       {"QzGetMotorSpeed(1, 0)", "QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)",
-        "QzSetMotorSpeed(1, 0, 8)", "QzSetMotorSpeed(1, 0, 256)"}},
-      {"the read refused: no slow speed", 0, false, true, 1, {"QzGetMotorSpeed(1, 0)"}},
+      {"pan, speeds read", 0, true, false, 1, pan},
+      {"diagonal, speeds read", 2, true, false, 1, diagonal},
+      {"zoom, speeds read", 3, true, false, 1, zoom},
+      {"pan, never read", 0, false, false, 1, Join(readPan, pan)},
+      {"diagonal, never read", 2, false, false, 1,
+       Join({"QzGetMotorSpeed(1, 0)", "QzGetMotorSpeed(1, 1)"}, diagonal)},
+      {"zoom, never read", 3, false, false, 1, Join({"QzGetZoomSpeed(1)"}, zoom)},
+      {"a second press uses the first one's read", 0, false, false, 2,
+       Join(Join(readPan, pan), pan)},
+      {"the read refused: no slow speed", 0, false, true, 1, readPan},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedCamera cam(CameraScript{});
+    ScriptedCamera cam;
     if (!c.adjustRead)
       cam.Engine().SetVisiblePage(1);  // the System page shows
-    Connect(cam);
+    cam.Connect();
     if (c.readRefused)
       cam.Script().refused = {"QzGetMotorSpeed"};
     int button = 0;
@@ -441,8 +403,8 @@ TEST(SequenceEngineFaultTest, InchingLeavesTheCameraAtTheSpeedItHad) {
 // A release before the slow speed was answered: the press's answer does not
 // stand for the restore's, so the stop waits for the restore to be answered.
 TEST(SequenceEngineFaultTest, QuickReleaseStopsOnlyAfterTheRestoreIsAnswered) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   int button = 0;
   Clear(cam);
   cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, out); });
@@ -460,7 +422,7 @@ TEST(SequenceEngineFaultTest, QuickReleaseStopsOnlyAfterTheRestoreIsAnswered) {
 TEST(SequenceEngineFaultTest, FailedCallEndsTheSequenceAndTheWaitCursor) {
   for (const int failing : {1, 3, 9}) {
     ScriptedCamera cam(Scripted([&](CameraScript& s) { s.failingCalls = {failing}; }));
-    Connect(cam);
+    cam.Connect();
     EXPECT_EQ(cam.Calls().size(), static_cast<std::size_t>(failing));
     EXPECT_FALSE(cam.Engine().SequenceActive());
     EXPECT_EQ(cam.CursorDepth(), 0);
@@ -477,8 +439,8 @@ TEST(SequenceEngineFaultTest, FailedCallEndsTheSequenceAndTheWaitCursor) {
 }
 
 TEST(SequenceEngineFaultTest, IgnoredClicksPutTheControlBackAsTheCameraIs) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   StartQuery(cam, 3);  // a read is running
   const std::size_t calls = cam.Calls().size();
   EngineActions actions;
@@ -498,8 +460,8 @@ TEST(SequenceEngineFaultTest, MalformedAnswersLeaveTheStateUnchanged) {
       "",
   };
   for (const char* text : answers) {
-    ScriptedCamera cam(CameraScript{});
-    Connect(cam);
+    ScriptedCamera cam;
+    cam.Connect();
     StartQuery(cam, 3);  // the status query waits
     const CameraState before = cam.Engine().Camera();
     cam.Actions().clear();
@@ -516,40 +478,40 @@ TEST(SequenceEngineFaultTest, MalformedAnswersLeaveTheStateUnchanged) {
   }
 }
 
+// An error answer is logged with its message (none for an unknown code), and
+// only with DispCommandWindow; the sequence goes on.
 TEST(SequenceEngineTest, ErrorAnswersAreDebugLinesOnlyAndTheSequenceGoesOn) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
-  cam.Script().refused = {"QzGetExtendedOperateStatus"};
-  cam.Actions().clear();
-  cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kStartQuery, 0, 3, out); });
-  EXPECT_EQ(cam.ActionsOf<act::DebugLine>(),
-            (std::vector<act::DebugLine>{{0, "FF 30 31 00 86 30 EF"},
-                                         {4, "FE 30 31 39 30 EF"},
-                                         {4, "the specified mode is wrong(code:90)"}}));
-  EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 1);
-
-  // Without DispCommandWindow nothing is logged for an answer.
-  cam.Engine().SetDebugLogging(false);
-  cam.Actions().clear();
-  cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kStartQuery, 0, 3, out); });
-  EXPECT_TRUE(cam.ActionsOf<act::DebugLine>().empty());
-}
-
-TEST(SequenceEngineTest, AnUnknownErrorCodeAddsAnEmptyMessageLine) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
-  StartQuery(cam, 3);
-  cam.Actions().clear();
-  cam.InjectFirst(Frame{false, 1, "FE 30 31 34 30 EF"});
-  ASSERT_TRUE(cam.RunOne());
-  EXPECT_EQ(cam.ActionsOf<act::DebugLine>(),
-            (std::vector<act::DebugLine>{
-                {0, "FF 30 31 00 86 30 EF"}, {0, "FE 30 31 34 30 EF"}, {0, ""}}));
+  struct Case {
+    const char* answer;
+    int type;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"FE 30 31 39 30 EF", 4, "the specified mode is wrong(code:90)"},
+      {"FE 30 31 34 30 EF", 0, ""},
+  };
+  for (const Case& c : cases) {
+    for (const bool logging : {true, false}) {
+      SCOPED_TRACE(std::string(c.answer) + (logging ? ", logged" : ", not logged"));
+      ScriptedCamera cam;
+      cam.Connect();
+      cam.Script().silent = {"QzGetExtendedOperateStatus"};
+      cam.Engine().SetDebugLogging(logging);
+      cam.Actions().clear();
+      StartQuery(cam, 3);
+      cam.Inject(Frame{false, 1, c.answer});
+      cam.Run();
+      const std::vector<act::DebugLine> logged = {
+          {0, "FF 30 31 00 86 30 EF"}, {c.type, c.answer}, {c.type, c.message}};
+      EXPECT_EQ(cam.ActionsOf<act::DebugLine>(), logging ? logged : std::vector<act::DebugLine>{});
+      EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 1);
+    }
+  }
 }
 
 TEST(SequenceEngineTest, ALatePageIdleLeavesANewerSequenceRunning) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   cam.Actions().clear();
   StartQuery(cam, 2);
   cam.Take(
@@ -575,65 +537,66 @@ TEST(WaitCursorTest, BeginAndEndStayBalanced) {
   EXPECT_EQ(cursor.AtMessageStart(), W::kNone);
 }
 
-TEST(SequenceEngineTest, PowerOnAndOffFromTheSystemPage) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
-  cam.Calls().clear();
-  cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kPowerOff, 0, 11, out); });
-  EXPECT_EQ(cam.Calls().at(0), "QzSetCameraPower(1, 0)");
-  EXPECT_FALSE(cam.Engine().Camera().cameraPower);
-  EXPECT_FALSE(cam.ActionsOf<act::CameraControls>().back().enabled);
-  cam.Calls().clear();
-  cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kPowerOn, 0, 10, out); });
-  // Power on re-reads everything through the camera change sequence.
-  EXPECT_EQ(cam.Calls().at(0), "QzSetCameraPower(1, 1)");
-  EXPECT_EQ(cam.Calls().at(1), "QzSetCmdMode(1, 0)");
-  EXPECT_TRUE(cam.Engine().Camera().cameraPower);
-  EXPECT_TRUE(cam.ActionsOf<act::CameraControls>().back().enabled);
-  EXPECT_EQ(cam.CursorDepth(), 0);
-}
-
-// Switched off and on at the camera, outside any sequence: the power box and
-// the controls follow, and a power-on reads the camera as a camera change.
-TEST(SequenceEngineFaultTest, PowerSwitchedAtTheCameraIsShown) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
-  Clear(cam);
-  cam.Inject(Frame{true, 1, "FA 30 31 00 A0 30 EF"});
-  cam.Run();
-  EXPECT_FALSE(cam.Engine().Camera().cameraPower);
-  EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), (std::vector<act::PowerBox>{{false}}));
-  EXPECT_EQ(cam.ActionsOf<act::CameraControls>(), (std::vector<act::CameraControls>{{false}}));
-  EXPECT_TRUE(cam.Calls().empty());
-  Clear(cam);
-  cam.Inject(Frame{true, 1, "FA 30 31 00 A0 31 EF"});
-  cam.Run();
-  EXPECT_TRUE(cam.Engine().Camera().cameraPower);
-  EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), (std::vector<act::PowerBox>{{true}}));
-  EXPECT_EQ(cam.ActionsOf<act::CameraControls>().front(), act::CameraControls{true});
-  EXPECT_EQ(CallsUntilPageRead(cam),
-            Join(kChangeHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
-                               "QzGetSensorInputTerminalStat(1)", "QzGetIrCutFilter(1)"}));
-}
-
-// A camera off at connect: the completion leaves its controls disabled.
-TEST(SequenceEngineFaultTest, CameraOffAtConnectKeepsItsControlsDisabled) {
-  ScriptedCamera cam(Scripted([&](CameraScript& s) {
-    s.powerOn = false;
-    s.holdPowerOn = true;
-  }));
-  Connect(cam);
-  cam.Take([&](EngineActions& out) { cam.Engine().OnPowerOnTimer(out); });
-  cam.Run();
-  EXPECT_FALSE(cam.Engine().SequenceActive());
-  EXPECT_EQ(cam.ActionsOf<act::CameraControls>(), (std::vector<act::CameraControls>{{false}}));
-  EXPECT_TRUE(cam.ActionsOf<act::EnableControls>().empty());
+// Switched off and on from the System page or at the camera, outside any
+// sequence: the power box and the controls follow, and a power-on reads the
+// camera as a camera change.
+TEST(SequenceEngineTest, PowerSwitchedOffAndOnIsShown) {
+  using Switch = std::function<void(ScriptedCamera&)>;
+  const auto page = [](int message, int kind) -> Switch {
+    return [=](ScriptedCamera& cam) {
+      cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(message, 0, kind, out); });
+    };
+  };
+  const auto atTheCamera = [](const char* frame) -> Switch {
+    return [=](ScriptedCamera& cam) {
+      cam.Inject(Frame{true, 1, frame});
+      cam.Run();
+    };
+  };
+  struct Case {
+    const char* name;
+    Switch off, on;
+    std::vector<std::string> offCalls, onCalls;
+  };
+  const std::vector<std::string> change =
+      Join(kChangeHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
+                         "QzGetSensorInputTerminalStat(1)", "QzGetIrCutFilter(1)"});
+  const Case cases[] = {
+      {"from the System page",
+       page(um::kPowerOff, 11),
+       page(um::kPowerOn, 10),
+       {"QzSetCameraPower(1, 0)"},
+       Join({"QzSetCameraPower(1, 1)"}, change)},
+      {"at the camera",
+       atTheCamera("FA 30 31 00 A0 30 EF"),
+       atTheCamera("FA 30 31 00 A0 31 EF"),
+       {},
+       change},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedCamera cam;
+    cam.Connect();
+    Clear(cam);
+    c.off(cam);
+    EXPECT_EQ(cam.Calls(), c.offCalls);
+    EXPECT_FALSE(cam.Engine().Camera().cameraPower);
+    EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), (std::vector<act::PowerBox>{{false}}));
+    EXPECT_EQ(cam.ActionsOf<act::CameraControls>(), (std::vector<act::CameraControls>{{false}}));
+    Clear(cam);
+    c.on(cam);
+    EXPECT_EQ(CallsUntilPageRead(cam), c.onCalls);
+    EXPECT_TRUE(cam.Engine().Camera().cameraPower);
+    EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), (std::vector<act::PowerBox>{{true}}));
+    EXPECT_EQ(cam.ActionsOf<act::CameraControls>().front(), act::CameraControls{true});
+    EXPECT_EQ(cam.CursorDepth(), 0);
+  }
 }
 
 // The visible page's read after a connect keeps the wait cursor until the
 // page has shown its values.
 TEST(SequenceEngineFaultTest, ThePageReadAfterAConnectRunsUnderTheWaitCursor) {
-  ScriptedCamera cam(CameraScript{});
+  ScriptedCamera cam;
   cam.Take([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
   bool seen = false;
   while (cam.RunOne()) {
@@ -649,8 +612,8 @@ TEST(SequenceEngineFaultTest, ThePageReadAfterAConnectRunsUnderTheWaitCursor) {
 
 TEST(SequenceEngineTest, HostLocalFollowsWhatTheCameraAccepted) {
   for (const bool refused : {false, true}) {
-    ScriptedCamera cam(CameraScript{});
-    Connect(cam);
+    ScriptedCamera cam;
+    cam.Connect();
     cam.Actions().clear();
     if (refused)
       cam.Script().refused = {"QzSetCmdMode"};
@@ -664,8 +627,8 @@ TEST(SequenceEngineTest, HostLocalFollowsWhatTheCameraAccepted) {
 }
 
 TEST(SequenceEngineTest, NightModeIsInvertedAndResetsTheIrLight) {
-  ScriptedCamera cam(CameraScript{});
-  Connect(cam);
+  ScriptedCamera cam;
+  cam.Connect();
   for (const bool checked : {true, false}) {
     cam.Actions().clear();
     cam.Feed([&](EngineActions& out) { cam.Engine().OnNightModeClicked(checked, out); });
