@@ -179,6 +179,7 @@ class ScreenshotTest : public QObject {
     Save(&presets, QStringLiteral("preset-names.png"));
 
     InputCommandWindow command;
+    command.SetHost(&host_);
     for (const char* text : {"FF 30 31 00 8E 31 EF", "ff 30 31 00 86 30 ef"}) {
       command.CommandText()->setEditText(QString::fromLatin1(text));
       QVERIFY(command.Send());
