@@ -8,19 +8,9 @@ qzregsvr=$2
 module=$3
 camsim=$4
 examples=$5
-work=$(mktemp -d)
-sim=
-export QZLINK_REGISTRY="$work/registry.reg"
-
-cleanup() {
-  [ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
-  exec 3>&- 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$(dirname "$0")/../../testsupport/checks.sh"
 . "$(dirname "$0")/../../testsupport/camsim.sh"
+export QZLINK_REGISTRY="$work/registry.reg"
 
 "$qzregsvr" "$module" >"$work/reg.out"
 check "qzregsvr registers the module" grep -q 'DllRegisterServer in .* succeeded' "$work/reg.out"

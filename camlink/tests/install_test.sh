@@ -7,15 +7,6 @@ build=$1
 camsim=$2
 source=$3
 cc=$4
-work=$(mktemp -d)
-sim=
-
-cleanup() {
-  [ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$(dirname "$0")/../../testsupport/checks.sh"
 . "$(dirname "$0")/../../testsupport/camsim.sh"
 

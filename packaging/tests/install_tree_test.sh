@@ -11,16 +11,6 @@ build=$1
 libdir=$2
 app=$3
 layout=$4
-work=$(mktemp -d)
-sim=
-
-cleanup() {
-  [ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
-  exec 3>&- 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$(dirname "$0")/../../testsupport/checks.sh"
 . "$(dirname "$0")/../../testsupport/camsim.sh"
 

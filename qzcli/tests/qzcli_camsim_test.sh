@@ -4,16 +4,6 @@
 set -u
 qzcli=$1
 camsim=$2
-work=$(mktemp -d)
-sim=
-
-cleanup() {
-  [ -n "$sim" ] && kill "$sim" 2>/dev/null && wait "$sim" 2>/dev/null
-  exec 3>&- 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 . "$(dirname "$0")/../../testsupport/checks.sh"
 . "$(dirname "$0")/../../testsupport/camsim.sh"
 
