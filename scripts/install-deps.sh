@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   ser2net  # the RFC 2217 end-to-end tests run the library through it
   qt6-base-dev qt6-declarative-dev qt6-qpa-plugins fonts-ipafont-gothic
