@@ -19,7 +19,10 @@ bool OpenOrCreate(RegistryKey* key, const char* path) {
 }
 
 // Opens (creating it when missing) the key of one camera's preset names.
+// Cameras are 1 to 9: there is no key for "no camera".
 bool OpenPresetKey(RegistryKey* key, int port, int camera) {
+  if (camera < 1 || camera > 9)
+    return false;
   char path[128];
   std::snprintf(path, sizeof path, "%s%s%d\\%s%d", kBasePath, "COM", port, "Cam", camera);
   return OpenOrCreate(key, path);

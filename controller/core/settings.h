@@ -31,6 +31,7 @@ struct SettingsDamage {
 };
 std::optional<SettingsDamage> SettingsDamageReport();
 
+// `camera` 1..9; any other (0: no camera known) gives -1 and touches nothing.
 int LoadPresetNames(int port, int camera, PresetNames* names);
 int SavePresetNames(int port, int camera, const PresetNames& names);
 

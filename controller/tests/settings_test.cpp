@@ -83,6 +83,18 @@ TEST(Settings, PresetNamesDefaultsTooLongAndRoundTrip) {
   EXPECT_STREQ(back[0].data(), "Gate");
   EXPECT_STREQ(back[1].data(), "2");
   EXPECT_STREQ(back[4].data(), "5");
+  // No camera has no key: nothing is read or written, nothing created.
+  for (const int camera : {0, 10}) {
+    PresetNames none = back;
+    EXPECT_EQ(SavePresetNames(3, camera, names), -1) << camera;
+    EXPECT_EQ(LoadPresetNames(3, camera, &none), -1) << camera;
+    EXPECT_EQ(none, back) << camera;
+    RegistryKey key;
+    EXPECT_FALSE(key.Open(
+        ("Software\\Orveda\\QTR90xControler\\1.0\\COM3\\Cam" + std::to_string(camera)).c_str(),
+        true))
+        << camera;
+  }
 }
 
 TEST(RegistryKey, RefusesOverlongPath) {
