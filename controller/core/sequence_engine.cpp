@@ -6,6 +6,7 @@
 #include "core/answer_decoders.h"
 #include "core/control_rules.h"
 #include "core/error_evaluation.h"
+#include "core/notification_table.h"
 #include "core/private_messages.h"
 #include "core/system_mapping.h"
 #include "core/traffic_text.h"
@@ -55,11 +56,6 @@ std::string Format(int stringId, const std::string& value) {
   return text;
 }
 
-// Whether a frame holds `part` anywhere ("00 A0 31" in a notification).
-bool Holds(std::span<const std::uint8_t> frame, std::initializer_list<std::uint8_t> part) {
-  return std::search(frame.begin(), frame.end(), part.begin(), part.end()) != frame.end();
-}
-
 MessageTarget CompletionTarget(SequenceKind kind) {
   switch (kind) {
     case SequenceKind::kAdjustPage:
@@ -93,6 +89,16 @@ int CompletionMessage(SequenceKind kind) {
 
 bool IsConnectOrChange(SequenceKind kind) {
   return kind == SequenceKind::kConnect || kind == SequenceKind::kCameraChange;
+}
+
+bool IsPowerSequence(SequenceKind kind) {
+  return kind == SequenceKind::kPowerOn || kind == SequenceKind::kPowerOff;
+}
+
+// A notification that ends the operator's wait for the backlight switch.
+bool IsExposureNotice(NoticeAction action) {
+  return action == NoticeAction::kBacklightOff || action == NoticeAction::kBacklightOn ||
+         action == NoticeAction::kExposure;
 }
 
 // What a sequence waited for, for the line that says it never came.
@@ -190,6 +196,7 @@ void SequenceEngine::OnConnectionAttempt(int port, bool connected, bool startupA
                                          EngineActions& out) {
   port_ = port;
   presetNamesOwned_ = false;
+  cameraListKnown_ = false;
   if (connected || startupAttempt) {
     firstReadSystem_ = true;
     firstReadAutoExposure_ = true;
@@ -303,6 +310,13 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
       break;
     case um::kRefreshPage:
       if (IsConnectOrChange(kind) && kind == seq_.kind) {
+        if (TakeNotifiedPower(out)) {
+          // The power came on after the status read: read the camera again.
+          EndSequence(out);
+          RequestWaitCursor(1);
+          PowerCameOn(out);
+          break;
+        }
         ShowConnectedCamera(out);
         EndSequence(out);
         // The visible page reads its values next, with the wait cursor of
@@ -396,6 +410,10 @@ void SequenceEngine::HandleAnswer(const CallInFlight& call, const AnswerFrame& a
   // the whole line.
   if (!call.raw && (call.call.camera == selectedCamera_ || call.call.camera == 0)) {
     ApplyNews(call.call, DecodeAnswer(call.call, answer, camera_), out);
+    // The status tells the power as it is now: a switch notified before it
+    // is in it.
+    if (call.call.function == F::kQzGetExtendedOperateStatus && answer.Executed())
+      seq_.powerNotified.reset();
     // A speed the camera reported, or accepted from the operator, is known;
     // inching's own slow speed is not what the camera is to keep.
     const int speed = SpeedKnownBy(call.call, call.tag.owner);
@@ -438,6 +456,8 @@ void SequenceEngine::ApplyNews(const LibraryCall& call, const AnswerNews& news,
                                EngineActions& out) {
   switch (news.kind) {
     case AnswerNews::Kind::kCameraCount: {
+      // A refused query leaves camera 1 alone on the line.
+      cameraListKnown_ = true;
       int index = selectedCamera_ - 1;
       if (index < 0 || index >= news.value) {
         selectedCamera_ = 1;
@@ -560,86 +580,127 @@ void SequenceEngine::OnNotification(int wParam, std::span<const std::uint8_t> fr
   if (wParam < 1 || wParam > 5)
     return;
   out.push_back(act::DebugLine{kLineTypes[wParam - 1], Hex(frame)});
-  if (wParam == 5) {
-    if (SequenceActive())
-      sensorQueryPending_ = true;
-    else
-      out.push_back(PostToMain(um::kSensorQuery, SequenceKind::kSensorInput));
-    return;
-  }
-  if (wParam != 1)
+  const Notice notice = ReadNotice(wParam, frame);
+  // Another camera of the cascade tells about itself: its line is all.
+  if (notice.action == NoticeAction::kNone || !ConcernsSelectedCamera(notice, selectedCamera_))
     return;
 
-  if (operatorAwait_ &&
-      (operatorAwait_->what == AnswerFollowUp::kAwaitOnePushAf ? Holds(frame, {0x00, 0xB1, 0x31})
-                                                               : Holds(frame, {0x00, 0xA5}))) {
+  if (operatorAwait_ && (operatorAwait_->what == AnswerFollowUp::kAwaitOnePushAf
+                             ? notice.action == NoticeAction::kOnePushAfEnd
+                             : IsExposureNotice(notice.action))) {
     operatorAwait_.reset();
     RequestWaitCursor(1);
   }
   const bool waiting = seq_.wait == Wait::kNotification;
-  switch (seq_.kind) {
-    case SequenceKind::kConnect:
-    case SequenceKind::kCameraChange:
-      if (waiting && seq_.await == StepAwait::kPowerOnNotification &&
-          Holds(frame, {0x00, 0xA0, 0x31})) {
-        if (powerOnTimerRunning_) {
-          // The power came on late: read the status again before going on.
-          StopPowerOnTimer(out);
-          seq_.step = seq_.kind == SequenceKind::kConnect ? 4 : 2;
-        }
-        seq_.wait = Wait::kNone;
-        PostNextStep(out);
-      } else if (waiting && seq_.await == StepAwait::kPedestalNotification &&
-                 (Holds(frame, {0x00, 0x58, 0x30}) || Holds(frame, {0x00, 0xA0, 0x31}))) {
-        // The camera reports the end of pedestal initialisation with the
-        // command's own bytes; the power notification is taken as well.
+  // The connect, camera change and power sequences wait for notifications
+  // of their own; every other moment takes them as the camera's news.
+  const bool ownSequence = IsConnectOrChange(seq_.kind) || IsPowerSequence(seq_.kind);
+  switch (notice.action) {
+    case NoticeAction::kSensorChanged:
+      if (SequenceActive())
+        sensorQueryPending_ = true;
+      else
+        out.push_back(PostToMain(um::kSensorQuery, SequenceKind::kSensorInput));
+      break;
+    case NoticeAction::kPowerOn:
+    case NoticeAction::kPowerOff:
+      PowerNotified(notice.action == NoticeAction::kPowerOn, out);
+      break;
+    case NoticeAction::kPedestalEnd:
+      // The camera reports the end of pedestal initialisation with the
+      // command's own bytes.
+      if (IsConnectOrChange(seq_.kind) && waiting &&
+          seq_.await == StepAwait::kPedestalNotification) {
         seq_.wait = Wait::kNone;
         PostNextStep(out);
       }
       break;
-    case SequenceKind::kAutoExposure:
-      if (Holds(frame, {0x00, 0xA5, 0x30})) {
+    case NoticeAction::kOnePushAfEnd:
+      if (!ownSequence && seq_.kind != SequenceKind::kAutoExposure) {
+        // One-push autofocus has finished and left the focus manual.
+        camera_.focusAuto = false;
+        out.push_back(act::FocusRadios{true, true});
+        RequestWaitCursor(1);
+      }
+      break;
+    case NoticeAction::kBacklightOff:
+      if (seq_.kind == SequenceKind::kAutoExposure) {
         camera_.backlight = 0;
         if (waiting && seq_.await == StepAwait::kBacklightNotification) {
           seq_.wait = Wait::kNone;
           PostNextStep(out);
         }
-      }
-      break;
-    case SequenceKind::kPowerOn:
-    case SequenceKind::kPowerOff:
-      if (waiting && Holds(frame, {0x00, 0xA0})) {
-        seq_.wait = Wait::kNone;
-        const bool on = seq_.kind == SequenceKind::kPowerOn;
-        out.push_back(PostToMain(on ? um::kPowerOnDone : um::kPowerOffDone, seq_.kind));
-        if (on)
-          inching_.Reset();
-      }
-      break;
-    default:
-      if (Holds(frame, {0x00, 0xB1, 0x31})) {
-        // One-push autofocus has finished and left the focus manual.
-        camera_.focusAuto = false;
-        out.push_back(act::FocusRadios{true, true});
-        RequestWaitCursor(1);
-      } else if (Holds(frame, {0x00, 0xA5, 0x30})) {
+      } else if (!ownSequence) {
         camera_.backlight = 0;
         RequestWaitCursor(1);
-      } else if (Holds(frame, {0x00, 0xA5, 0x31})) {
+      }
+      break;
+    case NoticeAction::kBacklightOn:
+      if (!ownSequence && seq_.kind != SequenceKind::kAutoExposure) {
         camera_.backlight = 1;
         RequestWaitCursor(1);
       }
       break;
+    case NoticeAction::kExposure:
+    case NoticeAction::kNone:
+      break;
   }
-  // Switched at the camera, outside the sequences that switch it or wait
-  // for it: shown, and a power-on reads the camera as a camera change does.
-  if (!IsConnectOrChange(seq_.kind) && seq_.kind != SequenceKind::kPowerOn &&
-      seq_.kind != SequenceKind::kPowerOff) {
-    if (Holds(frame, {0x00, 0xA0, 0x31}) && !camera_.cameraPower)
+}
+
+void SequenceEngine::PowerNotified(bool on, EngineActions& out) {
+  const bool waiting = seq_.wait == Wait::kNotification;
+  if (IsPowerSequence(seq_.kind)) {
+    // Either switch ends the power-on or power-off from the System page.
+    if (waiting) {
+      seq_.wait = Wait::kNone;
+      const bool powerOn = seq_.kind == SequenceKind::kPowerOn;
+      out.push_back(PostToMain(powerOn ? um::kPowerOnDone : um::kPowerOffDone, seq_.kind));
+      if (powerOn)
+        inching_.Reset();
+    }
+    return;
+  }
+  if (!IsConnectOrChange(seq_.kind)) {
+    // Switched at the camera, outside the sequences that switch it or wait
+    // for it: shown, and a power-on reads the camera as a camera change does.
+    if (on && !camera_.cameraPower)
       PowerCameOn(out);
-    else if (Holds(frame, {0x00, 0xA0, 0x30}) && camera_.cameraPower)
+    else if (!on && camera_.cameraPower)
       PowerWentOff(out);
+    return;
   }
+  // A connect or camera change remembers the switch the camera notified
+  // last: one that comes after the status read and is not the awaited
+  // power-on is acted on when the sequence ends (TakeNotifiedPower).
+  seq_.powerNotified = on;
+  if (!on || !waiting)
+    return;
+  if (seq_.await == StepAwait::kPowerOnNotification) {
+    if (powerOnTimerRunning_) {
+      // The power came on late: read the status again before going on.
+      StopPowerOnTimer(out);
+      seq_.step = seq_.kind == SequenceKind::kConnect ? 4 : 2;
+    }
+    seq_.wait = Wait::kNone;
+    PostNextStep(out);
+  } else if (seq_.await == StepAwait::kPedestalNotification) {
+    // The power notification ends the wait for the pedestal as well.
+    seq_.wait = Wait::kNone;
+    PostNextStep(out);
+  }
+}
+
+bool SequenceEngine::TakeNotifiedPower(EngineActions& out) {
+  const std::optional<bool> notified = seq_.powerNotified;
+  seq_.powerNotified.reset();
+  if (!notified || *notified == camera_.cameraPower)
+    return false;
+  if (*notified)
+    return true;
+  // Switched off at the camera after its status was read.
+  camera_.cameraPower = false;
+  out.push_back(act::PowerBox{false});
+  return false;
 }
 
 void SequenceEngine::PowerCameOn(EngineActions& out) {
@@ -759,13 +820,24 @@ void SequenceEngine::GiveUpNotification(EngineActions& out) {
 void SequenceEngine::AbandonSequence(EngineActions& out) {
   const SequenceKind kind = seq_.kind;
   if (IsConnectOrChange(kind)) {
-    // Show what is known of this camera, not what the previous one had.
-    if (!seq_.presetsRead)
+    const bool cameOn = TakeNotifiedPower(out);
+    if (!cameraListKnown_) {
+      // No camera is known: nothing to select, no preset names to own.
+      out.push_back(act::CameraList{0, -1});
+    } else if (!seq_.presetsRead && !cameOn) {
+      // Show what is known of this camera, not what the previous one had.
       out.push_back(act::PresetList{0, port_, selectedCamera_});
-    presetNamesOwned_ = true;
-    presetNamesPort_ = port_;
-    presetNamesCamera_ = selectedCamera_;
-    ShowConnectedCamera(out);
+      presetNamesOwned_ = true;
+      presetNamesPort_ = port_;
+      presetNamesCamera_ = selectedCamera_;
+    }
+    if (!cameOn)
+      ShowConnectedCamera(out);
+    EndSequence(out);
+    RequestWaitCursor(1);
+    if (cameOn)
+      PowerCameOn(out);
+    return;
   } else if (kind == SequenceKind::kCommandMode) {
     out.push_back(act::CommandModeRadios{camera_.localMode});
   } else if (kind == SequenceKind::kPowerOn || kind == SequenceKind::kPowerOff) {
@@ -909,8 +981,9 @@ void SequenceEngine::Complete(EngineActions& out) {
 }
 
 void SequenceEngine::ShowConnectedCamera(EngineActions& out) {
-  out.push_back(act::ApplyModel{ModelLineStringId(camera_.unitName), IsQtR7(), !camera_.irCutFilter,
-                                camera_.irLight});
+  // Night Mode shows the IR cut filter of a known camera only.
+  out.push_back(act::ApplyModel{ModelLineStringId(camera_.unitName), IsQtR7(),
+                                cameraListKnown_ && !camera_.irCutFilter, camera_.irLight});
   out.push_back(act::CameraControls{camera_.cameraPower});
   out.push_back(act::FocusRadios{!camera_.focusAuto, false});
   out.push_back(act::CommandModeRadios{camera_.localMode});

@@ -190,6 +190,9 @@ class SequenceEngine {
     bool nextStepPosted = false;
     bool completed = false;  // its completion message is posted; the receiver ends it
     bool presetsRead = false;
+    // The power switch the camera notified last since the status was read
+    // (connect and camera change).
+    std::optional<bool> powerNotified;
   };
 
   // Sending.
@@ -213,6 +216,12 @@ class SequenceEngine {
   // own switch reported it.
   void PowerCameOn(EngineActions& out);
   void PowerWentOff(EngineActions& out);
+  // The selected camera notified its power switch.
+  void PowerNotified(bool on, EngineActions& out);
+  // At the end of a connect or camera change: a switch the camera notified
+  // after the status read wins. A power-off is taken into CameraState; true
+  // when the power came on (the camera is to be read again).
+  bool TakeNotifiedPower(EngineActions& out);
 
   // The sequence.
   void StartSequence(SequenceKind kind, bool requestWaitCursor, EngineActions& out);
@@ -238,6 +247,9 @@ class SequenceEngine {
   CameraState camera_;
   KnownSpeeds speedRead_{};  // pan, tilt, zoom speed read or accepted since the last clear
   int selectedCamera_ = 0;
+  // The connect sequence of this connection has learned the camera list
+  // (or was refused it: camera 1 alone). Until then no camera is known.
+  bool cameraListKnown_ = false;
   int port_ = 0;
   int visiblePage_ = 0;
 

@@ -252,6 +252,15 @@ void ScriptedCamera::ReleasePower() {
   heldPower_.clear();
 }
 
+void ScriptedCamera::SwitchPower(bool on) {
+  if (on && !heldPower_.empty()) {
+    ReleasePower();
+    return;
+  }
+  script_.powerOn = on;
+  line_.push_back(Frame{true, 1, on ? "FA 30 31 00 A0 31 EF" : "FA 30 31 00 A0 30 EF"});
+}
+
 void ScriptedCamera::ReleaseHeld() {
   for (Frame& f : heldAnswers_)
     line_.push_back(std::move(f));

@@ -76,6 +76,9 @@ class ScriptedCamera : public LibraryPort {
 
   // The power switched on late: its notification goes out now.
   void ReleasePower();
+  // Camera 1's own power switch: its power changes now and its notification
+  // follows what is on the line. A power-on held back completes with it.
+  void SwitchPower(bool on);
   // Answers held back go out now, in order.
   void ReleaseHeld();
   // Puts a frame on the line as if the camera sent it: after what is there,

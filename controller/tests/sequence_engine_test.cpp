@@ -46,6 +46,9 @@ const std::vector<std::string> kChangeHead = {"QzSetCmdMode(1, 0)", "QzSetNotify
 const std::vector<std::string> kOtherPedConnectTail = {"QzGetIrLight(1)", "QzGetIrCutFilter(1)",
                                                        "QzGetExtendPreset(1)",
                                                        "QzSetSensorInputDetectProp(1, 17)"};
+const std::vector<std::string> kChangeOtherPed =
+    Join(kChangeHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
+                       "QzGetSensorInputTerminalStat(1)", "QzGetIrCutFilter(1)"});
 
 // The calls up to the completion of the running connect or change sequence.
 std::vector<std::string> CallsUntilPageRead(ScriptedCamera& cam) {
@@ -193,21 +196,23 @@ TEST_F(PowerOffAtConnectTest, ThePowerComingOnRereadsTheStatus) {
   EXPECT_TRUE(cam.ActionsOf<act::ConnectionFailed>().empty());
 }
 
-TEST_F(PowerOffAtConnectTest, TheTimerReadsTheStatusAndALateNotificationAddsNoStep) {
+TEST_F(PowerOffAtConnectTest, TheTimerReadsTheStatusAndALateNotificationRereadsTheCamera) {
   cam.Take([&](EngineActions& out) { cam.Engine().OnPowerOnTimer(out); });
   EXPECT_FALSE(cam.Engine().PowerOnTimerRunning());
-  // The power notification comes only after the timer's status read.
+  // The power notification comes only after the timer's status read: the
+  // connect goes on as the camera was, then the camera is read again.
   cam.ReleasePower();
   cam.Run();
   EXPECT_EQ(CallsUntilPageRead(cam),
-            Join(Join(acknowledged, {"QzGetExtendedOperateStatus(1)", "QzGetUnitName(1)"}),
-                 kOtherPedConnectTail));
+            Join(Join(Join(acknowledged, {"QzGetExtendedOperateStatus(1)", "QzGetUnitName(1)"}),
+                      kOtherPedConnectTail),
+                 kChangeOtherPed));
   EXPECT_EQ(cam.Engine().Camera().unitName, "QT-R90x");
   EXPECT_FALSE(cam.Engine().SequenceActive());
-  // The camera is still off: the completion leaves its controls disabled.
-  EXPECT_FALSE(cam.Engine().Camera().cameraPower);
-  EXPECT_EQ(cam.ActionsOf<act::CameraControls>(), (std::vector<act::CameraControls>{{false}}));
-  EXPECT_TRUE(cam.ActionsOf<act::EnableControls>().empty());
+  EXPECT_TRUE(cam.Engine().Camera().cameraPower);
+  EXPECT_EQ(cam.ActionsOf<act::CameraControls>().back(), act::CameraControls{true});
+  EXPECT_TRUE(cam.ActionsOf<act::ConnectionFailed>().empty());
+  EXPECT_EQ(cam.CursorDepth(), 0);
 }
 
 TEST_F(PowerOffAtConnectTest, ASecondAcknowledgementWithThePowerOffFailsTheConnection) {
@@ -287,7 +292,10 @@ TEST(SequenceEngineTest, PageReadsCarryFirstReadOnlyOnce) {
 TEST(SequenceEngineFaultTest, DetectNotificationWaitsForTheRunningSequence) {
   ScriptedCamera cam;
   cam.Take([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
-  // A detect notification arrives while the connect sequence has just begun.
+  // A detect notification arrives while the connect sequence runs, once
+  // the camera list is known.
+  while (cam.Engine().SelectedCamera() == 0)
+    ASSERT_TRUE(cam.RunOne());
   cam.Inject(Frame{true, 5, "FB 30 31 31 EF"});
   cam.Run();
   EXPECT_EQ(CallsUntilPageRead(cam), Join(kConnectHead, kOtherPedConnectTail));
@@ -558,9 +566,7 @@ TEST(SequenceEngineTest, PowerSwitchedOffAndOnIsShown) {
     Switch off, on;
     std::vector<std::string> offCalls, onCalls;
   };
-  const std::vector<std::string> change =
-      Join(kChangeHead, {"QzGetIrLight(1)", "QzGetIrCutFilter(1)", "QzGetExtendPreset(1)",
-                         "QzGetSensorInputTerminalStat(1)", "QzGetIrCutFilter(1)"});
+  const std::vector<std::string>& change = kChangeOtherPed;
   const Case cases[] = {
       {"from the System page",
        page(um::kPowerOff, 11),
@@ -636,6 +642,182 @@ TEST(SequenceEngineTest, NightModeIsInvertedAndResetsTheIrLight) {
     EXPECT_EQ(cam.ActionsOf<act::NightMode>(), (std::vector<act::NightMode>{{checked, 0}}));
     // The camera took it: the state follows its answer.
     EXPECT_EQ(cam.Engine().Camera().irCutFilter, !checked);
+  }
+}
+
+// --- a cascade: every camera's notification is its own -----------------------------
+
+// A notification of camera 2 while camera 1 is selected changes nothing but
+// the debug window; the same one from camera 1 acts (each case proves its
+// own set-up).
+TEST(CascadeNotificationTest, AnotherCamerasNotificationActsOnNothing) {
+  using SetUp = std::function<void(ScriptedCamera&)>;
+  using Acted = std::function<bool(ScriptedCamera&)>;
+  const auto connected = [](ScriptedCamera& cam) { cam.Connect(); };
+  const auto madeCalls = [](ScriptedCamera& cam) { return !cam.Calls().empty(); };
+  struct Case {
+    const char* name;
+    CameraScript script;
+    SetUp setUp;
+    int kind;
+    const char* bytes;  // after the address
+    Acted acted;
+  };
+  const Case cases[] = {
+      {"power off",
+       {},
+       connected,
+       1,
+       "00 A0 30",
+       [](ScriptedCamera& cam) {
+         return !cam.Engine().Camera().cameraPower || !cam.ActionsOf<act::PowerBox>().empty() ||
+                !cam.ActionsOf<act::CameraControls>().empty();
+       }},
+      {"power on, camera 1 switched off",
+       {},
+       [](ScriptedCamera& cam) {
+         cam.Connect();
+         cam.SwitchPower(false);
+         cam.Run();
+         ASSERT_FALSE(cam.Engine().Camera().cameraPower);
+         cam.Script().holdPowerOn = true;  // its power stays off whatever is sent
+       },
+       1,
+       "00 A0 31",
+       madeCalls},
+      {"power on, the connect waits for camera 1's power", PoweredOff(), connected, 1, "00 A0 31",
+       madeCalls},
+      {"pedestal end, the connect waits for camera 1's pedestal", Scripted([](CameraScript& s) {
+         s.pedestalInitialised = false;
+         s.unnotified = {"QzPedestalInitialize"};
+       }),
+       connected, 1, "00 58 30", madeCalls},
+      {"one-push AF end, camera 1's one-push AF runs",
+       Scripted([](CameraScript& s) { s.unnotified = {"QzSetOnePushAF"}; }),
+       [](ScriptedCamera& cam) {
+         cam.Connect();
+         cam.Feed([&](EngineActions& out) {
+           cam.Engine().SendOperatorCall(MakeCall(F::kQzSetOnePushAF, 1),
+                                         AnswerFollowUp::kAwaitOnePushAf, out);
+         });
+       },
+       1, "00 B1 31",
+       [](ScriptedCamera& cam) { return !cam.ActionsOf<act::FocusRadios>().empty(); }},
+      {"detect",
+       {},
+       connected,
+       5,
+       "31",
+       [](ScriptedCamera& cam) { return cam.CountPosted(um::kSensorQuery) > 0; }},
+  };
+  for (const Case& c : cases) {
+    for (const char* address : {"32", "31"}) {
+      SCOPED_TRACE(std::string(c.name) + ", from " + address);
+      CameraScript script = c.script;
+      script.cameras = 2;
+      ScriptedCamera cam(script);
+      c.setUp(cam);
+      Clear(cam);
+      const std::string frame =
+          std::string(c.kind == 5 ? "FB" : "FA") + " 30 " + address + " " + c.bytes + " EF";
+      cam.Inject(Frame{true, c.kind, frame});
+      cam.Run();
+      // Logged in every case, as the camera sent it.
+      EXPECT_EQ(cam.ActionsOf<act::DebugLine>().at(0).text, frame);
+      EXPECT_EQ(c.acted(cam), std::string(address) == "31");
+    }
+  }
+}
+
+// A connect whose camera list never comes knows no camera: it selects none,
+// owns and fills no preset names and shows no Night Mode. A refused list is
+// camera 1 alone, with its names.
+TEST(CascadeNotificationTest, AConnectWithoutACameraListKnowsNoCamera) {
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "list refused" : "no answer");
+    ScriptedCamera cam(
+        Scripted([&](CameraScript& s) { (refused ? s.refused : s.silent) = {"QzSetCascade"}; }));
+    cam.Connect();
+    cam.Advance(60'000'000);
+    EXPECT_FALSE(cam.Engine().SequenceActive());
+    EXPECT_EQ(cam.CursorDepth(), 0);
+    const auto lists = cam.ActionsOf<act::CameraList>();
+    ASSERT_FALSE(lists.empty());
+    EXPECT_EQ(lists.back(), (act::CameraList{0, -1}));
+    EXPECT_EQ(cam.Engine().SelectedCamera(), refused ? 1 : 0);
+    EXPECT_EQ(cam.ActionsOf<act::PresetList>().size(), refused ? 1u : 0u);
+    EXPECT_EQ(cam.Engine().PresetNamesLoadedFor(1, 0), false);
+    EXPECT_EQ(cam.Engine().PresetNamesLoadedFor(1, 1), refused);
+    if (!refused) {
+      ASSERT_FALSE(cam.ActionsOf<act::ApplyModel>().empty());
+      EXPECT_FALSE(cam.ActionsOf<act::ApplyModel>().back().nightMode);
+      EXPECT_EQ(cam.Calls(), (std::vector<std::string>{"QzSetCascade(0, 0)"}));
+      // And nothing any camera notifies acts.
+      Clear(cam);
+      cam.Inject(Frame{true, 1, "FA 30 31 00 A0 31 EF"});
+      cam.Run();
+      EXPECT_TRUE(cam.Calls().empty());
+    }
+  }
+}
+
+// One event of the dialog's loop: a posted message, else a frame from the
+// line, else PowerOnTimer firing. False when nothing is left.
+bool NextEvent(ScriptedCamera& cam) {
+  if (cam.RunOne())
+    return true;
+  if (!cam.Engine().PowerOnTimerRunning())
+    return false;
+  cam.Take([&](EngineActions& out) { cam.Engine().OnPowerOnTimer(out); });
+  return true;
+}
+
+// A camera off at a connect or a camera change comes on at its own switch
+// after any event of the sequence (before each step, between each step and
+// its answer, after the sequence): the application ends with it shown on.
+TEST(CascadeNotificationTest, APowerOnAtAnyPointOfAConnectOrChangeIsShown) {
+  for (const bool change : {false, true}) {
+    SCOPED_TRACE(change ? "camera change" : "connect");
+    const auto start = [change](ScriptedCamera& cam) {
+      if (change) {
+        cam.Connect();
+        cam.SwitchPower(false);
+        cam.Run();
+        cam.Script().holdPowerOn = true;
+        cam.Take([&](EngineActions& out) { cam.Engine().OnCameraSelected(0, out); });
+      } else {
+        cam.Take([&](EngineActions& out) { cam.Engine().OnConnectionAttempt(1, true, true, out); });
+      }
+    };
+    int events = 0;
+    {
+      ScriptedCamera cam(PoweredOff());
+      start(cam);
+      while (NextEvent(cam))
+        ++events;
+      ASSERT_FALSE(cam.Engine().Camera().cameraPower);  // never switched on
+    }
+    ASSERT_GT(events, 20);
+    for (int at = 0; at <= events; ++at) {
+      SCOPED_TRACE("on after event " + std::to_string(at));
+      ScriptedCamera cam(PoweredOff());
+      start(cam);
+      for (int i = 0; i < at; ++i)
+        ASSERT_TRUE(NextEvent(cam));
+      cam.SwitchPower(true);
+      for (int guard = 0; guard < 1000 && NextEvent(cam); ++guard) {
+      }
+      cam.Run();
+      EXPECT_TRUE(cam.Engine().Camera().cameraPower);
+      EXPECT_FALSE(cam.Engine().SequenceActive());
+      ASSERT_FALSE(cam.ActionsOf<act::CameraControls>().empty());
+      EXPECT_TRUE(cam.ActionsOf<act::CameraControls>().back().enabled);
+      EXPECT_TRUE(cam.ActionsOf<act::ConnectionFailed>().empty());
+      EXPECT_EQ(cam.CursorDepth(), 0);
+      // Every power-on sent went to camera 1.
+      for (const std::string& call : cam.Calls())
+        EXPECT_TRUE(call.rfind("QzSetCameraPower(", 0) != 0 || call == "QzSetCameraPower(1, 1)");
+    }
   }
 }
 
