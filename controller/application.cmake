@@ -77,3 +77,8 @@ set_tests_properties(controller_x11_tests PROPERTIES LABELS "gui;x11" TIMEOUT 12
 qz_add_gui_test(controller_app_tests TIMEOUT 180
   ENVIRONMENT QZLINK_TRACE=${CMAKE_CURRENT_BINARY_DIR}/controller_app_tests.trace
   SOURCES tests/app_test_main.cpp tests/main_dialog_test.cpp)
+
+# The main dialog on a cascade of two simulated cameras.
+qz_add_gui_test(controller_cascade_tests TIMEOUT 120
+  ENVIRONMENT QZLINK_TRACE=${CMAKE_CURRENT_BINARY_DIR}/controller_cascade_tests.trace
+  SOURCES tests/cascade_test.cpp)
