@@ -857,6 +857,15 @@ void SequenceEngine::AbandonSequence(EngineActions& out) {
 // --- the sequence ------------------------------------------------------------------
 
 void SequenceEngine::StartSequence(SequenceKind kind, bool requestWaitCursor, EngineActions& out) {
+  if (kind != SequenceKind::kConnect && selectedCamera_ == 0) {
+    // No camera is known: nothing to read or switch (address 0 would be
+    // every camera on the line). A switch clicked shows the camera again.
+    if (IsPowerSequence(kind))
+      out.push_back(act::PowerBox{camera_.cameraPower});
+    else if (kind == SequenceKind::kCommandMode)
+      out.push_back(act::CommandModeRadios{camera_.localMode});
+    return;
+  }
   // A timer of the replaced sequence must not fire into this one.
   StopPowerOnTimer(out);
   const std::uint32_t generation = seq_.generation + 1;

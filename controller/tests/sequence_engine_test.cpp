@@ -752,11 +752,16 @@ TEST(CascadeNotificationTest, AConnectWithoutACameraListKnowsNoCamera) {
       ASSERT_FALSE(cam.ActionsOf<act::ApplyModel>().empty());
       EXPECT_FALSE(cam.ActionsOf<act::ApplyModel>().back().nightMode);
       EXPECT_EQ(cam.Calls(), (std::vector<std::string>{"QzSetCascade(0, 0)"}));
-      // And nothing any camera notifies acts.
+      // Nothing any camera notifies acts, and the System page's power box
+      // (usable with the camera off) switches nothing at address 0, every
+      // camera on the line.
       Clear(cam);
       cam.Inject(Frame{true, 1, "FA 30 31 00 A0 31 EF"});
       cam.Run();
+      cam.Feed([&](EngineActions& out) { cam.Engine().HandleMessage(um::kPowerOn, 0, 10, out); });
       EXPECT_TRUE(cam.Calls().empty());
+      EXPECT_EQ(cam.ActionsOf<act::PowerBox>(), (std::vector<act::PowerBox>{{false}}));
+      EXPECT_EQ(cam.CursorDepth(), 0);
     }
   }
 }
