@@ -106,8 +106,7 @@ AnswerNews ReadUnitName(const LibraryCall&, const AnswerFrame& answer, CameraSta
 
 AnswerNews ReadRegisteredPresets(const LibraryCall&, const AnswerFrame& answer, CameraState&) {
   if (const auto value = answer.Value())
-    return {AnswerNews::Kind::kRegisteredPresets,
-            static_cast<int>(*value) & kRegisteredPresetBits};
+    return {AnswerNews::Kind::kRegisteredPresets, static_cast<int>(*value) & kRegisteredPresetBits};
   return {};
 }
 
