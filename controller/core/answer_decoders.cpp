@@ -1,13 +1,13 @@
 #include "core/answer_decoders.h"
 
+#include <algorithm>
+
 namespace qtr90x {
 
 namespace {
 
 constexpr std::size_t kUnitNameMax = 19;
 constexpr int kRegisteredPresetBits = 0x1FF;  // presets 1 to 9
-
-using R = AnswerReads;
 
 void Store(std::optional<std::uint32_t> value, int& field) {
   if (value)
@@ -45,215 +45,170 @@ void RecordOnScreen(int code, CameraState& s) {
 
 }  // namespace
 
-bool AnswerCarriesData(LibraryFunction function) {
-  switch (LibraryFunctionReads(function)) {
-    case R::kExtendedStatus:
-    case R::kUnitName:
-    case R::kRegisteredPresets:
-    case R::kMotorSpeed:
-    case R::kZoomSpeed:
-    case R::kElectronicZoom:
-    case R::kIrCutFilter:
-    case R::kIrLight:
-    case R::kExternalLight:
-    case R::kAlarmOutput:
-    case R::kSensorInput:
-    case R::kNoiseReduction:
-    case R::kDisplayStatus:
-    case R::kLedStatus:
-    case R::kBacklight:
-    case R::kAeValue:
-    case R::kIris:
-    case R::kAgcGain:
-    case R::kShutterSpeed:
-      return true;
-    default:
-      return false;
+// The decoders the rows of library_calls.inc name. Each gets an answer the
+// camera executed (CountCameras gets every answer) and the call it answers.
+namespace decoders {
+
+using Decoder = AnswerNews (*)(const LibraryCall&, const AnswerFrame&, CameraState&);
+
+AnswerNews Nothing(const LibraryCall&, const AnswerFrame&, CameraState&) {
+  return {};
+}
+
+// A value the camera reports in its answer's data.
+template <int CameraState::*Field>
+AnswerNews ReadInt(const LibraryCall&, const AnswerFrame& answer, CameraState& s) {
+  Store(answer.Value(), s.*Field);
+  return {};
+}
+
+template <bool CameraState::*Field>
+AnswerNews ReadFlag(const LibraryCall&, const AnswerFrame& answer, CameraState& s) {
+  StoreFlag(answer.Value(), s.*Field);
+  return {};
+}
+
+// A setting the camera accepted: the call's first argument.
+template <int CameraState::*Field>
+AnswerNews AcceptInt(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  s.*Field = call.args[0];
+  return {};
+}
+
+template <bool CameraState::*Field>
+AnswerNews AcceptFlag(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  s.*Field = call.args[0] != 0;
+  return {};
+}
+
+AnswerNews CountCameras(const LibraryCall& call, const AnswerFrame& answer, CameraState&) {
+  if (call.args[0] != 1)
+    return {};
+  // The line answers with the number of cameras in the address byte.
+  int count = 0;
+  const int digit = answer.Address();
+  if (answer.Executed() && digit >= 1 && digit <= 9)
+    count = digit;
+  return {AnswerNews::Kind::kCameraCount, count};
+}
+
+AnswerNews ReadExtendedStatus(const LibraryCall&, const AnswerFrame& answer, CameraState& s) {
+  if (const auto word = answer.Word(5))
+    DecodeExtended(*word, s);
+  return {};
+}
+
+AnswerNews ReadUnitName(const LibraryCall&, const AnswerFrame& answer, CameraState& s) {
+  if (const auto text = answer.DataText())
+    s.unitName = text->substr(0, kUnitNameMax);
+  return {};
+}
+
+AnswerNews ReadRegisteredPresets(const LibraryCall&, const AnswerFrame& answer, CameraState&) {
+  if (const auto value = answer.Value())
+    return {AnswerNews::Kind::kRegisteredPresets, static_cast<int>(*value) & kRegisteredPresetBits};
+  return {};
+}
+
+// Mode 0 is the pan motor, 1 the tilt motor.
+AnswerNews ReadMotorSpeed(const LibraryCall& call, const AnswerFrame& answer, CameraState& s) {
+  Store(answer.Value(), call.args[0] == 0 ? s.panSpeed : s.tiltSpeed);
+  return {};
+}
+
+AnswerNews AcceptMotorSpeed(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  (call.args[0] == 0 ? s.panSpeed : s.tiltSpeed) = call.args[1];
+  return {};
+}
+
+// Near and far (2, 3) leave the mode as it was.
+AnswerNews AcceptFocusMode(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  const int mode = call.args[0];
+  if (mode == 0 || mode == 1)
+    s.focusAuto = mode == 0;
+  return {};
+}
+
+AnswerNews ReadElectronicZoom(const LibraryCall&, const AnswerFrame& answer, CameraState& s) {
+  if (const auto value = answer.Value())
+    s.electronicZoom = DecodeElectronicZoom(*value);
+  return {};
+}
+
+AnswerNews ReadDisplayStatus(const LibraryCall&, const AnswerFrame& answer, CameraState& s) {
+  if (const auto word = answer.Word(4)) {
+    const DisplayStatus d = DecodeDisplayStatus(*word);
+    s.onScreen = d.onScreen;
+    s.secondDisplay = d.secondDisplay;
+    s.dateDisplay = d.dateDisplay;
+    s.timeDisplay = d.timeDisplay;
   }
+  return {};
+}
+
+AnswerNews ReadLedStatus(const LibraryCall&, const AnswerFrame& answer, CameraState& s) {
+  if (const auto word = answer.Word(2))
+    s.ledState = DecodeLedState(*word, s.ledState);
+  return {};
+}
+
+// Only "normal" has a state of its own that the pages show as set.
+AnswerNews AcceptLed(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  if (call.args[0] == 0)
+    s.ledState = 0;
+  return {};
+}
+
+AnswerNews AcceptOnScreen(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  RecordOnScreen(call.args[0], s);
+  return {};
+}
+
+AnswerNews AcceptCommandMode(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  s.localMode = call.args[0] == 1;
+  return {};
+}
+
+AnswerNews AcceptExposureMode(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  s.exposureAuto = call.args[0] == 0;
+  return {};
+}
+
+AnswerNews AcceptShutterMode(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  s.flickerless = call.args[0] == 2;
+  return {};
+}
+
+AnswerNews AcceptWbLock(const LibraryCall& call, const AnswerFrame&, CameraState& s) {
+  s.wbLock = call.args[0] == 1;
+  return {};
+}
+
+constexpr Decoder kDecoders[] = {
+#define QZ_LIBRARY_CALL(name, argCount, answerLength, decoder, arguments) &decoder,
+#include "core/library_calls.inc"
+#undef QZ_LIBRARY_CALL
+};
+
+}  // namespace decoders
+
+AnswerNews DecodeAnswer(const LibraryCall& call, const AnswerFrame& answer, CameraState& state) {
+  const auto index = static_cast<std::size_t>(call.function);
+  if (index >= std::size(decoders::kDecoders))
+    return {};
+  // Counting the cameras reads a refusal too (no cameras); every other
+  // decoder reads an executed answer only.
+  if (call.function != LibraryFunction::kQzSetCascade && !answer.Executed())
+    return {};
+  return decoders::kDecoders[index](call, answer, state);
+}
+
+bool AnswerCarriesData(LibraryFunction function) {
+  return LibraryFunctionAnswerLength(function) != 0;
 }
 
 int AnswerDataLength(LibraryFunction function) {
-  switch (LibraryFunctionReads(function)) {
-    case R::kExtendedStatus:
-      return 5;
-    case R::kDisplayStatus:
-      return 4;
-    case R::kMotorSpeed:
-    case R::kRegisteredPresets:
-      return 3;
-    case R::kLedStatus:
-    case R::kElectronicZoom:
-    case R::kSensorInput:
-    case R::kAeValue:
-    case R::kIris:
-    case R::kAgcGain:
-    case R::kShutterSpeed:
-      return 2;
-    case R::kZoomSpeed:
-    case R::kIrCutFilter:
-    case R::kIrLight:
-    case R::kExternalLight:
-    case R::kAlarmOutput:
-    case R::kNoiseReduction:
-    case R::kBacklight:
-      return 1;
-    default:
-      return 0;
-  }
-}
-
-AnswerNews DecodeAnswer(const LibraryCall& call, const AnswerFrame& answer, CameraState& s) {
-  const R reads = LibraryFunctionReads(call.function);
-  if (reads == R::kCameraCount) {
-    if (call.args[0] != 1)
-      return {};
-    // The line answers with the number of cameras in the address byte.
-    int count = 0;
-    const int digit = answer.Address();
-    if (answer.Executed() && digit >= 1 && digit <= 9)
-      count = digit;
-    return {AnswerNews::Kind::kCameraCount, count};
-  }
-  if (!answer.Executed())
-    return {};
-
-  const int a = call.args[0];
-  const int b = call.args[1];
-  switch (reads) {
-    case R::kExtendedStatus:
-      if (const auto word = answer.Word(5))
-        DecodeExtended(*word, s);
-      break;
-    case R::kUnitName:
-      if (const auto text = answer.DataText())
-        s.unitName = text->substr(0, kUnitNameMax);
-      break;
-    case R::kRegisteredPresets:
-      if (const auto value = answer.Value())
-        return {AnswerNews::Kind::kRegisteredPresets,
-                static_cast<int>(*value) & kRegisteredPresetBits};
-      break;
-    case R::kMotorSpeed:
-      Store(answer.Value(), a == 0 ? s.panSpeed : s.tiltSpeed);
-      break;
-    case R::kMotorSpeedSet:
-      (a == 0 ? s.panSpeed : s.tiltSpeed) = b;
-      break;
-    case R::kZoomSpeed:
-      Store(answer.Value(), s.zoomSpeed);
-      break;
-    case R::kZoomSpeedSet:
-      s.zoomSpeed = a;
-      break;
-    case R::kFocusModeSet:
-      if (a == 0 || a == 1)
-        s.focusAuto = a == 0;
-      break;
-    case R::kElectronicZoom:
-      if (const auto value = answer.Value())
-        s.electronicZoom = DecodeElectronicZoom(*value);
-      break;
-    case R::kElectronicZoomSet:
-      s.electronicZoom = a;
-      break;
-    case R::kIrCutFilter:
-      StoreFlag(answer.Value(), s.irCutFilter);
-      break;
-    case R::kIrCutFilterSet:
-      s.irCutFilter = a != 0;
-      break;
-    case R::kIrLight:
-      Store(answer.Value(), s.irLight);
-      break;
-    case R::kIrLightSet:
-      s.irLight = a;
-      break;
-    case R::kExternalLight:
-      StoreFlag(answer.Value(), s.externalLight);
-      break;
-    case R::kExternalLightSet:
-      s.externalLight = a != 0;
-      break;
-    case R::kAlarmOutput:
-      StoreFlag(answer.Value(), s.alarmOutput);
-      break;
-    case R::kAlarmOutputSet:
-      s.alarmOutput = a != 0;
-      break;
-    case R::kSensorInput:
-      Store(answer.Value(), s.sensorInput);
-      break;
-    case R::kNoiseReduction:
-      Store(answer.Value(), s.noiseReduction);
-      break;
-    case R::kNoiseReductionSet:
-      s.noiseReduction = a;
-      break;
-    case R::kDisplayStatus:
-      if (const auto word = answer.Word(4)) {
-        const DisplayStatus d = DecodeDisplayStatus(*word);
-        s.onScreen = d.onScreen;
-        s.secondDisplay = d.secondDisplay;
-        s.dateDisplay = d.dateDisplay;
-        s.timeDisplay = d.timeDisplay;
-      }
-      break;
-    case R::kLedStatus:
-      if (const auto word = answer.Word(2))
-        s.ledState = DecodeLedState(*word, s.ledState);
-      break;
-    case R::kLedSet:
-      // Only "normal" has a state of its own that the pages show as set.
-      if (a == 0)
-        s.ledState = 0;
-      break;
-    case R::kOnScreenSet:
-      RecordOnScreen(a, s);
-      break;
-    case R::kCommandModeSet:
-      s.localMode = a == 1;
-      break;
-    case R::kExposureSet:
-      s.exposureAuto = a == 0;
-      break;
-    case R::kBacklight:
-      Store(answer.Value(), s.backlight);
-      break;
-    case R::kAeValue:
-      Store(answer.Value(), s.aeValue);
-      break;
-    case R::kAeValueSet:
-      s.aeValue = a;
-      break;
-    case R::kFlickerlessSet:
-      s.flickerless = a == 2;
-      break;
-    case R::kIris:
-      Store(answer.Value(), s.iris);
-      break;
-    case R::kIrisSet:
-      s.iris = a;
-      break;
-    case R::kAgcGain:
-      Store(answer.Value(), s.agcGain);
-      break;
-    case R::kAgcGainSet:
-      s.agcGain = a;
-      break;
-    case R::kShutterSpeed:
-      Store(answer.Value(), s.shutterSpeed);
-      break;
-    case R::kShutterSpeedSet:
-      s.shutterSpeed = a;
-      break;
-    case R::kWbLockSet:
-      s.wbLock = a == 1;
-      break;
-    case R::kNothing:
-    case R::kCameraCount:
-      break;
-  }
-  return {};
+  return std::max(LibraryFunctionAnswerLength(function), 0);
 }
 
 }  // namespace qtr90x

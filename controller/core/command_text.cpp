@@ -1,23 +1,8 @@
 #include "core/command_text.h"
 
+#include "core/answer_decoding.h"
+
 namespace qtr90x {
-
-namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  return -1;
-}
-
-}  // namespace
 
 std::string RemoveBlanks(std::string_view text) {
   std::string out;
@@ -32,8 +17,8 @@ std::string RemoveBlanks(std::string_view text) {
 std::optional<std::vector<std::uint8_t>> ParseCommandBytes(std::string_view text) {
   std::vector<std::uint8_t> bytes;
   for (size_t i = 0; i < text.size(); i += 2) {
-    const int high = HexDigit(text[i]);
-    const int low = i + 1 < text.size() ? HexDigit(text[i + 1]) : 0;
+    const int high = HexDigit(static_cast<unsigned char>(text[i]));
+    const int low = i + 1 < text.size() ? HexDigit(static_cast<unsigned char>(text[i + 1])) : 0;
     if (high < 0 || low < 0) {
       return std::nullopt;
     }

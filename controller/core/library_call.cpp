@@ -9,13 +9,13 @@ namespace {
 struct CallRow {
   std::string_view name;
   int argCount;
-  AnswerReads reads;
+  int answerLength;
   std::string_view arguments;
 };
 
 constexpr CallRow kRows[] = {
-#define QZ_LIBRARY_CALL(name, argCount, reads, arguments) \
-  {#name, argCount, AnswerReads::reads, arguments},
+#define QZ_LIBRARY_CALL(name, argCount, answerLength, decoder, arguments) \
+  {#name, argCount, answerLength, arguments},
 #include "core/library_calls.inc"
 #undef QZ_LIBRARY_CALL
 };
@@ -51,8 +51,8 @@ int LibraryFunctionArgCount(LibraryFunction function) {
   return Row(function).argCount;
 }
 
-AnswerReads LibraryFunctionReads(LibraryFunction function) {
-  return Row(function).reads;
+int LibraryFunctionAnswerLength(LibraryFunction function) {
+  return Row(function).answerLength;
 }
 
 std::string_view LibraryFunctionArguments(LibraryFunction function) {

@@ -13,54 +13,11 @@
 
 namespace qtr90x {
 
-// What a call's answer puts into CameraState (answer_decoders.h decodes it).
-// "...Set" rows record the value the camera accepted from the call's own
-// arguments; the others read the answer's data.
-enum class AnswerReads : std::uint8_t {
-  kNothing,
-  kCameraCount,
-  kExtendedStatus,
-  kUnitName,
-  kRegisteredPresets,
-  kMotorSpeed,
-  kMotorSpeedSet,
-  kZoomSpeed,
-  kZoomSpeedSet,
-  kFocusModeSet,
-  kElectronicZoom,
-  kElectronicZoomSet,
-  kIrCutFilter,
-  kIrCutFilterSet,
-  kIrLight,
-  kIrLightSet,
-  kExternalLight,
-  kExternalLightSet,
-  kAlarmOutput,
-  kAlarmOutputSet,
-  kSensorInput,
-  kNoiseReduction,
-  kNoiseReductionSet,
-  kDisplayStatus,
-  kLedStatus,
-  kLedSet,
-  kOnScreenSet,
-  kCommandModeSet,
-  kExposureSet,
-  kBacklight,
-  kAeValue,
-  kAeValueSet,
-  kFlickerlessSet,
-  kIris,
-  kIrisSet,
-  kAgcGain,
-  kAgcGainSet,
-  kShutterSpeed,
-  kShutterSpeedSet,
-  kWbLockSet,
-};
+// The answer length of a row whose answer's data vary in length.
+inline constexpr int kAnyLength = -1;
 
 enum class LibraryFunction : std::uint8_t {
-#define QZ_LIBRARY_CALL(name, argCount, reads, arguments) k##name,
+#define QZ_LIBRARY_CALL(name, argCount, answerLength, decoder, arguments) k##name,
 #include "core/library_calls.inc"
 #undef QZ_LIBRARY_CALL
 };
@@ -83,7 +40,9 @@ LibraryCall MakeCall(LibraryFunction function, int camera, int a, int b, int c);
 std::string_view LibraryFunctionName(LibraryFunction function);
 // How many integers follow the camera address.
 int LibraryFunctionArgCount(LibraryFunction function);
-AnswerReads LibraryFunctionReads(LibraryFunction function);
+// How many data characters an executed answer carries: 0 for a setting,
+// kAnyLength where it varies.
+int LibraryFunctionAnswerLength(LibraryFunction function);
 // What those integers mean, for people.
 std::string_view LibraryFunctionArguments(LibraryFunction function);
 

@@ -24,8 +24,8 @@ int Invoke(int32_t(QZLINK_CALL* fn)(Params...), const LibraryCall& call) {
 
 int Dispatch(const LibraryCall& call) {
   switch (call.function) {
-#define QZ_LIBRARY_CALL(name, argCount, reads, arguments) \
-  case LibraryFunction::k##name:                          \
+#define QZ_LIBRARY_CALL(name, argCount, answerLength, decoder, arguments) \
+  case LibraryFunction::k##name:                                          \
     return Invoke<argCount>(&::name, call);
 #include "core/library_calls.inc"
 #undef QZ_LIBRARY_CALL
