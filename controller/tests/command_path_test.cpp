@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/calls_in_flight.h"
@@ -180,6 +181,16 @@ std::vector<std::string> QuietCalls(int kind) {
   return cam.Calls();
 }
 
+// The debug lines that say an answer was decoded for nobody.
+std::vector<std::string> Unowned(const ScriptedCamera& cam) {
+  std::vector<std::string> lines;
+  for (const act::DebugLine& line : cam.ActionsOf<act::DebugLine>()) {
+    if (line.text.find("decoded for nobody") != std::string::npos)
+      lines.push_back(line.text);
+  }
+  return lines;
+}
+
 struct OperatorCommand {
   const char* name;
   std::function<void(ScriptedCamera&, int round, EngineActions&)> send;
@@ -248,7 +259,8 @@ TEST_P(InterleaveTest, EveryDecodedValueStaysTheCamerasOwn) {
   const CameraScript& camera = cam.Script();
   EXPECT_FALSE(e.SequenceActive());
   EXPECT_EQ(e.CallsInFlight(), 0u);
-  EXPECT_EQ(cam.Lines(2), std::vector<std::string>{});  // nothing late, nothing unanswered
+  EXPECT_EQ(cam.Lines(2), std::vector<std::string>{});  // nothing unanswered
+  EXPECT_EQ(Unowned(cam), std::vector<std::string>{});  // nothing late
   // What the engine decoded is what the camera holds, field by field.
   const auto values = [](const auto& x) {
     return std::tuple(x.panSpeed, x.tiltSpeed, x.zoomSpeed, x.externalLight, x.alarmOutput,
@@ -445,51 +457,83 @@ TEST(BoundedWaitTest, AMissingPowerOnNotificationIsReadBackAsTheTimerWould) {
 }
 
 // A camera that answers after its command was given up (it stalled): the
-// answer is logged and decoded for nobody, however late, whatever was sent
-// meanwhile; the next read is decoded as ever.
+// answer is listed with its own code's type, said to be late and decoded
+// for nobody, however late; the next read is decoded as ever.
 TEST(BoundedWaitTest, ALateAnswerIsDecodedForNobody) {
   struct Case {
     const char* name;
     Micros lateBy;
-    bool readAgainMeanwhile;  // the operator starts the read again before the answers come
+    int reads;     // reads given up before the answers come
+    bool refused;  // the late answers are errors ("39 30")
   };
   const Case cases[] = {
-      {"just after the give-up", 0, false},
-      {"20 s later", 20 * kMicrosPerSecond, false},
-      {"20 s later, the read started again", 20 * kMicrosPerSecond, true},
+      {"just after the give-up", 0, 1, false},
+      {"20 s later", 20 * kMicrosPerSecond, 1, false},
+      {"20 s later, the read given up twice", 20 * kMicrosPerSecond, 2, false},
+      {"an error answer", 0, 1, true},
   };
+  const std::string late = "late answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedCamera cam;
     cam.Connect();
     cam.Script().held = {"QzGetMotorSpeed"};  // the camera stalls: it answers in order later
-    Start(cam, 1);
-    cam.Run();
-    cam.Advance(kCameraAnswerTime + 100 * kMs);
-    ASSERT_FALSE(cam.Engine().SequenceActive());
-    cam.Advance(c.lateBy);
-    cam.Script().panSpeed = 0x222;  // what a read after the stall finds
-    if (c.readAgainMeanwhile) {
+    if (c.refused)
+      cam.Script().refused = {"QzGetMotorSpeed"};
+    std::vector<act::DebugLine> expected;
+    for (int read = 0; read < c.reads; ++read) {
       Start(cam, 1);
       cam.Run();
+      cam.Advance(kCameraAnswerTime + 100 * kMs);
+      ASSERT_FALSE(cam.Engine().SequenceActive());
+      if (c.refused) {
+        expected.push_back({4, "FE 30 31 39 30 EF"});
+        expected.push_back({4, "the specified mode is wrong(code:90)"});
+        expected.push_back({4, late});
+      } else {
+        expected.push_back(
+            {1, read == 0 ? "FE 30 31 30 30 31 30 30 EF" : "FE 30 31 30 30 32 32 32 EF"});
+        expected.push_back({1, late});
+      }
+      cam.Advance(c.lateBy);
+      cam.Script().panSpeed = 0x222;  // what a read after the stall finds
     }
     cam.Actions().clear();
     cam.Script().held.clear();
+    cam.Script().refused.clear();
     cam.ReleaseHeld();
     cam.Run();
-    const std::vector<std::string> lines = cam.Lines(2);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "FE 30 31 30 30 31 30 30 EF");
-    EXPECT_EQ(lines[1], "late answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)");
-    if (!c.readAgainMeanwhile) {
-      Start(cam, 1);  // the next read works as ever
-      cam.Run();
-    }
+    EXPECT_EQ(cam.ActionsOf<act::DebugLine>(), expected);
+    Start(cam, 1);  // the next read works as ever
+    cam.Run();
     EXPECT_FALSE(cam.Engine().SequenceActive());
     const CameraState& s = cam.Engine().Camera();
     EXPECT_EQ(s.panSpeed, 0x222);
     EXPECT_EQ(s.tiltSpeed, cam.Script().tiltSpeed);
     EXPECT_EQ(s.zoomSpeed, cam.Script().zoomSpeed);
+  }
+}
+
+// An answer no call waits for is listed with its own code's type.
+TEST(BoundedWaitTest, AnAnswerNoCallOwnsKeepsItsOwnCode) {
+  const std::string nobody = "answer to no command, decoded for nobody";
+  const std::pair<const char*, std::vector<act::DebugLine>> cases[] = {
+      {"FE 30 31 30 30 EF", {{1, "FE 30 31 30 30 EF"}, {1, nobody}}},
+      {"FE 30 31 31 30 EF",
+       {{2, "FE 30 31 31 30 EF"}, {2, "the camera is busy(code:10)"}, {2, nobody}}},
+      {"FE 30 31 30 31 EF",
+       {{5, "FE 30 31 30 31 EF"},
+        {5, "the fatal error of a system occurred(code:1)"},
+        {5, nobody}}},
+  };
+  for (const auto& [frame, lines] : cases) {
+    SCOPED_TRACE(frame);
+    ScriptedCamera cam;
+    cam.Connect();
+    cam.Actions().clear();
+    cam.Inject(Frame{false, 1, frame});
+    cam.Run();
+    EXPECT_EQ(cam.ActionsOf<act::DebugLine>(), lines);
   }
 }
 
