@@ -25,8 +25,8 @@
 //     forgotten; with nothing of their shape waiting, late answers go to the
 //     given-up calls oldest first;
 //   - an operator command between: a setting sent after a lost query owns
-//     its own answer (the shapes differ), the next query the query's answer,
-//     and a late answer to the query while only the setting waits is the
+//     its own answer (the shapes differ), and a query sent after it its
+//     own; a late answer to the query while only the setting waits is the
 //     given-up query's.
 // One case no rule can tell apart: a camera silent past a call's answer time
 // (longer than the line's designed read time-out) that then answers it
