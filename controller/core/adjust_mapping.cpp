@@ -22,8 +22,9 @@ std::optional<int> ElectronicZoomItem(int value) {
   return std::nullopt;
 }
 
-SensorImage ChooseSensorImage(bool notifyOn, int sensorInput) {
-  if (!notifyOn) {
+SensorImage ChooseSensorImage(bool notifyChecked, bool cameraPower, int sensorInput,
+                              IndicatorDraw why) {
+  if (!notifyChecked || (why == IndicatorDraw::kRepaint && !cameraPower)) {
     return SensorImage::kNotifyOff;
   }
   return sensorInput != 0 ? SensorImage::kDetected : SensorImage::kNotDetected;

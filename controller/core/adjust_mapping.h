@@ -24,8 +24,15 @@ std::optional<int> ElectronicZoomItem(int value);
 
 enum class SensorImage { kDetected, kNotDetected, kNotifyOff };
 
+// Why the sensor indicator is drawn: the "Notify Detection" box or the
+// sensor input changed, or the page repaints itself (it is shown, enabled
+// or disabled, as when the camera power changes).
+enum class IndicatorDraw { kChange, kRepaint };
+
 // The sensor indicator's image: detected / not detected while notification
-// is on, the notification-off image otherwise.
-SensorImage ChooseSensorImage(bool notifyOn, int sensorInput);
+// is on, the notification-off image otherwise. Notification is on while the
+// box is checked; on a repaint only while the camera power is on as well.
+SensorImage ChooseSensorImage(bool notifyChecked, bool cameraPower, int sensorInput,
+                              IndicatorDraw why);
 
 }  // namespace qtr90x

@@ -68,77 +68,57 @@ Micros CallsInFlight::LineTimeAhead(int baud) const {
 
 CallsInFlight::Match CallsInFlight::TakeAnswered(const AnswerFrame& answer) {
   const int address = answer.Address();
-  // The candidates to this address in the order they were sent (ids rise):
-  // the given-up ones, then those in flight. The answer belongs to the
-  // oldest that it fits best.
-  struct Candidate {
-    bool givenUp;
-    std::size_t index;
-    std::uint64_t id;
+  // The best fit and, at that fit, the oldest call: among those waiting
+  // (kept in the order sent) and among those given up.
+  struct Best {
+    int fit = 0;
+    std::size_t index = 0;
   };
-  std::array<Candidate, kCapacity + kGivenUpCapacity> candidates{};
-  std::size_t n = 0;
-  for (std::size_t i = 0; i < givenUpCount_; ++i) {
-    if (AnswersTo(givenUp_[i], address))
-      candidates[n++] = {true, i, givenUp_[i].id};
-  }
+  Best waiting;
   for (std::size_t i = 0; i < count_; ++i) {
-    if (AnswersTo(calls_[i], address))
-      candidates[n++] = {false, i, calls_[i].id};
+    const int fit = AnswersTo(calls_[i], address) ? Fit(calls_[i], answer) : 0;
+    if (fit > waiting.fit)
+      waiting = {fit, i};
   }
-  std::sort(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(n),
-            [](const Candidate& a, const Candidate& b) { return a.id < b.id; });
-  const auto fitOf = [&](const Candidate& c) {
-    return Fit(c.givenUp ? givenUp_[c.index] : calls_[c.index], answer);
-  };
-  std::size_t pick = n;
-  for (int wanted = 2; wanted >= 1 && pick == n; --wanted) {
-    for (std::size_t i = 0; i < n; ++i) {
-      if (fitOf(candidates[i]) >= wanted) {
-        pick = i;
-        break;
-      }
-    }
+  Best givenUp;
+  for (std::size_t i = 0; i < givenUpCount_; ++i) {
+    const int fit = AnswersTo(givenUp_[i], address) ? Fit(givenUp_[i], answer) : 0;
+    if (fit > givenUp.fit ||
+        (fit > 0 && fit == givenUp.fit && givenUp_[i].id < givenUp_[givenUp.index].id))
+      givenUp = {fit, i};
   }
 
   Match match;
-  if (pick == n)
+  if (waiting.fit > 0 && waiting.fit >= givenUp.fit) {
+    match.kind = Match::Kind::kCall;
+    match.call = calls_[waiting.index];
+    RemoveAt(waiting.index);
+  } else if (givenUp.fit > 0) {
+    match.kind = Match::Kind::kLate;
+    match.call = givenUp_[givenUp.index];
+    RemoveGivenUpAt(givenUp.index);
+  } else {
     return match;
-  const Candidate chosen = candidates[pick];
-  match.call = chosen.givenUp ? givenUp_[chosen.index] : calls_[chosen.index];
-  match.kind = chosen.givenUp ? Match::Kind::kLate : Match::Kind::kCall;
-  // Everything to this address sent before the answered call is past: the
-  // camera answers in order. Removed from the back, so the indices hold.
-  for (std::size_t i = pick; i-- > 0;) {
-    const Candidate& older = candidates[i];
-    if (!older.givenUp)
-      match.lost[match.lostCount++] = calls_[older.index];
   }
-  std::reverse(match.lost.begin(),
-               match.lost.begin() + static_cast<std::ptrdiff_t>(match.lostCount));
-  std::array<std::uint64_t, kCapacity + kGivenUpCapacity> done{};
-  std::size_t doneCount = 0;
-  for (std::size_t i = 0; i <= pick; ++i)
-    done[doneCount++] = candidates[i].id;
-  for (std::size_t i = givenUpCount_; i-- > 0;) {
-    if (std::find(done.begin(), done.begin() + static_cast<std::ptrdiff_t>(doneCount),
-                  givenUp_[i].id) != done.begin() + static_cast<std::ptrdiff_t>(doneCount))
-      RemoveGivenUpAt(i);
-  }
-  for (std::size_t i = count_; i-- > 0;) {
-    if (std::find(done.begin(), done.begin() + static_cast<std::ptrdiff_t>(doneCount),
-                  calls_[i].id) != done.begin() + static_cast<std::ptrdiff_t>(doneCount))
+  PassBefore(address, match.call.id, match);
+  return match;
+}
+
+void CallsInFlight::PassBefore(int address, std::uint64_t id, Match& match) {
+  for (std::size_t i = 0; i < count_;) {
+    if (AnswersTo(calls_[i], address) && calls_[i].id < id) {
+      match.lost[match.lostCount++] = calls_[i];
       RemoveAt(i);
-  }
-  // A late answer taken by a given-up call may have been the answer of a
-  // call sent after it: those are not remembered when they are given up.
-  if (match.kind == Match::Kind::kLate) {
-    for (std::size_t i = 0; i < count_; ++i) {
-      if (AnswersTo(calls_[i], address) && calls_[i].id > match.call.id)
-        calls_[i].answerTaken = true;
+    } else {
+      ++i;
     }
   }
-  return match;
+  for (std::size_t i = 0; i < givenUpCount_;) {
+    if (AnswersTo(givenUp_[i], address) && givenUp_[i].id < id)
+      RemoveGivenUpAt(i);
+    else
+      ++i;
+  }
 }
 
 std::optional<CallInFlight> CallsInFlight::TakeExpired(Micros now) {
@@ -191,9 +171,6 @@ void CallsInFlight::RemoveGivenUpAt(std::size_t index) {
 }
 
 void CallsInFlight::RememberGivenUp(const CallInFlight& call) {
-  // Its answer was most likely taken already by an older given-up call.
-  if (call.answerTaken)
-    return;
   if (givenUpCount_ == kGivenUpCapacity)
     RemoveGivenUpAt(0);
   givenUp_[givenUpCount_++] = call;

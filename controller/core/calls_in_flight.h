@@ -1,18 +1,38 @@
 // The calls sent to the camera that still wait for their answer, oldest
-// first, each with a deadline. The camera answers the frames it gets in
-// order and every answer carries its address, so an answer belongs to the
-// oldest call to that address that it can be the answer of; never to "the
-// last frame sent".
+// first, each with a deadline, and the calls given up at their deadline
+// whose answer may still come (the camera stalled). Every answer belongs to
+// one call by the ownership rule below; never to "the last frame sent".
 //
-// A call whose deadline passes is given up, but its answer may still come
-// (the camera was stalled): it stays known as given up, and the next answer
-// that could be its answer is taken as its late answer and decoded for
-// nobody. Calls older than the one an answer is matched to are lost: the
-// camera has answered something sent after them. An answer fits a call when
-// its shape does: no data for a setting, data for a query; an answer of the
-// length the query's row expects fits better than one of another length. A
-// call whose answer an older given-up call took is not remembered once it is
-// given up in turn, so one lost answer costs one call, not every call after.
+// Ownership of an answer. The camera answers the frames it gets in order;
+// an answer carries its address and its shape but not its command. An
+// answer fits a call to its address by shape: no data for a setting, data
+// for a query, an answer of the length the query's row expects fitting
+// better than one of another length; an error answer, and anything to raw
+// bytes, fits every call as well as can be. Then:
+//   1. A call still waiting within its own answer time owns the answer when
+//      it fits it as well as any call does: the oldest such call.
+//   2. Only when no waiting call fits it as well does a given-up call own it,
+//      the oldest that does: a late answer, decoded for nobody.
+//   3. Everything to that address sent before the owner is past: waiting
+//      calls are lost (their answers will not come), given-up calls are
+//      forgotten.
+// The cases it gets right:
+//   - a late answer: a query given up, its answer comes while nothing of its
+//     shape waits: the given-up query's, decoded for nobody;
+//   - a lost answer followed by a call of the same shape: the answer that
+//     comes is the new call's, and the lost one is forgotten;
+//   - two lost answers, then a call of the same shape: the same, both are
+//     forgotten; with nothing of their shape waiting, late answers go to the
+//     given-up calls oldest first;
+//   - an operator command between: a setting sent after a lost query owns
+//     its own answer (the shapes differ), and a query sent after it its
+//     own; a late answer to the query while only the setting waits is the
+//     given-up query's.
+// One case no rule can tell apart: a camera silent past a call's answer time
+// (longer than the line's designed read time-out) that then answers it
+// while a newer call of the same shape waits. Rule 1 gives that answer to
+// the newer call: a lost answer is the likelier event, and a given-up call
+// never takes the answer a waiting call needs.
 //
 // Pure: no I/O, no clock of its own (times are passed in), fixed storage.
 #pragma once
@@ -66,9 +86,6 @@ struct CallInFlight {
   bool carriesData = false;
   int dataLength = 0;
   bool anyShape = false;
-  // A given-up call older than this one took an answer after this one was
-  // sent: that answer was likely this one's.
-  bool answerTaken = false;
   CallTag tag;
   SentFrame frame;
   Micros sent = 0;
@@ -105,7 +122,7 @@ class CallsInFlight {
   // The time all calls in flight take on the line, frames and answers.
   Micros LineTimeAhead(int baud) const;
 
-  // The call an answer belongs to, taken out of the list.
+  // The call an answer belongs to (the rule above), taken out of the list.
   Match TakeAnswered(const AnswerFrame& answer);
   // The oldest call whose deadline has passed, given up.
   std::optional<CallInFlight> TakeExpired(Micros now);
@@ -121,6 +138,9 @@ class CallsInFlight {
   void RemoveAt(std::size_t index);
   void RemoveGivenUpAt(std::size_t index);
   void RememberGivenUp(const CallInFlight& call);
+  // Drops every call to `address` sent before `id`; the lost ones that were
+  // in flight go into `match`.
+  void PassBefore(int address, std::uint64_t id, Match& match);
 
   std::array<CallInFlight, kCapacity> calls_{};
   std::size_t count_ = 0;

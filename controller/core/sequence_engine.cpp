@@ -379,6 +379,24 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
 
 // --- answers ---------------------------------------------------------------------
 
+namespace {
+
+// An answer's lines in the debug window, with its code's type (returned):
+// "ack" for "00", else the error's type and its message. An unknown code
+// adds its message line too, empty.
+int PushAnswerLines(const AnswerFrame& answer, EngineActions& out) {
+  const AnswerError e = EvaluateAnswerCode(answer.CodeFirst(), answer.CodeSecond());
+  const int type = e.isError ? e.labelType : kLineAck;
+  out.push_back(act::DebugLine{type, Hex(answer.Bytes())});
+  if (e.isError) {
+    out.push_back(act::DebugLine{
+        type, e.stringId != 0 ? Format(e.stringId, std::to_string(e.codeNumber)) : ""});
+  }
+  return type;
+}
+
+}  // namespace
+
 void SequenceEngine::OnAnswer(std::span<const std::uint8_t> frame, EngineActions& out) {
   const AnswerFrame answer(frame);
   const CallsInFlight::Match match = path_.TakeAnswered(answer);
@@ -392,13 +410,13 @@ void SequenceEngine::OnAnswer(std::span<const std::uint8_t> frame, EngineActions
     case CallsInFlight::Match::Kind::kLate: {
       const std::string late =
           match.call.raw ? Hex(match.call.frame.Bytes()) : DescribeCall(match.call.call);
-      out.push_back(act::DebugLine{kLineError, Hex(frame)});
-      out.push_back(act::DebugLine{kLineError, Format(str::kLateAnswer, late)});
+      const int type = PushAnswerLines(answer, out);
+      out.push_back(act::DebugLine{type, Format(str::kLateAnswer, late)});
       break;
     }
     case CallsInFlight::Match::Kind::kNobody:
-      out.push_back(act::DebugLine{kLineError, Hex(frame)});
-      out.push_back(act::DebugLine{kLineError, LoadString(str::kAnswerForNobody)});
+      out.push_back(
+          act::DebugLine{PushAnswerLines(answer, out), LoadString(str::kAnswerForNobody)});
       break;
   }
   Finish(out);
@@ -485,15 +503,7 @@ void SequenceEngine::LogAnswer(const CallInFlight& call, const AnswerFrame& answ
   if (!debugLogging_)
     return;
   out.push_back(act::DebugLine{kLineSend, Hex(call.frame.Bytes())});
-  const AnswerError e = EvaluateAnswerCode(answer.CodeFirst(), answer.CodeSecond());
-  if (!e.isError) {
-    out.push_back(act::DebugLine{kLineAck, Hex(answer.Bytes())});
-    return;
-  }
-  out.push_back(act::DebugLine{e.labelType, Hex(answer.Bytes())});
-  // An unknown code adds its message line too, empty.
-  out.push_back(act::DebugLine{
-      e.labelType, e.stringId != 0 ? Format(e.stringId, std::to_string(e.codeNumber)) : ""});
+  PushAnswerLines(answer, out);
 }
 
 void SequenceEngine::StepAnswered(const AnswerFrame& answer, EngineActions& out) {

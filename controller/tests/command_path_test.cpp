@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/calls_in_flight.h"
@@ -93,47 +94,50 @@ TEST(CallsInFlightTest, OlderCallsTheCameraAnsweredPastAreLost) {
   EXPECT_EQ(calls.Size(), 1u);  // camera 2's call waits on
 }
 
-TEST(CallsInFlightTest, AGivenUpCallTakesItsLateAnswerOnly) {
+// Who owns an answer when calls were given up before it: the waiting call
+// of its shape, else the oldest given-up one; never a given-up call while a
+// waiting call fits as well.
+TEST(CallsInFlightTest, TheOwnershipRule) {
   struct Case {
     const char* name;
-    int givenUpLength;  // of the call given up
-    int nextLength;     // of the call sent after it
-    std::vector<int> answers;
+    std::vector<int> givenUp;  // data lengths of the calls given up, ids from 1
+    std::vector<int> waiting;  // of the calls sent after them, still waiting
+    std::vector<int> answers;  // data lengths of the answers, in order; -1 an error
     std::vector<std::string> taken;
   };
   const Case cases[] = {
-      {"the late answer, then the next", 3, 3, {3, 3}, {"late 1", "call 2"}},
-      {"a setting answered after a lost query", 3, 0, {0}, {"call 2"}},
-      {"a query answered after a lost setting", 0, 3, {3}, {"call 2"}},
-      {"the length tells two queries apart", 5, 3, {3}, {"call 2"}},
-      {"an error answer goes to the oldest", 3, 3, {-1}, {"late 1"}},
+      {"a late answer", {3}, {}, {3}, {"late 1"}},
+      {"a late answer while a setting waits", {3}, {0}, {3, 0}, {"late 1", "call 2"}},
+      {"a late answer of its own length", {3}, {5}, {3, 5}, {"late 1", "call 2"}},
+      {"a lost answer, then a call of the same shape", {3}, {3}, {3}, {"call 2"}},
+      {"a lost answer, then an error answer", {3}, {3}, {-1}, {"call 2"}},
+      {"a lost setting, then a setting", {0}, {0}, {0}, {"call 2"}},
+      {"the length tells two queries apart", {5}, {3}, {3}, {"call 2"}},
+      {"two lost answers, then a call of the same shape", {3, 3}, {3}, {3}, {"call 3"}},
+      {"two late answers", {3, 3}, {}, {3, 3}, {"late 1", "late 2"}},
+      {"an operator command between", {3}, {0, 3}, {0, 3}, {"call 2", "call 3"}},
+      {"a lost answer costs one call", {3}, {3, 3}, {3, 3}, {"call 2", "call 3"}},
+      // A camera silent past the answer time, then answering both: the
+      // first answer is the waiting call's, the second nobody's.
+      {"a stalled camera answers both", {3}, {3}, {3, 3}, {"call 2", "nobody"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     CallsInFlight calls;
-    calls.Add(Call(1, 1, c.givenUpLength, 10));
-    ASSERT_TRUE(calls.TakeExpired(10));
-    calls.Add(Call(2, 1, c.nextLength, 5000));
+    std::uint64_t id = 1;
+    for (int length : c.givenUp) {
+      calls.Add(Call(id++, 1, length, 10));
+      ASSERT_TRUE(calls.TakeExpired(10));
+    }
+    for (int length : c.waiting)
+      calls.Add(Call(id++, 1, length, 5000));
     std::vector<std::string> taken;
     for (int length : c.answers)
       taken.push_back(Take(calls, 1, length));
     EXPECT_EQ(taken, c.taken);
-    EXPECT_EQ(calls.GivenUp(), 0u);  // answered past, or answered
+    EXPECT_EQ(calls.GivenUp(), 0u);  // answered, or answered past
+    EXPECT_EQ(calls.Size(), 0u);
   }
-}
-
-// One lost answer costs one call: the call whose answer the given-up call
-// took is not remembered in turn, so the next call is answered as its own.
-TEST(CallsInFlightTest, ALostAnswerCostsOneCall) {
-  CallsInFlight calls;
-  calls.Add(Call(1, 1, 3, 10));
-  ASSERT_TRUE(calls.TakeExpired(10));  // its answer never comes
-  calls.Add(Call(2, 1, 3, 20));
-  EXPECT_EQ(Take(calls, 1, 3), "late 1");  // call 2's answer, taken for call 1's
-  ASSERT_TRUE(calls.TakeExpired(20));
-  EXPECT_EQ(calls.GivenUp(), 0u);
-  calls.Add(Call(3, 1, 3, 30));
-  EXPECT_EQ(Take(calls, 1, 3), "call 3");
 }
 
 TEST(CallsInFlightTest, DeadlinesGiveUpInTurnAndAFullListMakesRoom) {
@@ -178,6 +182,16 @@ std::vector<std::string> QuietCalls(int kind) {
   Start(cam, kind);
   cam.Run();
   return cam.Calls();
+}
+
+// The debug lines that say an answer was decoded for nobody.
+std::vector<std::string> Unowned(const ScriptedCamera& cam) {
+  std::vector<std::string> lines;
+  for (const act::DebugLine& line : cam.ActionsOf<act::DebugLine>()) {
+    if (line.text.find("decoded for nobody") != std::string::npos)
+      lines.push_back(line.text);
+  }
+  return lines;
 }
 
 struct OperatorCommand {
@@ -248,7 +262,8 @@ TEST_P(InterleaveTest, EveryDecodedValueStaysTheCamerasOwn) {
   const CameraScript& camera = cam.Script();
   EXPECT_FALSE(e.SequenceActive());
   EXPECT_EQ(e.CallsInFlight(), 0u);
-  EXPECT_EQ(cam.Lines(2), std::vector<std::string>{});  // nothing late, nothing unanswered
+  EXPECT_EQ(cam.Lines(2), std::vector<std::string>{});  // nothing unanswered
+  EXPECT_EQ(Unowned(cam), std::vector<std::string>{});  // nothing late
   // What the engine decoded is what the camera holds, field by field.
   const auto values = [](const auto& x) {
     return std::tuple(x.panSpeed, x.tiltSpeed, x.zoomSpeed, x.externalLight, x.alarmOutput,
@@ -418,10 +433,7 @@ TEST(BoundedWaitTest, AWaitInVainEndsAtItsBound) {
     EXPECT_EQ(cam.Lines(2), c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
     if (c.check)
       c.check(cam);
-    // After a sequence the operator goes on: Local is taken. (After a setting
-    // never answered, the next setting's answer is taken for the lost one's.)
-    if (c.holds != Holds::kSequence)
-      continue;
+    // The operator goes on: Local is taken, its answer its own.
     cam.Script().silent.clear();
     cam.Script().unnotified.clear();
     cam.Feed([&](EngineActions& out) { cam.Engine().OnCommandModeClicked(true, out); });
@@ -445,51 +457,119 @@ TEST(BoundedWaitTest, AMissingPowerOnNotificationIsReadBackAsTheTimerWould) {
 }
 
 // A camera that answers after its command was given up (it stalled): the
-// answer is logged and decoded for nobody, however late, whatever was sent
-// meanwhile; the next read is decoded as ever.
+// answer is listed with its own code's type, said to be late and decoded
+// for nobody, however late; the next read is decoded as ever.
 TEST(BoundedWaitTest, ALateAnswerIsDecodedForNobody) {
   struct Case {
     const char* name;
     Micros lateBy;
-    bool readAgainMeanwhile;  // the operator starts the read again before the answers come
+    int reads;     // reads given up before the answers come
+    bool refused;  // the late answers are errors ("39 30")
   };
   const Case cases[] = {
-      {"just after the give-up", 0, false},
-      {"20 s later", 20 * kMicrosPerSecond, false},
-      {"20 s later, the read started again", 20 * kMicrosPerSecond, true},
+      {"just after the give-up", 0, 1, false},
+      {"20 s later", 20 * kMicrosPerSecond, 1, false},
+      {"20 s later, the read given up twice", 20 * kMicrosPerSecond, 2, false},
+      {"an error answer", 0, 1, true},
   };
+  const std::string late = "late answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedCamera cam;
     cam.Connect();
     cam.Script().held = {"QzGetMotorSpeed"};  // the camera stalls: it answers in order later
-    Start(cam, 1);
-    cam.Run();
-    cam.Advance(kCameraAnswerTime + 100 * kMs);
-    ASSERT_FALSE(cam.Engine().SequenceActive());
-    cam.Advance(c.lateBy);
-    cam.Script().panSpeed = 0x222;  // what a read after the stall finds
-    if (c.readAgainMeanwhile) {
+    if (c.refused)
+      cam.Script().refused = {"QzGetMotorSpeed"};
+    std::vector<act::DebugLine> expected;
+    for (int read = 0; read < c.reads; ++read) {
       Start(cam, 1);
       cam.Run();
+      cam.Advance(kCameraAnswerTime + 100 * kMs);
+      ASSERT_FALSE(cam.Engine().SequenceActive());
+      if (c.refused) {
+        expected.push_back({4, "FE 30 31 39 30 EF"});
+        expected.push_back({4, "the specified mode is wrong(code:90)"});
+        expected.push_back({4, late});
+      } else {
+        expected.push_back(
+            {1, read == 0 ? "FE 30 31 30 30 31 30 30 EF" : "FE 30 31 30 30 32 32 32 EF"});
+        expected.push_back({1, late});
+      }
+      cam.Advance(c.lateBy);
+      cam.Script().panSpeed = 0x222;  // what a read after the stall finds
     }
     cam.Actions().clear();
     cam.Script().held.clear();
+    cam.Script().refused.clear();
     cam.ReleaseHeld();
     cam.Run();
-    const std::vector<std::string> lines = cam.Lines(2);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "FE 30 31 30 30 31 30 30 EF");
-    EXPECT_EQ(lines[1], "late answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)");
-    if (!c.readAgainMeanwhile) {
-      Start(cam, 1);  // the next read works as ever
-      cam.Run();
-    }
+    EXPECT_EQ(cam.ActionsOf<act::DebugLine>(), expected);
+    Start(cam, 1);  // the next read works as ever
+    cam.Run();
     EXPECT_FALSE(cam.Engine().SequenceActive());
     const CameraState& s = cam.Engine().Camera();
     EXPECT_EQ(s.panSpeed, 0x222);
     EXPECT_EQ(s.tiltSpeed, cam.Script().tiltSpeed);
     EXPECT_EQ(s.zoomSpeed, cam.Script().zoomSpeed);
+  }
+}
+
+// An answer no call waits for is listed with its own code's type.
+TEST(BoundedWaitTest, AnAnswerNoCallOwnsKeepsItsOwnCode) {
+  const std::string nobody = "answer to no command, decoded for nobody";
+  const std::pair<const char*, std::vector<act::DebugLine>> cases[] = {
+      {"FE 30 31 30 30 EF", {{1, "FE 30 31 30 30 EF"}, {1, nobody}}},
+      {"FE 30 31 31 30 EF",
+       {{2, "FE 30 31 31 30 EF"}, {2, "the camera is busy(code:10)"}, {2, nobody}}},
+      {"FE 30 31 30 31 EF",
+       {{5, "FE 30 31 30 31 EF"},
+        {5, "the fatal error of a system occurred(code:1)"},
+        {5, nobody}}},
+  };
+  for (const auto& [frame, lines] : cases) {
+    SCOPED_TRACE(frame);
+    ScriptedCamera cam;
+    cam.Connect();
+    cam.Actions().clear();
+    cam.Inject(Frame{false, 1, frame});
+    cam.Run();
+    EXPECT_EQ(cam.ActionsOf<act::DebugLine>(), lines);
+  }
+}
+
+// One answer the camera never sent costs its own read only: the same read
+// again is answered as its own and shows what the camera holds now.
+TEST(BoundedWaitTest, ADroppedAnswerCostsItsOwnReadOnly) {
+  for (const char* dropped :
+       {"QzGetMotorSpeed", "QzGetAlarmOutput", "QzGetSensorInputTerminalStat"}) {
+    SCOPED_TRACE(dropped);
+    ScriptedCamera cam;
+    cam.Connect();
+    cam.Script().silent = {dropped};
+    Start(cam, 1);
+    cam.Run();
+    cam.Advance(kCameraAnswerTime + 100 * kMs);
+    ASSERT_FALSE(cam.Engine().SequenceActive());
+    CameraScript& camera = cam.Script();
+    camera.silent.clear();
+    camera.panSpeed = 500;
+    camera.tiltSpeed = 200;
+    camera.zoomSpeed = 3;
+    camera.alarmOutput = true;
+    camera.electronicZoom = 4;
+    camera.sensorInput = 0;
+    cam.Actions().clear();
+    Start(cam, 1);
+    cam.Run();
+    EXPECT_FALSE(cam.Engine().SequenceActive());
+    EXPECT_EQ(cam.CountPosted(um::kRefreshPage), 1);
+    EXPECT_EQ(cam.Lines(2), std::vector<std::string>{});
+    EXPECT_EQ(Unowned(cam), std::vector<std::string>{});
+    const auto values = [](const auto& x) {
+      return std::tuple(x.panSpeed, x.tiltSpeed, x.zoomSpeed, x.externalLight, x.alarmOutput,
+                        x.electronicZoom, x.sensorInput);
+    };
+    EXPECT_EQ(values(cam.Engine().Camera()), values(camera));
   }
 }
 

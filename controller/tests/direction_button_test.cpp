@@ -192,6 +192,44 @@ class DirectionButtonTest : public QObject {
     }
   }
 
+  // Every left release stops the camera, also on a button that is inching.
+  void EveryLeftReleaseStops_data() {
+    QTest::addColumn<bool>("inching");
+    QTest::addColumn<bool>("moveGo");  // the inching move had started
+    QTest::addColumn<int>("sent");     // commands in all
+    QTest::newRow("left button alone") << false << false << 2;
+    QTest::newRow("left on an inching move") << true << true << 3;
+    QTest::newRow("left while the inching speed is set") << true << false << 2;
+  }
+  void EveryLeftReleaseStops() {
+    QFETCH(bool, inching);
+    QFETCH(bool, moveGo);
+    QFETCH(int, sent);
+    Pad pad(&host_, 1010);
+    const int commands = camera_->Commands();
+    if (inching) {
+      QTest::mousePress(pad.button, Qt::RightButton);
+    }
+    if (moveGo) {
+      PostMessageTo(pad.button, um::kMoveGo, 0, 1);
+      QVERIFY(session_->WaitForAnswers(1));
+    }
+    QTest::mousePress(pad.button, Qt::LeftButton);
+    QVERIFY(session_->WaitForAnswers(1));
+    QTest::mouseRelease(pad.button, Qt::LeftButton);
+    QVERIFY(session_->WaitForAnswers(1));
+    const int pan = PanTilt("pan");
+    QTest::qWait(60);
+    QCOMPARE(PanTilt("pan"), pan);  // stopped
+    QVERIFY(!pad.button->IsMoving());
+    if (inching) {
+      QTest::mouseRelease(pad.button, Qt::RightButton);
+      PostMessageTo(pad.button, um::kMoveGo, 0, 0);  // the speed restored
+      Settle(50);
+    }
+    QCOMPARE(camera_->Commands() - commands, sent);
+  }
+
   void ALateMoveGoCannotRestartACancelledInch() {
     Pad pad(&host_, 1008);
     const int commands = camera_->Commands();

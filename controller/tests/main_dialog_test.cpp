@@ -587,7 +587,7 @@ class MainDialogTest : public QObject {
     QVERIFY(QTest::qWaitFor(
         [&] {
           return dialog.Debug()->Rows().contains(QStringLiteral(
-              "error\tlate answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)"));
+              "ack\tlate answer, decoded for nobody (QzGetMotorSpeed(1, 0) was given up)"));
         },
         3000));
     QVERIFY(Settled(dialog));

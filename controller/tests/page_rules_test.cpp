@@ -25,9 +25,26 @@ TEST(AdjustMapping, ElectronicZoomBothWays) {
 }
 
 TEST(AdjustMapping, SensorImage) {
-  EXPECT_EQ(ChooseSensorImage(true, 1), SensorImage::kDetected);
-  EXPECT_EQ(ChooseSensorImage(true, 0), SensorImage::kNotDetected);
-  EXPECT_EQ(ChooseSensorImage(false, 1), SensorImage::kNotifyOff);
+  using D = SensorImage;
+  const auto change = IndicatorDraw::kChange;
+  const auto repaint = IndicatorDraw::kRepaint;
+  struct Row {
+    bool checked, power;
+    int sensor;
+    IndicatorDraw why;
+    SensorImage image;
+  };
+  const Row rows[] = {
+      {true, true, 1, change, D::kDetected},    {true, true, 0, change, D::kNotDetected},
+      {false, true, 1, change, D::kNotifyOff},  {true, false, 1, change, D::kDetected},
+      {true, true, 1, repaint, D::kDetected},   {true, true, 0, repaint, D::kNotDetected},
+      {true, false, 1, repaint, D::kNotifyOff}, {true, false, 0, repaint, D::kNotifyOff},
+      {false, true, 1, repaint, D::kNotifyOff},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(ChooseSensorImage(r.checked, r.power, r.sensor, r.why), r.image)
+        << r.checked << r.power << r.sensor << static_cast<int>(r.why);
+  }
 }
 
 TEST(ExposureMapping, ShutterPositionsAndValues) {

@@ -340,7 +340,10 @@ class PagesTest : public QObject {
     QCOMPARE(host_.waitCursor.last(), 1);
   }
 
-  void SensorChangeRedrawsTheIndicator() {
+  // The box and the sensor redraw the indicator; a power change while the
+  // page is shown repaints it, and notification then counts as on only with
+  // the power on.
+  void SensorAndPowerChangesRedrawTheIndicator() {
     Pages pages(&host_);
     Control<QCheckBox>(pages.adjust, 1159)->click();
     QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorNotDetected);
@@ -350,6 +353,13 @@ class PagesTest : public QObject {
     Settle(10);
     QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorDetected);
     QCOMPARE(host_.refreshIdle, idle + 1);
+    // As the main dialog does when the camera is switched off and on again.
+    for (const bool power : {false, true}) {
+      host_.camera.cameraPower = power;
+      pages.adjust->setEnabled(power);
+      QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(),
+               power ? bmp::kSensorDetected : bmp::kSensorNotifyOff);
+    }
     Control<QCheckBox>(pages.adjust, 1159)->click();
     QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorNotifyOff);
   }

@@ -132,9 +132,10 @@ AdjustPage::AdjustPage(QWidget* parent) : TabPage(parent) {
           MakeCall(LibraryFunction::kQzSetAlarmOutput, host_->SelectedCamera(), checked ? 1 : 0));
     }
   });
-  connect(notifyDetection_, &QCheckBox::clicked, this, [this] { DrawIndicator(false); });
+  connect(notifyDetection_, &QCheckBox::clicked, this,
+          [this] { DrawIndicator(IndicatorDraw::kChange); });
 
-  DrawIndicator(false);
+  DrawIndicator(IndicatorDraw::kChange);
 }
 
 void AdjustPage::ShowIndicatorImage(int bitmapId) {
@@ -144,14 +145,11 @@ void AdjustPage::ShowIndicatorImage(int bitmapId) {
   indicator_->setProperty("bitmapId", bitmapId);
 }
 
-void AdjustPage::DrawIndicator(bool requirePower) {
+void AdjustPage::DrawIndicator(IndicatorDraw why) {
   const CameraState* camera = host_ != nullptr ? &host_->Camera() : nullptr;
-  bool notifyOn = notifyDetection_->isChecked();
-  if (requirePower) {
-    notifyOn = notifyOn && camera != nullptr && camera->cameraPower;
-  }
+  const bool power = camera != nullptr && camera->cameraPower;
   const int sensorInput = camera != nullptr ? camera->sensorInput : 0;
-  switch (ChooseSensorImage(notifyOn, sensorInput)) {
+  switch (ChooseSensorImage(notifyDetection_->isChecked(), power, sensorInput, why)) {
     case SensorImage::kDetected:
       ShowIndicatorImage(bmp::kSensorDetected);
       break;
@@ -168,10 +166,21 @@ void AdjustPage::DrawIndicatorOff() {
   ShowIndicatorImage(bmp::kSensorNotifyOff);
 }
 
+void AdjustPage::RepaintIndicator() {
+  if (host_ != nullptr && isVisible() && !IsQtR7(host_->Camera().unitName)) {
+    DrawIndicator(IndicatorDraw::kRepaint);
+  }
+}
+
 void AdjustPage::showEvent(QShowEvent* e) {
   TabPage::showEvent(e);
-  if (host_ != nullptr && !IsQtR7(host_->Camera().unitName)) {
-    DrawIndicator(true);
+  RepaintIndicator();
+}
+
+void AdjustPage::changeEvent(QEvent* e) {
+  TabPage::changeEvent(e);
+  if (e->type() == QEvent::EnabledChange) {
+    RepaintIndicator();
   }
 }
 
@@ -195,7 +204,7 @@ void AdjustPage::Refresh(std::intptr_t /*firstRead*/) {
     notifyDetection_->setChecked(false);
     DrawIndicatorOff();
   } else {
-    DrawIndicator(false);
+    DrawIndicator(IndicatorDraw::kChange);
     externalLight_->setChecked(camera.externalLight);
     alarmOutput_->setChecked(camera.alarmOutput);
     if (const std::optional<int> item = ElectronicZoomItem(camera.electronicZoom)) {
@@ -208,7 +217,7 @@ void AdjustPage::Refresh(std::intptr_t /*firstRead*/) {
 
 void AdjustPage::OnMessage(const MessageEvent& message) {
   if (message.Message() == um::kSensorChanged) {
-    DrawIndicator(false);
+    DrawIndicator(IndicatorDraw::kChange);
     if (host_ != nullptr) {
       host_->SetRefreshIdle();
     }

@@ -12,6 +12,7 @@ class QLabel;
 namespace qtr90x {
 
 class ActionSlider;
+enum class IndicatorDraw;
 
 class AdjustPage : public TabPage {
  public:
@@ -27,11 +28,13 @@ class AdjustPage : public TabPage {
   void Refresh(std::intptr_t firstRead) override;
   void OnMessage(const MessageEvent& message) override;
   void showEvent(QShowEvent* e) override;
+  // Enabled or disabled (the camera power changed): the page repaints.
+  void changeEvent(QEvent* e) override;
 
  private:
-  // requirePower: a repaint counts notification as on only while the camera
-  // power is on; a change of the box or of the sensor does not ask for it.
-  void DrawIndicator(bool requirePower);
+  void DrawIndicator(IndicatorDraw why);
+  // A repaint of a page that is shown, for a model with sensor detection.
+  void RepaintIndicator();
   void DrawIndicatorOff();
   void ShowIndicatorImage(int bitmapId);
 

@@ -183,7 +183,10 @@ void DirectionButton::mousePressEvent(QMouseEvent* e) {
 
 void DirectionButton::mouseReleaseEvent(QMouseEvent* e) {
   if (e->button() == Qt::LeftButton) {
-    if (moving_ && !inching_) {
+    // Every left release stops, also on a button that is inching: the
+    // camera is never left moving. With the right button still held, only
+    // a UM_MOVEGO start still to come moves it again.
+    if (moving_) {
       SendStop();
     }
     QPushButton::mouseReleaseEvent(e);
