@@ -186,6 +186,39 @@ class GamepadTest : public QObject {
             frames.lastIndexOf(QStringLiteral("50 31 39 30")));
   }
 
+  // With no controller the edge sleeps; a pad attached later wakes it, and
+  // a joystick that is no game controller lets it sleep again.
+  void SleepsUntilAControllerComes() {
+    Running run;
+    QVERIFY(run.Start(false));
+    QTRY_VERIFY_WITH_TIMEOUT(run.Pad().SourceSleeping(), 3000);
+    const int wakes = run.Pad().SourceWakes();
+    QTest::qWait(100);
+    QCOMPARE(run.Pad().SourceWakes(), wakes);  // nothing wakes it by itself
+    const int other = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 2, 0, 0);
+    QVERIFY2(other >= 0, SDL_GetError());
+    const SDL_JoystickID otherId = SDL_JoystickGetDeviceInstanceID(other);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Pad().SourceWakes() == wakes + 1 && run.Pad().SourceSleeping(),
+                             3000);
+    QTest::qWait(100);
+    QCOMPARE(run.Pad().SourceWakes(), wakes + 1);  // back to sleep for good
+    QVERIFY(!run.Pad().Attached());
+    for (int round = 0; round < 2; ++round) {
+      QVERIFY(run.pad.Attach());
+      QTRY_VERIFY_WITH_TIMEOUT(run.Pad().Attached(), 3000);
+      QVERIFY(!run.Pad().SourceSleeping());
+      QVERIFY(run.Deflect(kX, kFull));
+      run.pad.Detach();
+      QTRY_VERIFY_WITH_TIMEOUT(!run.Pad().Attached(), 3000);
+      QTRY_VERIFY_WITH_TIMEOUT(run.Pad().SourceSleeping(), 3000);
+      QVERIFY(!run.Pad().Core().Moving());
+    }
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+      if (SDL_JoystickGetDeviceInstanceID(i) == otherId)
+        SDL_JoystickDetachVirtual(i);
+    }
+  }
+
   void AttachedBeforeTheApplicationStarts() {
     Running run;
     QVERIFY(run.pad.Attach());

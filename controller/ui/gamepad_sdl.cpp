@@ -60,6 +60,9 @@ class SdlGamepadSource : public GamepadSource {
     thread_.join();
   }
 
+  bool Sleeping() const override { return sleeping_.load(); }
+  int Wakes() const override { return wakes_.load(); }
+
   // Starts the thread and waits until SDL is up in it (or failed).
   bool Start(QString* why) {
     std::promise<QString> ready;
@@ -153,6 +156,7 @@ class SdlGamepadSource : public GamepadSource {
       }
       const unsigned woken = devices_.Wait(-1);
       sleeping_ = false;
+      ++wakes_;
       if (stop_)
         break;
       settleUntil = Clock::now() + ((woken & DeviceWatch::kDeviceNode) != 0
@@ -251,6 +255,7 @@ class SdlGamepadSource : public GamepadSource {
   DeviceWatch devices_;
   // The thread sleeps with SDL's game controller support down.
   std::atomic<bool> sleeping_{false};
+  std::atomic<int> wakes_{0};
   // Touched only by the thread:
   bool controllersUp_ = false;
   SDL_GameController* active_ = nullptr;
