@@ -453,8 +453,7 @@ class GamepadTest : public QObject {
   }
 
   // The stick follows a sine of one second for three seconds: the pan is
-  // started once per half wave (a turn through the dead zone) and never
-  // again while its direction holds.
+  // started once per half wave and never again while its direction holds.
   void SlowCurveTurnsOnlyWithTheDirection() {
     Running run({}, false);
     QVERIFY(run.Start());
@@ -484,8 +483,11 @@ class GamepadTest : public QObject {
     qInfo("slow sine: %d starts, %d restarts, %d stops, %d speed commands", starts, restarts,
           static_cast<int>(moves.size()) - starts, speeds);
     QCOMPARE(restarts, 0);
-    QCOMPARE(moves.size(), 2 * starts);  // every start stopped once
-    QVERIFY2(starts >= 5 && starts <= 7, qPrintable(moves.join(" | ")));
+    // A start per half wave, each stopped once in the dead zone (or turned
+    // straight round when the application saw no value inside it).
+    QVERIFY2(starts >= 5 && starts <= 7 && moves.size() <= 2 * starts &&
+                 moves.last() == QLatin1String("60 30 30"),
+             qPrintable(moves.join(" | ")));
     QVERIFY(speeds > starts);
   }
 
