@@ -342,9 +342,11 @@ Reply CameraModel::ExecutePedestal(const Call& call) {
   switch (call.row.op) {
     case Op::kSetPanSpeed:
       system_.panSpeed = v;
+      Redrive(pan_, v, now);
       return Done();
     case Op::kSetTiltSpeed:
       system_.tiltSpeed = v;
+      Redrive(tilt_, v, now);
       return Done();
     case Op::kGetMotorSpeed:
       return HexReply(v == 0 ? system_.panSpeed : system_.tiltSpeed, 3);
@@ -489,6 +491,7 @@ Reply CameraModel::ExecuteLens(const Call& call) {
       return HexReply(zoom_.Position(now), 4);
     case Op::kSetZoomSpeed:
       system_.zoomSpeed = v;
+      Redrive(zoom_, ZoomRate(v), now);
       return Done();
     case Op::kGetZoomSpeed:
       return HexReply(system_.zoomSpeed, 1);
@@ -744,6 +747,14 @@ void CameraModel::Drive(Axis& axis, int direction, int rate, TimePoint now) {
     axis.Stop(now);
   } else {
     axis.MoveTo(direction == 1 ? axis.Max() : axis.Min(), rate, now);
+  }
+}
+
+// A new speed takes effect on a drive that is under way: it goes on from
+// where it is at the new rate.
+void CameraModel::Redrive(Axis& axis, int rate, TimePoint now) {
+  if (axis.Moving(now) && (axis.Target() == axis.Max() || axis.Target() == axis.Min())) {
+    Drive(axis, axis.Target() == axis.Max() ? 1 : 2, rate, now);
   }
 }
 

@@ -136,6 +136,7 @@ class CameraModel {
   Reply MoveToAngles(std::string_view params, bool relative, TimePoint now);
   // Direction 0 stops the axis, 1 drives it to its maximum, 2 to its minimum.
   void Drive(Axis& axis, int direction, int rate, TimePoint now);
+  void Redrive(Axis& axis, int rate, TimePoint now);
   void MoveAxis(Axis& axis, int target, int rate, TimePoint now);
   int ZoomRate(int speed) const;
   int FocusRate() const;

@@ -16,6 +16,13 @@ qz_add_gtest(controller_gamepad_core_tests
 qz_target_headers(controller_gamepad_core_tests PRIVATE BASE ${CMAKE_CURRENT_SOURCE_DIR}
   FILES tests/scripted_camera.h tests/private_registry.h)
 
+# The SDL edge sleeps until a device node appears (inotify, no polling).
+add_library(qtr90x_gamepad_devices STATIC ui/gamepad_device_watch.cpp)
+qz_target_headers(qtr90x_gamepad_devices PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
+  FILES ui/gamepad_device_watch.h)
+qz_add_gtest(controller_gamepad_device_tests
+  SOURCES tests/gamepad_device_watch_test.cpp LIBS qtr90x_gamepad_devices LABELS threaded)
+
 set(QZ_HAVE_SDL2 OFF CACHE INTERNAL "")
 if(NOT QZ_BUILD_GUI)
   return()
@@ -38,7 +45,7 @@ target_sources(qtr90x_ui PRIVATE ui/gamepad_control.cpp ui/gamepad_dialog.cpp)
 target_link_libraries(qtr90x_ui PUBLIC qtr90x_gamepad_core)
 if(QZ_HAVE_SDL2)
   target_sources(qtr90x_ui PRIVATE ui/gamepad_sdl.cpp)
-  target_link_libraries(qtr90x_ui PUBLIC PkgConfig::SDL2)
+  target_link_libraries(qtr90x_ui PUBLIC PkgConfig::SDL2 qtr90x_gamepad_devices)
 
   # The whole path through SDL's virtual joystick against the simulated camera.
   qz_add_gui_test(controller_gamepad_tests TIMEOUT 180

@@ -421,6 +421,17 @@ TEST(CameraModelTest, DrivesMoveAtTheirSpeedUntilStopped) {
   EXPECT_EQ(HexValue(bench.Send(0xB4, "0")), 0x4000u);
 }
 
+TEST(CameraModelTest, ASpeedChangeTakesEffectOnARunningDrive) {
+  Bench bench("QT-R90x");
+  ASSERT_EQ(bench.Code(0x50, "064"), "00");  // 100 tenths of a degree per second
+  ASSERT_EQ(bench.Code(0x60, "10"), "00");   // pan right
+  bench.Wait(500);
+  ASSERT_EQ(bench.Code(0x50, "0C8"), "00");  // 200, under way
+  bench.Wait(500);
+  ASSERT_EQ(bench.Code(0x60, "00"), "00");
+  EXPECT_EQ(DataChars(bench.Send(0x63)), "00960000");  // 50 + 100
+}
+
 TEST(CameraModelTest, SensorChangeNotifiesAsTheDetectionPropertySays) {
   struct Case {
     const char* property;

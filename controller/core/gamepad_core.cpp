@@ -301,14 +301,14 @@ void GamepadCore::SendStops(const GamepadContext& ctx, GamepadOutputs& out) {
       Send(MakeCall(F::kQzSetPanTilt2, pt.moveCamera, 0), out);
       pt.move.panDir = 0;
       pt.move.tiltDir = 0;
-      pt.restart = false;
+      pt.panPrimed = pt.tiltPrimed = false;
     }
   }
   if (zoom_.dir != 0) {
     if (DesiredZoom(ctx).dir == 0 || ctx.camera != zoom_.moveCamera) {
       Send(MakeCall(F::kQzSetZooming, zoom_.moveCamera, 0), out);
       zoom_.dir = 0;
-      zoom_.restart = false;
+      zoom_.primed = false;
     }
   }
   if (focus_.drive != 0) {
@@ -357,7 +357,7 @@ bool GamepadCore::NextPanTilt(const GamepadContext& ctx, GamepadOutputs& out) {
     Send(MakeCall(F::kQzSetPanTilt2, s.moveCamera, PanTiltCode(d.panDir, d.tiltDir)), out);
     s.move.panDir = d.panDir;
     s.move.tiltDir = d.tiltDir;
-    s.restart = false;
+    s.panPrimed = s.tiltPrimed = false;
     return true;
   }
 
@@ -381,8 +381,10 @@ bool GamepadCore::NextPanTilt(const GamepadContext& ctx, GamepadOutputs& out) {
       }
     }
   }
-  if (!wantMove)
+  if (!wantMove) {
+    s.panPrimed = s.tiltPrimed = false;
     return false;
+  }
 
   if (ctx.camera != s.speedCamera) {
     // Nothing is known of this camera's speeds as the stick left them.
@@ -390,37 +392,69 @@ bool GamepadCore::NextPanTilt(const GamepadContext& ctx, GamepadOutputs& out) {
     s.move.panSpeed = 0;
     s.move.tiltSpeed = 0;
   }
-  if (d.panDir != 0 && SpeedNeedsChange(d.panSpeed, s.move.panSpeed, kPanSpeedMin, kPanSpeedMax)) {
-    if (!s.panChanged) {
-      s.panChanged = true;
-      s.restPan = ctx.panSpeed;
+  const bool panNeeds =
+      d.panDir != 0 && SpeedNeedsChange(d.panSpeed, s.move.panSpeed, kPanSpeedMin, kPanSpeedMax);
+  const bool tiltNeeds = d.tiltDir != 0 && SpeedNeedsChange(d.tiltSpeed, s.move.tiltSpeed,
+                                                            kTiltSpeedMin, kTiltSpeedMax);
+
+  // A start, or a turn: an axis that starts or reverses gets the stick's
+  // speed of this moment first (once), then the move goes, however far the
+  // stick has gone meanwhile; the speed catches up under the running move.
+  const bool panTurns = d.panDir != 0 && d.panDir != s.move.panDir;
+  const bool tiltTurns = d.tiltDir != 0 && d.tiltDir != s.move.tiltDir;
+  if (d.panDir != s.move.panDir || d.tiltDir != s.move.tiltDir) {
+    if (panTurns && !s.panPrimed && panNeeds) {
+      s.panPrimed = true;
+      SendPanSpeed(ctx, d.panSpeed, out);
+      return true;
     }
-    Send(MakeCall(F::kQzSetMotorSpeed, ctx.camera, 0, d.panSpeed), out);
-    s.move.panSpeed = d.panSpeed;
-    s.restart = moving;
-    return true;
-  }
-  if (d.tiltDir != 0 &&
-      SpeedNeedsChange(d.tiltSpeed, s.move.tiltSpeed, kTiltSpeedMin, kTiltSpeedMax)) {
-    if (!s.tiltChanged) {
-      s.tiltChanged = true;
-      s.restTilt = ctx.tiltSpeed;
+    if (tiltTurns && !s.tiltPrimed && tiltNeeds) {
+      s.tiltPrimed = true;
+      SendTiltSpeed(ctx, d.tiltSpeed, out);
+      return true;
     }
-    Send(MakeCall(F::kQzSetMotorSpeed, ctx.camera, 1, d.tiltSpeed), out);
-    s.move.tiltSpeed = d.tiltSpeed;
-    s.restart = moving;
-    return true;
-  }
-  // A running move takes a new speed when it is started again.
-  if (d.panDir != s.move.panDir || d.tiltDir != s.move.tiltDir || s.restart) {
     Send(MakeCall(F::kQzSetPanTilt2, ctx.camera, PanTiltCode(d.panDir, d.tiltDir)), out);
     s.move.panDir = d.panDir;
     s.move.tiltDir = d.tiltDir;
     s.moveCamera = ctx.camera;
-    s.restart = false;
+    s.panPrimed = s.tiltPrimed = false;
+    return true;
+  }
+
+  // The move runs as the stick asks: only its speeds follow, taking turns
+  // when both axes change.
+  const bool tiltNow = tiltNeeds && (!panNeeds || s.tiltFirst);
+  if (tiltNow) {
+    SendTiltSpeed(ctx, d.tiltSpeed, out);
+    s.tiltFirst = false;
+    return true;
+  }
+  if (panNeeds) {
+    SendPanSpeed(ctx, d.panSpeed, out);
+    s.tiltFirst = true;
     return true;
   }
   return false;
+}
+
+void GamepadCore::SendPanSpeed(const GamepadContext& ctx, int speed, GamepadOutputs& out) {
+  PanTiltSent& s = panTilt_;
+  if (!s.panChanged) {
+    s.panChanged = true;
+    s.restPan = ctx.panSpeed;
+  }
+  Send(MakeCall(F::kQzSetMotorSpeed, ctx.camera, 0, speed), out);
+  s.move.panSpeed = speed;
+}
+
+void GamepadCore::SendTiltSpeed(const GamepadContext& ctx, int speed, GamepadOutputs& out) {
+  PanTiltSent& s = panTilt_;
+  if (!s.tiltChanged) {
+    s.tiltChanged = true;
+    s.restTilt = ctx.tiltSpeed;
+  }
+  Send(MakeCall(F::kQzSetMotorSpeed, ctx.camera, 1, speed), out);
+  s.move.tiltSpeed = speed;
 }
 
 bool GamepadCore::NextZoom(const GamepadContext& ctx, GamepadOutputs& out) {
@@ -436,28 +470,32 @@ bool GamepadCore::NextZoom(const GamepadContext& ctx, GamepadOutputs& out) {
       return true;
     }
   }
-  if (d.dir == 0)
+  if (d.dir == 0) {
+    s.primed = false;
     return false;
+  }
   if (ctx.camera != s.speedCamera) {
     s.speedCamera = ctx.camera;
     s.speed = -1;
   }
-  if (SpeedNeedsChange(d.speed, s.speed, kZoomSpeedMin, kZoomSpeedMax)) {
+  const bool needs = SpeedNeedsChange(d.speed, s.speed, kZoomSpeedMin, kZoomSpeedMax);
+  // As for pan and tilt: one speed command before a start or a turn at most.
+  if (needs && (d.dir == s.dir || !s.primed)) {
     if (!s.changed) {
       s.changed = true;
       s.rest = ctx.zoomSpeed;
     }
     Send(MakeCall(F::kQzSetZoomSpeed, ctx.camera, d.speed), out);
     s.speed = d.speed;
-    s.restart = moving;
+    s.primed = d.dir != s.dir;
     return true;
   }
-  if (d.dir != s.dir || s.restart) {
+  if (d.dir != s.dir) {
     // QzSetZooming: 1 wide, 2 tele, at the zoom speed.
     Send(MakeCall(F::kQzSetZooming, ctx.camera, d.dir > 0 ? 2 : 1), out);
     s.dir = d.dir;
     s.moveCamera = ctx.camera;
-    s.restart = false;
+    s.primed = false;
     return true;
   }
   return false;

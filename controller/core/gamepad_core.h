@@ -12,6 +12,10 @@
 //   has been answered: speed changes are coalesced, the newest value wins,
 //   nothing queues. A stop never waits: it goes out at once, before any
 //   later speed change.
+// - A move starts as soon as the stick leaves the dead zone: at most one
+//   speed command per axis that starts (the stick's speed at that moment),
+//   then the move. While it runs, the speed commands follow the stick and
+//   the move itself is sent again only when its direction changes.
 // - Coming back inside the dead zone sends exactly one stop. A move stopped
 //   by anything else (the control disabled, the camera changed, the session
 //   ending, the controller detached) stays stopped until the stick or
@@ -135,8 +139,11 @@ class GamepadCore {
   struct PanTiltSent {
     PanTilt move;  // directions of the last start; speeds last set (0 unknown)
     int moveCamera = 0;
-    bool restart = false;  // a speed changed under a running move
-    int speedCamera = 0;   // the camera whose speeds the stick changed
+    // A start (or a turn) waits for at most one speed command per axis.
+    bool panPrimed = false;
+    bool tiltPrimed = false;
+    bool tiltFirst = false;  // whose speed change goes first when both are due
+    int speedCamera = 0;     // the camera whose speeds the stick changed
     bool panChanged = false;
     bool tiltChanged = false;
     int restPan = -1;
@@ -146,7 +153,7 @@ class GamepadCore {
     int dir = 0;
     int speed = -1;  // -1 unknown
     int moveCamera = 0;
-    bool restart = false;
+    bool primed = false;
     int speedCamera = 0;
     bool changed = false;
     int rest = -1;
@@ -169,6 +176,8 @@ class GamepadCore {
   bool NextPanTilt(const GamepadContext& ctx, GamepadOutputs& out);
   bool NextZoom(const GamepadContext& ctx, GamepadOutputs& out);
   bool NextFocus(const GamepadContext& ctx, GamepadOutputs& out);
+  void SendPanSpeed(const GamepadContext& ctx, int speed, GamepadOutputs& out);
+  void SendTiltSpeed(const GamepadContext& ctx, int speed, GamepadOutputs& out);
   void Send(const LibraryCall& call, GamepadOutputs& out);
   void LatchAll();
   void ForgetSpeeds();

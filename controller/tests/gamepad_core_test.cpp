@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <deque>
 #include <ostream>
 #include <vector>
@@ -241,9 +243,123 @@ TEST(GamepadCore, ABurstOfAxisEventsLeavesOneCommandInFlightAndTheNewestWins) {
   const int newest = 4000 + 9999 * 2;
   const Calls calls = pad.Settle();
   const int speed = SpeedForDeflection(ShapeAxis(newest, 0, SpeedCurve::kLinear), 8, 800);
-  // The first speed, then straight to the newest before the move starts.
-  EXPECT_EQ(calls, (Calls{Speed(1, 0, SpeedForDeflection(4000 / 32767.0, 8, 800)),
-                          Speed(1, 0, speed), PanTilt(1, 3)}));
+  // The first speed and the start, then straight to the newest speed.
+  EXPECT_EQ(calls, (Calls{Speed(1, 0, SpeedForDeflection(4000 / 32767.0, 8, 800)), PanTilt(1, 3),
+                          Speed(1, 0, speed)}));
+}
+
+// A stick (or a trigger) pushed from the centre to full over `pushEvents`
+// axis events, the camera answering once every `eventsPerAnswer` events:
+// the move goes right after one speed command, at the stick's position of
+// that moment, and the speed follows under the running move without
+// starting it again.
+TEST(GamepadCore, AGradualPushStartsTheMoveAtOnceAndTheSpeedFollows) {
+  struct Case {
+    A axis;
+    int pushEvents;
+    int eventsPerAnswer;
+  };
+  const Case cases[] = {
+      {A::kLeftX, 1, 20},           {A::kLeftX, 10, 20},  {A::kLeftX, 100, 20},
+      {A::kLeftX, 200, 20},         {A::kLeftX, 500, 20}, {A::kLeftX, 1000, 20},
+      {A::kLeftX, 1000, 1},         {A::kLeftX, 50, 200}, {A::kTriggerRight, 100, 20},
+      {A::kTriggerRight, 1000, 20},
+  };
+  for (const Case& c : cases) {
+    const bool zoom = c.axis == A::kTriggerRight;
+    SCOPED_TRACE(::testing::Message() << (zoom ? "zoom, " : "pan, ") << c.pushEvents
+                                      << " events, an answer every " << c.eventsPerAnswer);
+    GamepadSettings s;
+    s.deadZonePercent = 10;
+    Pad pad(s);
+    const auto value = [&](int i) {
+      return static_cast<int>(static_cast<long long>(kFull) * std::min(i, c.pushEvents) /
+                              c.pushEvents);
+    };
+    const auto speedAt = [&](int i) {
+      const double m = ShapeAxis(value(i), s.deadZonePercent, s.curve);
+      return zoom ? ZoomSpeed(1, SpeedForDeflection(m, 0, 7))
+                  : Speed(1, 0, SpeedForDeflection(m, 8, 800));
+    };
+    int left = -1;         // the event that left the dead zone
+    int valueAtMove = -1;  // the stick when the move went
+    for (int i = 1; i <= c.pushEvents + c.eventsPerAnswer; ++i) {
+      pad.Axis(c.axis, value(i));
+      if (left < 0 && !pad.sent.empty())
+        left = i;
+      if (valueAtMove < 0 && pad.core.Moving())
+        valueAtMove = value(i);
+      if (i % c.eventsPerAnswer == 0 && !pad.inFlight.empty())
+        pad.Answer();
+    }
+    const Calls calls = pad.Settle();
+    ASSERT_GE(calls.size(), 2u);
+    const LibraryCall start = zoom ? Zooming(1, 2) : PanTilt(1, 3);
+    EXPECT_EQ(calls[0], speedAt(left));
+    EXPECT_EQ(calls[1], start) << "the move is the second command";
+    // No later than one answer after the stick left the dead zone.
+    EXPECT_LE(valueAtMove, value(left + c.eventsPerAnswer));
+    EXPECT_EQ(calls.back(), c.pushEvents > 1 ? speedAt(c.pushEvents) : start);
+    for (std::size_t i = 2; i < calls.size(); ++i)
+      EXPECT_EQ(calls[i].function, calls[0].function) << i;
+  }
+}
+
+// A stick that follows slow curves for three periods of 1,000 events, the
+// camera answering every 20: the move is sent again only when its
+// direction changes (every pan/tilt command differs from the one before),
+// and the speeds follow the stick in between.
+TEST(GamepadCore, AStickOnASlowCurveTurnsTheMoveOnlyWhenItsDirectionChanges) {
+  constexpr double kPi = 3.14159265358979;
+  struct Case {
+    const char* what;
+    double (*x)(double);  // of the period's fraction, -1..1
+    double (*y)(double);
+    int moves;  // pan/tilt commands, stops included
+  };
+  const Case cases[] = {
+      // Six half waves: a start and a stop each.
+      {"sine", [](double t) { return std::sin(2 * kPi * t); }, [](double) { return 0.0; }, 12},
+      // Never back inside the dead zone: one start, the stop at the end.
+      {"sine off the centre", [](double t) { return 0.6 + 0.35 * std::sin(2 * kPi * t); },
+       [](double) { return 0.0; }, 2},
+      // Round and round: eight directions a turn, each one once.
+      {"circle", [](double t) { return std::cos(2 * kPi * t); },
+       [](double t) { return std::sin(2 * kPi * t); }, 3 * 8 + 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GamepadSettings s;
+    s.deadZonePercent = 10;
+    Pad pad(s);
+    for (int i = 0; i <= 3000; ++i) {
+      const double t = i / 1000.0;
+      pad.Axis(A::kLeftX, static_cast<int>(kFull * c.x(t)));
+      pad.Axis(A::kLeftY, static_cast<int>(-kFull * c.y(t)));
+      if (i % 20 == 0 && !pad.inFlight.empty())
+        pad.Answer();
+    }
+    pad.Axis(A::kLeftX, 0);
+    pad.Axis(A::kLeftY, 0);
+    const Calls calls = pad.Settle();
+    int moves = 0;
+    int speeds = 0;
+    int restarts = 0;
+    LibraryCall last;
+    for (const LibraryCall& call : calls) {
+      if (call.function == F::kQzSetPanTilt2) {
+        ++moves;
+        restarts += moves > 1 && call == last ? 1 : 0;
+        last = call;
+      } else {
+        ++speeds;
+      }
+    }
+    EXPECT_EQ(restarts, 0);
+    EXPECT_EQ(moves, c.moves);
+    EXPECT_GT(speeds, 3 * 10) << "the speeds follow the stick";
+    EXPECT_EQ(last, PanTilt(1, 0));
+  }
 }
 
 TEST(GamepadCore, StopGoesAtOnceAndBeforeAnyLaterSpeedChange) {

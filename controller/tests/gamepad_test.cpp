@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <memory>
 
 #include "core/gamepad_core.h"
@@ -40,6 +42,24 @@ QStringList SentSince(qint64 offset) {
     const QStringList fields = QString::fromLatin1(trace.readLine()).trimmed().split(' ');
     if (fields.size() > 8 && fields[2] == QLatin1String("send"))
       commands << fields.mid(7, fields.size() - 8).join(' ');
+  }
+  return commands;
+}
+
+// The same with the time each frame went (ms since the epoch, the trace's
+// local wall clock).
+QList<std::pair<qint64, QString>> TimedSince(qint64 offset) {
+  QFile trace(qEnvironmentVariable("QZLINK_TRACE"));
+  QList<std::pair<qint64, QString>> commands;
+  if (!trace.open(QIODevice::ReadOnly) || !trace.seek(offset))
+    return commands;
+  while (!trace.atEnd()) {
+    const QStringList fields = QString::fromLatin1(trace.readLine()).trimmed().split(' ');
+    if (fields.size() > 8 && fields[2] == QLatin1String("send")) {
+      const QDateTime at = QDateTime::fromString(fields[0] + ' ' + fields[1].left(12),
+                                                 QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+      commands.append({at.toMSecsSinceEpoch(), fields.mid(7, fields.size() - 8).join(' ')});
+    }
   }
   return commands;
 }
@@ -164,6 +184,39 @@ class GamepadTest : public QObject {
     // The stop went before the speed was put back.
     QVERIFY(frames.indexOf(QStringLiteral("60 30 30")) <
             frames.lastIndexOf(QStringLiteral("50 31 39 30")));
+  }
+
+  // With no controller the edge sleeps; a pad attached later wakes it, and
+  // a joystick that is no game controller lets it sleep again.
+  void SleepsUntilAControllerComes() {
+    Running run;
+    QVERIFY(run.Start(false));
+    QTRY_VERIFY_WITH_TIMEOUT(run.Pad().SourceSleeping(), 3000);
+    const int wakes = run.Pad().SourceWakes();
+    QTest::qWait(100);
+    QCOMPARE(run.Pad().SourceWakes(), wakes);  // nothing wakes it by itself
+    const int other = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 2, 0, 0);
+    QVERIFY2(other >= 0, SDL_GetError());
+    const SDL_JoystickID otherId = SDL_JoystickGetDeviceInstanceID(other);
+    QTRY_VERIFY_WITH_TIMEOUT(run.Pad().SourceWakes() == wakes + 1 && run.Pad().SourceSleeping(),
+                             3000);
+    QTest::qWait(100);
+    QCOMPARE(run.Pad().SourceWakes(), wakes + 1);  // back to sleep for good
+    QVERIFY(!run.Pad().Attached());
+    for (int round = 0; round < 2; ++round) {
+      QVERIFY(run.pad.Attach());
+      QTRY_VERIFY_WITH_TIMEOUT(run.Pad().Attached(), 3000);
+      QVERIFY(!run.Pad().SourceSleeping());
+      QVERIFY(run.Deflect(kX, kFull));
+      run.pad.Detach();
+      QTRY_VERIFY_WITH_TIMEOUT(!run.Pad().Attached(), 3000);
+      QTRY_VERIFY_WITH_TIMEOUT(run.Pad().SourceSleeping(), 3000);
+      QVERIFY(!run.Pad().Core().Moving());
+    }
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+      if (SDL_JoystickGetDeviceInstanceID(i) == otherId)
+        SDL_JoystickDetachVirtual(i);
+    }
   }
 
   void AttachedBeforeTheApplicationStarts() {
@@ -343,6 +396,99 @@ class GamepadTest : public QObject {
     dialog.show();
     QTest::qWait(50);
     QVERIFY(dialog.grab().save(QDir(dir).filePath(QStringLiteral("gamepad-dialog.png"))));
+  }
+
+  // The stick pushed from the centre to full over 100 to 1,000 ms on a
+  // 9600 baud line: one speed command, then the move, while the stick is
+  // still on its way; from then on only the speed follows it.
+  void GradualPushStartsTheMoveAtOnce_data() {
+    QTest::addColumn<int>("pushMs");
+    for (int ms : {100, 200, 500, 1000})
+      QTest::newRow(qPrintable(QStringLiteral("%1 ms").arg(ms))) << ms;
+  }
+  void GradualPushStartsTheMoveAtOnce() {
+    QFETCH(int, pushMs);
+    Running run({}, false);
+    QVERIFY(run.Start());
+    QVERIFY(run.Quiet());
+    const GamepadCore& core = run.Pad().Core();
+    const int edge = kFull * run.Pad().Settings().deadZonePercent / 100 + 1;
+    const qint64 offset = TraceEnd();
+    qint64 leftAt = -1;  // wall clock, ms
+    int atMove = -1;     // the stick as the application had it at the start
+    QElapsedTimer push;
+    push.start();
+    for (qint64 t = 0; t <= pushMs; t = push.elapsed()) {
+      const int value = static_cast<int>(kFull * t / pushMs);
+      run.pad.Axis(kX, value);
+      if (leftAt < 0 && value >= edge)
+        leftAt = QDateTime::currentMSecsSinceEpoch();
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+      if (atMove < 0 && core.Moving())
+        atMove = core.AxisValue(GamepadAxis::kLeftX);
+    }
+    run.pad.Axis(kX, kFull);
+    QTRY_VERIFY_WITH_TIMEOUT(core.Moving(), 3000);
+    if (atMove < 0)
+      atMove = core.AxisValue(GamepadAxis::kLeftX);
+    QTRY_COMPARE_WITH_TIMEOUT(run.State("panSpeed"), QStringLiteral("800"), 3000);
+    QVERIFY(run.Quiet());
+    const auto frames = TimedSince(offset);
+    QStringList sent;
+    for (const auto& frame : frames)
+      sent << frame.second;
+    const int move = sent.indexOf(QStringLiteral("60 31 30"));
+    QVERIFY2(move >= 0, qPrintable(sent.join(" | ")));
+    qInfo(
+        "%d ms push: the move %lld ms after the stick left the dead zone, the stick at %d, "
+        "%d speed commands after it",
+        pushMs, static_cast<long long>(frames[move].first - leftAt), atMove,
+        static_cast<int>(sent.mid(move).filter(QRegularExpression(QStringLiteral("^50 "))).size()));
+    QCOMPARE(sent.mid(0, move).filter(QRegularExpression(QStringLiteral("^50 "))).size(), 1);
+    QCOMPARE(sent.filter(QRegularExpression(QStringLiteral("^60 "))).size(), 1);
+    if (pushMs >= 500)
+      QVERIFY2(atMove < kFull, "the move went before the stick was at full");
+    run.pad.Axis(kX, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!core.Moving(), 3000);
+  }
+
+  // The stick follows a sine of one second for three seconds: the pan is
+  // started once per half wave and never again while its direction holds.
+  void SlowCurveTurnsOnlyWithTheDirection() {
+    Running run({}, false);
+    QVERIFY(run.Start());
+    QVERIFY(run.Quiet());
+    const qint64 offset = TraceEnd();
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 t = 0; t <= 3000; t = clock.elapsed()) {
+      run.pad.Axis(kX, static_cast<int>(kFull * std::sin(2 * 3.14159265358979 * t / 1000.0)));
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+    }
+    run.pad.Axis(kX, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!run.Pad().Core().Moving(), 3000);
+    QVERIFY(run.Quiet());
+    const QStringList sent = SentSince(offset);
+    const QStringList moves = sent.filter(QRegularExpression(QStringLiteral("^60 ")));
+    int restarts = 0;
+    int starts = 0;
+    for (int i = 0; i < moves.size(); ++i) {
+      if (moves[i] != QLatin1String("60 30 30")) {
+        ++starts;
+        restarts += i > 0 && moves[i] == moves[i - 1] ? 1 : 0;
+      }
+    }
+    const int speeds =
+        static_cast<int>(sent.filter(QRegularExpression(QStringLiteral("^50 "))).size());
+    qInfo("slow sine: %d starts, %d restarts, %d stops, %d speed commands", starts, restarts,
+          static_cast<int>(moves.size()) - starts, speeds);
+    QCOMPARE(restarts, 0);
+    // A start per half wave, each stopped once in the dead zone (or turned
+    // straight round when the application saw no value inside it).
+    QVERIFY2(starts >= 5 && starts <= 7 && moves.size() <= 2 * starts &&
+                 moves.last() == QLatin1String("60 30 30"),
+             qPrintable(moves.join(" | ")));
+    QVERIFY(speeds > starts);
   }
 
   // 10,000 axis events, each one seen by the application, against a camera

@@ -107,8 +107,8 @@ void GamepadControl::ApplySettings(const GamepadSettings& settings) {
   GamepadOutputs out;
   core_.SetSettings(settings, Context(), out);
   Carry(out);
-  // Switched off, SDL is not kept running: while it waits it reads the
-  // controllers once a millisecond.
+  // Switched off, SDL is not kept running: with a controller attached it
+  // reads it once a millisecond.
   if (!core_.Settings().enabled && source_ != nullptr)
     StopSource();
   else if (core_.Settings().enabled && source_ == nullptr)

@@ -42,6 +42,9 @@ class GamepadControl : public QObject {
   const GamepadCore& Core() const { return core_; }
   // The gamepad's commands handed to the command path so far.
   int CommandsSent() const { return commandsSent_; }
+  // Whether the SDL edge sleeps until a device appears.
+  bool SourceSleeping() const { return source_ != nullptr && source_->Sleeping(); }
+  int SourceWakes() const { return source_ != nullptr ? source_->Wakes() : 0; }
   // When the edge took the last input from SDL (steady clock, ns).
   std::int64_t LastInputNs() const { return lastInputNs_; }
 

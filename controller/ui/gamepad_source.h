@@ -36,6 +36,11 @@ class GamepadInputEvent : public QEvent {
 class GamepadSource {
  public:
   virtual ~GamepadSource() = default;
+  // Whether the edge sleeps until a device appears (no controller attached,
+  // SDL's game controller support down).
+  virtual bool Sleeping() const { return false; }
+  // How often it woke from that sleep.
+  virtual int Wakes() const { return 0; }
 };
 
 // The SDL edge, posting to `receiver`; null when the application was built
