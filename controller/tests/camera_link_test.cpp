@@ -1,7 +1,7 @@
 // The camera link without any window, on Qt Core alone: against the
 // simulated camera it runs the connect sequence, recalls a preset and reads
 // the Adjust values with the frames the application sends (the lists of the
-// main dialog's tests).
+// main dialog's tests), and it stops a move left running across a lost line.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -103,6 +103,42 @@ class CameraLinkTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // What changes the drives a move left running across a lost line stops.
+  void MovesInProgressKeepTheStopsOfWhatRuns_data() {
+    QTest::addColumn<QList<LibraryCall>>("sent");
+    QTest::addColumn<QList<LibraryCall>>("stops");
+    using F = LibraryFunction;
+    const LibraryCall panStop1 = MakeCall(F::kQzSetPanTilt2, 1, 0);
+    const LibraryCall zoomStop2 = MakeCall(F::kQzSetZooming, 2, 0);
+    const LibraryCall focusStop1 = MakeCall(F::kQzSetFocusMode, 1, 1);
+    QTest::newRow("nothing moved") << QList<LibraryCall>{} << QList<LibraryCall>{};
+    QTest::newRow("a pan, stopped")
+        << QList{MakeCall(F::kQzSetPanTilt2, 1, 3), panStop1} << QList<LibraryCall>{};
+    QTest::newRow("a pan, then its direction changed")
+        << QList{MakeCall(F::kQzSetPanTilt2, 1, 3), MakeCall(F::kQzSetPanTilt2, 1, 5)}
+        << QList{panStop1};
+    QTest::newRow("camera 2 zooms, camera 1 focuses near")
+        << QList{MakeCall(F::kQzSetZooming, 2, 2), MakeCall(F::kQzSetFocusMode, 1, 2)}
+        << QList{focusStop1, zoomStop2};
+    QTest::newRow("focus far, then auto")
+        << QList{MakeCall(F::kQzSetFocusMode, 1, 3), MakeCall(F::kQzSetFocusMode, 1, 0)}
+        << QList<LibraryCall>{};
+    QTest::newRow("Home and presets move on their own")
+        << QList{MakeCall(F::kQzGotoHomePosition, 1), MakeCall(F::kQzGoToPreset, 1, 2)}
+        << QList<LibraryCall>{};
+  }
+  void MovesInProgressKeepTheStopsOfWhatRuns() {
+    QFETCH(QList<LibraryCall>, sent);
+    QFETCH(QList<LibraryCall>, stops);
+    MovesInProgress moves;
+    for (const LibraryCall& call : sent)
+      moves.Sent(call);
+    QCOMPARE(moves.Empty(), stops.isEmpty());
+    const std::vector<LibraryCall> taken = moves.TakeStops();
+    QCOMPARE(QList<LibraryCall>(taken.begin(), taken.end()), stops);
+    QVERIFY(moves.Empty());
+  }
+
   void ConnectRecallAndAdjustReadSendTheApplicationsFrames_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QStringList>("connect");
@@ -162,6 +198,35 @@ class CameraLinkTest : public QObject {
                           [&](bool executed) { done << executed; }) == false);
     QTRY_COMPARE_WITH_TIMEOUT(done.size(), 3, 1000);
     QCOMPARE(done.last(), false);
+  }
+
+  // A pan runs when the line goes; its stop cannot be written then. When the
+  // line is back, that stop goes out first, before the connect sequence.
+  void AMoveLeftRunningAcrossALostLineStopsWhenItIsBack() {
+    Simulator camera({});
+    QVERIFY(camera.Ready());
+    CameraLink link;
+    QVERIFY(link.Open(1));
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(link) && link.Camera().cameraPower, 5000);
+    QVERIFY(link.SendCommand(MakeCall(LibraryFunction::kQzSetPanTilt2, 1, 3)));  // right
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(link), 2000);
+
+    QCOMPARE(camera.Control(QStringLiteral("unplug")), QStringLiteral("ok"));
+    QTRY_VERIFY_WITH_TIMEOUT(link.LinkLost(), 3000);
+    QVERIFY(!link.Connected());
+    QVERIFY(!link.SendCommand(MakeCall(LibraryFunction::kQzSetPanTilt2, 1, 0)));  // the release
+    QVERIFY(!link.Moves().Empty());
+
+    const qint64 back = TraceEnd();
+    QVERIFY(camera.Control(QStringLiteral("replug")).startsWith(QLatin1String("ok ")));
+    QTRY_VERIFY_WITH_TIMEOUT(link.Connected(), 4000);
+    QTRY_VERIFY_WITH_TIMEOUT(Idle(link) && !SentSince(back).isEmpty(), 5000);
+    QCOMPARE(SentSince(back).value(0), QStringLiteral("60 30 30"));
+    QCOMPARE(SentSince(back).count(QStringLiteral("60 30 30")), 1);
+    QVERIFY(link.Moves().Empty());
+    const QString pan = camera.Camera().value(QStringLiteral("pan"));
+    QTest::qWait(300);
+    QCOMPARE(camera.Camera().value(QStringLiteral("pan")), pan);
   }
 };
 

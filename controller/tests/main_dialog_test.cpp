@@ -562,6 +562,46 @@ class MainDialogTest : public QObject {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM2)"));
   }
 
+  // A direction button is held when the line goes: its stop cannot reach
+  // the camera then, so it is the first thing sent when the line is back,
+  // whether the button was let go during the outage or after it.
+  void AMoveHeldAcrossALostLineStopsWhenTheLineIsBack_data() {
+    QTest::addColumn<bool>("releasedWhileLost");
+    QTest::newRow("released while the line is lost") << true;
+    QTest::newRow("released after the line is back") << false;
+  }
+  void AMoveHeldAcrossALostLineStopsWhenTheLineIsBack() {
+    QFETCH(bool, releasedWhileLost);
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
+    QWidget* right = dialog.Control(1010);
+    const qint64 start = TraceEnd();
+    QTest::mousePress(right, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(SentSince(start), QStringList{QStringLiteral("60 31 30")}, 2000);
+
+    QCOMPARE(run.camera.Control(QStringLiteral("unplug")), QStringList{QStringLiteral("ok")});
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.windowTitle().contains("no connection"), 3000);
+    if (releasedWhileLost) {
+      QTest::mouseRelease(right, Qt::LeftButton);
+    }
+    const qint64 lost = TraceEnd();
+    QVERIFY(run.camera.Control(QStringLiteral("replug")).value(0).startsWith("ok "));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.Connected(), 4000);
+    QVERIFY(Settled(dialog));
+    if (!releasedWhileLost) {
+      QTest::mouseRelease(right, Qt::LeftButton);
+      QTest::qWait(50);
+    }
+    const QStringList sent = SentSince(lost);
+    QCOMPARE(sent.value(0), QStringLiteral("60 30 30"));
+    QCOMPARE(sent.count(QStringLiteral("60 30 30")), 1);
+    QVERIFY(!sent.contains(QStringLiteral("60 31 30")));
+    const QString pan = run.camera.Camera().value(QStringLiteral("pan"));
+    QTest::qWait(300);
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("pan")), pan);
+  }
+
   // The camera answers the Adjust read's first command only after 2.5 s:
   // the read is given up at its bound, the operator goes on, and the late
   // answer is listed and decoded for nobody.

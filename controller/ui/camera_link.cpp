@@ -37,6 +37,51 @@ bool IsGamepadPost(const EngineAction& action) {
 
 }  // namespace
 
+// --- moves in progress -------------------------------------------------------------------
+
+void MovesInProgress::Sent(const LibraryCall& call) {
+  if (call.camera < 0 || call.camera >= static_cast<int>(moving_.size()))
+    return;
+  std::array<bool, kDrives>& drives = moving_[static_cast<std::size_t>(call.camera)];
+  const int code = call.args[0];
+  switch (call.function) {
+    case LibraryFunction::kQzSetPanTilt2:  // 0 stops, 1..8 move
+      drives[kPanTilt] = code != 0;
+      break;
+    case LibraryFunction::kQzSetZooming:  // 0 stops, 1 wide, 2 tele
+      drives[kZoom] = code != 0;
+      break;
+    case LibraryFunction::kQzSetFocusMode:  // 2 near, 3 far; auto or manual stops
+      drives[kFocus] = code == 2 || code == 3;
+      break;
+    default:
+      break;
+  }
+}
+
+std::vector<LibraryCall> MovesInProgress::TakeStops() {
+  std::vector<LibraryCall> stops;
+  for (std::size_t camera = 0; camera < moving_.size(); ++camera) {
+    const int address = static_cast<int>(camera);
+    const std::array<bool, kDrives>& drives = moving_[camera];
+    // The stops the buttons and the gamepad send on their release.
+    if (drives[kPanTilt])
+      stops.push_back(MakeCall(LibraryFunction::kQzSetPanTilt2, address, 0));
+    if (drives[kZoom])
+      stops.push_back(MakeCall(LibraryFunction::kQzSetZooming, address, 0));
+    if (drives[kFocus])
+      stops.push_back(MakeCall(LibraryFunction::kQzSetFocusMode, address, 1));
+  }
+  Clear();
+  return stops;
+}
+
+bool MovesInProgress::Empty() const {
+  return std::all_of(moving_.begin(), moving_.end(), [](const auto& drives) {
+    return std::none_of(drives.begin(), drives.end(), [](bool on) { return on; });
+  });
+}
+
 // --- the link ------------------------------------------------------------------------------
 
 CameraLink::CameraLink(QObject* parent)
@@ -65,6 +110,8 @@ bool CameraLink::Open(int port, bool startupAttempt) {
   int systemCode = 0;
   const int error = connected_ ? 0 : port_.LastError(&systemCode);
   openFailureReason_ = QString::fromStdString(qtr90x::OpenFailureReason(error, systemCode));
+  if (connected_)
+    SendStopsOfLostMoves();
   Run([&](SequenceEngine& e, EngineActions& out) {
     e.OnConnectionAttempt(port, connected_, startupAttempt, out);
   });
@@ -117,6 +164,10 @@ bool CameraLink::SendCommand(const LibraryCall& call, AnswerFollowUp followUp) {
     return SendPaced(call, nullptr);
   EngineActions out;
   const bool sent = engine_.SendOperatorCall(call, followUp, out);
+  if (sent) {
+    moves_.Sent(call);
+    movesPort_ = portNumber_;
+  }
   Execute(out);
   return sent;
 }
@@ -133,6 +184,8 @@ bool CameraLink::SendPaced(const LibraryCall& call, std::function<void(bool)> do
   EngineActions out;
   const bool sent = engine_.SendOperatorCall(call, AnswerFollowUp::kGamepadAnswered, out);
   if (sent) {
+    moves_.Sent(call);
+    movesPort_ = portNumber_;
     Execute(out);
     return true;
   }
@@ -335,11 +388,15 @@ void CameraLink::CheckLink() {
 
 void CameraLink::LoseLink(int systemCode) {
   // The session is closed at once, so that the device can be opened again
-  // as soon as it is back; what waited for an answer is given up.
+  // as soon as it is back; what waited for an answer is given up. Nothing
+  // written from now on reaches the camera: the moves running now are
+  // stopped when the line is back, whatever the stops sent meanwhile.
   linkWatch_.stop();
+  const MovesInProgress running = moves_;
   if (view_ != nullptr)
     view_->StopMoves();
   port_.Close();
+  moves_ = running;
   connected_ = false;
   linkLost_ = true;
   Run([](SequenceEngine& e, EngineActions& out) { e.OnConnectionClosed(out); });
@@ -359,6 +416,7 @@ void CameraLink::RetryLink() {
   connected_ = true;
   linkWatch_.start();
   Show(act::DebugLine{kLineAck, LoadString(str::kLinkBack)});
+  SendStopsOfLostMoves();
   // The connect sequence reads the camera again; the camera selected before
   // stays selected when the line still has it.
   Run([&](SequenceEngine& e, EngineActions& out) {
@@ -373,6 +431,16 @@ void CameraLink::StopLinkRetries() {
     linkLost_ = false;
     ChangeLinkState();
   }
+}
+
+void CameraLink::SendStopsOfLostMoves() {
+  // Only the line the moves ran on has their cameras.
+  if (movesPort_ != portNumber_) {
+    moves_.Clear();
+    return;
+  }
+  for (const LibraryCall& stop : moves_.TakeStops())
+    SendCommand(stop);
 }
 
 void CameraLink::ChangeLinkState() {

@@ -13,11 +13,13 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <span>
+#include <vector>
 
 #include "core/private_messages.h"
 #include "core/sequence_engine.h"
@@ -26,6 +28,24 @@
 #include "ui/qzlink_port.h"
 
 namespace qtr90x {
+
+// The moves that went out and whose stop has not: a pan/tilt, zoom or focus
+// drive per camera. A stop that cannot be written (the line is lost) leaves
+// its move here, so that it is sent first thing when the line is back.
+class MovesInProgress {
+ public:
+  // Notes a call that went out: a start marks its drive moving, a stop ends
+  // it. Other calls change nothing.
+  void Sent(const LibraryCall& call);
+  // The stops of every drive still moving, oldest camera first; forgets them.
+  std::vector<LibraryCall> TakeStops();
+  bool Empty() const;
+  void Clear() { moving_ = {}; }
+
+ private:
+  enum Drive : std::uint8_t { kPanTilt, kZoom, kFocus, kDrives };
+  std::array<std::array<bool, kDrives>, 10> moving_{};  // by camera address 0..9
+};
 
 class CameraLink : public QObject {
   Q_OBJECT
@@ -110,6 +130,9 @@ class CameraLink : public QObject {
   // begins, ends or stays as requested.
   void AtMessageStart();
 
+  // Moves whose stop could not be written while the line was lost.
+  const MovesInProgress& Moves() const { return moves_; }
+
  signals:
   // Opened, closed, lost, back.
   void LinkStateChanged();
@@ -133,6 +156,7 @@ class CameraLink : public QObject {
   void LoseLink(int systemCode);
   void RetryLink();
   void StopLinkRetries();
+  void SendStopsOfLostMoves();
   void ChangeLinkState();
 
   QzlinkPort port_;
@@ -149,6 +173,8 @@ class CameraLink : public QObject {
   bool shuttingDown_ = false;
   bool wakePosted_ = false;
   QString openFailureReason_;
+  MovesInProgress moves_;
+  int movesPort_ = 0;  // the port whose line the moves run on
   // Calls paced by their answers (AnswerFollowUp::kGamepadAnswered), oldest
   // first: the completion of a SendCall, or empty for the view's gamepad.
   std::deque<std::function<void(bool)>> paced_;
