@@ -312,6 +312,39 @@ class MainDialogTest : public QObject {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
   }
 
+  // After "Failed to open COMn" the pad, zoom, focus and the pages are
+  // disabled, as for a lost line; the title names the port as always.
+  void AFailedOpenDisablesTheCameraControls_data() {
+    QTest::addColumn<bool>("atStartup");
+    QTest::newRow("at start-up") << true;
+    QTest::newRow("choosing a port without a device") << false;
+  }
+  void AFailedOpenDisablesTheCameraControls() {
+    QFETCH(bool, atStartup);
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    if (atStartup) {
+      qputenv("QZLINK_COM1", (dir_->path() + QStringLiteral("/no-such-port")).toLocal8Bit());
+    }
+    qputenv("QZLINK_COM2", (dir_->path() + QStringLiteral("/no-such-port")).toLocal8Bit());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    if (!atStartup) {
+      QVERIFY(dialog.Control(1005)->isEnabled());
+      dialog.RunCommand(cmd::kPortCom1 + 1);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes_.isEmpty(), 3000);
+    QCOMPARE(boxes_.last().text, QStringLiteral("Failed to open COM%1").arg(atStartup ? 1 : 2));
+    QVERIFY(Settled(dialog));
+    for (int id : {1005, 1009, 1017, 1016, 1121, 1072}) {
+      QVERIFY2(!dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    QVERIFY(!dialog.Adjust()->isEnabled());
+    QCOMPARE(dialog.windowTitle(),
+             QStringLiteral("QT-R90x Controler (COM%1)").arg(atStartup ? 1 : 2));
+  }
+
   void SecondInstanceShowsAaaAndLeavesTheFirstAlone() {
     SingleInstance first(QStringLiteral("QTR90x"));
     QCOMPARE(first.Acquire(), InstanceCheck::kFirst);

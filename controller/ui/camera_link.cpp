@@ -115,8 +115,12 @@ bool CameraLink::Open(int port, bool startupAttempt) {
   Run([&](SequenceEngine& e, EngineActions& out) {
     e.OnConnectionAttempt(port, connected_, startupAttempt, out);
   });
-  if (connected_)
+  if (connected_) {
     linkWatch_.start();
+  } else {
+    // No camera control works without a session, as on a lost line.
+    Show(act::CameraControls{false});
+  }
   ChangeLinkState();
   return connected_;
 }

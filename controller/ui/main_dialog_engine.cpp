@@ -63,6 +63,7 @@ bool MainDialog::event(QEvent* e) {
       startupAttempt_ = false;
       if (!link_.Connected()) {
         ApplyCameraList(0, -1);
+        SetCameraControlsEnabled(false);
         ShowOpenFailure();
       }
       ShowSettingsDamage();
