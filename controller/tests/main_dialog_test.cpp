@@ -584,6 +584,20 @@ class MainDialogTest : public QObject {
     QCOMPARE(cameras->currentIndex(), 1);
     QVERIFY(dialog.Control(1005)->isEnabled());
 
+    // Lost again; File -> Connect fails while the line is away, and the
+    // tries go on: the replug reconnects by itself.
+    QCOMPARE(run.camera.Control(QStringLiteral("unplug")), QStringList{QStringLiteral("ok")});
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.windowTitle().contains("no connection"), 3000);
+    dialog.RunCommand(cmd::kConnect);
+    QCOMPARE(boxes_.size(), 1);
+    QCOMPARE(boxes_[0].text, QStringLiteral("Failed to open COM1"));
+    QVERIFY(!dialog.Connected());
+    QVERIFY(run.camera.Control(QStringLiteral("replug")).value(0).startsWith("ok "));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.Connected(), 4000);
+    QVERIFY(Settled(dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
+    boxes_.clear();
+
     // Lost again, then the operator chooses another port: no more tries.
     QCOMPARE(run.camera.Control(QStringLiteral("unplug")), QStringList{QStringLiteral("ok")});
     QVERIFY(QTest::qWaitFor([&] { return dialog.windowTitle().contains("no connection"); }, 3000));

@@ -104,14 +104,20 @@ CameraLink::~CameraLink() {
 }
 
 bool CameraLink::Open(int port, bool startupAttempt) {
-  StopLinkRetries();
+  // A failed attempt on the line that is lost does not end its retries: the
+  // line may come back a moment later.
+  const bool onLostLine = linkLost_ && port == portNumber_;
+  if (!onLostLine)
+    StopLinkRetries();
   portNumber_ = port;
   connected_ = port_.Open(libraryWindow_.Handle(), port);
   int systemCode = 0;
   const int error = connected_ ? 0 : port_.LastError(&systemCode);
   openFailureReason_ = QString::fromStdString(qtr90x::OpenFailureReason(error, systemCode));
-  if (connected_)
+  if (connected_) {
+    StopLinkRetries();
     SendStopsOfLostMoves();
+  }
   Run([&](SequenceEngine& e, EngineActions& out) {
     e.OnConnectionAttempt(port, connected_, startupAttempt, out);
   });
