@@ -55,6 +55,22 @@ Stored ReadStored(int32_t portNumber, char* out, size_t outSize) {
   return out[0] != '\0' ? Stored::kText : Stored::kNone;
 }
 
+// Whether the store read COM<n>'s mapping in full; why not, otherwise.
+bool MappingReadInFull(int32_t portNumber, std::string* why) {
+  char name[16];
+  ValueName(portNumber, name);
+  char text[512];
+  const LONG result =
+      QzRegistryCheckValueRead(HKEY_CURRENT_USER, kPortMappingKey, name, text, sizeof text);
+  if (result == ERROR_SUCCESS) {
+    return true;
+  }
+  if (why != nullptr) {
+    *why = text;
+  }
+  return false;
+}
+
 std::string StoreError(LONG code) {
   switch (code) {
     case ERROR_ACCESS_DENIED:
@@ -103,9 +119,17 @@ PortTargetChoice ResolvePortTarget(int32_t portNumber, char* out, size_t outSize
   if (environmentValue != nullptr && environmentValue[0] != '\0') {
     return ChoosePortTarget(portNumber, environmentValue, nullptr, out, outSize);
   }
-  // The store is only read when the environment leaves the choice to it.
+  // The store is only read when the environment leaves the choice to it. A
+  // value it read is not used while a line it could not read may replace it.
   char stored[kMaxPortTargetLength + 1];
-  switch (ReadStored(portNumber, stored, sizeof stored)) {
+  const Stored found = ReadStored(portNumber, stored, sizeof stored);
+  if (!MappingReadInFull(portNumber, nullptr)) {
+    if (outSize > 0) {
+      out[0] = '\0';
+    }
+    return {PortTargetSource::kSettings, true, false};
+  }
+  switch (found) {
     case Stored::kText:
       return ChoosePortTarget(portNumber, nullptr, stored, out, outSize);
     case Stored::kTooLong:
@@ -122,7 +146,21 @@ PortTargetChoice ResolvePortTarget(int32_t portNumber, char* out, size_t outSize
 PortTarget CurrentPortTarget(int32_t portNumber) {
   char target[kMaxPortTargetLength + 1];
   const PortTargetChoice choice = ResolvePortTarget(portNumber, target, sizeof target);
-  return {target, choice.source};
+  return {target, choice.source, choice.readable ? std::string() : PortMappingProblem(portNumber)};
+}
+
+std::string PortMappingProblem(int32_t portNumber) {
+  const std::string variable = PortEnvironmentVariable(portNumber);
+  const char* environmentValue = std::getenv(variable.c_str());
+  std::string why;
+  if ((environmentValue != nullptr && environmentValue[0] != '\0') ||
+      MappingReadInFull(portNumber, &why)) {
+    return {};
+  }
+  const std::string port = std::to_string(portNumber);
+  return "the target of COM" + port + " is not known: " + why +
+         "; mend the file, or set the port with 'qzcli --set-port " + port + " TARGET' or " +
+         variable;
 }
 
 std::string DefaultPortTarget(int32_t portNumber) {

@@ -13,10 +13,19 @@
 // source. Nothing is cached, so a by-id link is followed afresh at each open
 // and survives the adapter moving to another USB socket.
 //
+// Nor is a port sent to /dev/ttyS<n-1> (or to a stored target) while the
+// store may hold its mapping in a line it could not read (a damaged file,
+// whose unreadable lines the store keeps, see platform/registry.h), or
+// while the store's file cannot be read at all: the open then fails with
+// kPortMappingUnreadable and PortMappingProblem says why, naming the file.
+// Setting or clearing the port's mapping (qzcli --set-port, --clear-port,
+// the Ports dialog) decides it again; so does QZLINK_COM<n>.
+//
 // The store is read through the same functions that qzcli and the
 // application's Ports dialog use to change it.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -40,6 +49,10 @@ inline constexpr size_t kMaxPortTargetLength = 511;
 
 enum class PortTargetSource { kEnvironment, kSettings, kDefault };
 
+// What an open fails with while COM<n>'s mapping could not be read in full
+// ("Structure needs cleaning": the settings file needs mending).
+inline constexpr int kPortMappingUnreadable = EUCLEAN;
+
 // "environment", "settings" or "default".
 const char* PortTargetSourceName(PortTargetSource source);
 
@@ -48,6 +61,10 @@ struct PortTargetChoice {
   // False when the target did not fit in the caller's buffer (which then
   // holds an empty string): the open fails rather than use another target.
   bool fits = true;
+  // False when the store may hold the mapping in a line it could not read
+  // (source kSettings, an empty string in out): the open fails with
+  // kPortMappingUnreadable.
+  bool readable = true;
 };
 
 // Picks COM<portNumber>'s target from the value of its environment variable
@@ -57,16 +74,23 @@ PortTargetChoice ChoosePortTarget(int32_t portNumber, const char* environmentVal
                                   const char* storedValue, char* out, size_t outSize);
 
 // Reads the environment and the store and picks the target, as every open
-// does. A store that cannot be read counts as holding no mapping; a stored
-// target too long for out gives fits false.
+// does. A store that cannot be read, or may hold the mapping in a line it
+// could not read, gives readable false; a stored target too long for out
+// gives fits false.
 PortTargetChoice ResolvePortTarget(int32_t portNumber, char* out, size_t outSize);
 
 // The same for callers that list or show targets.
 struct PortTarget {
   std::string target;
   PortTargetSource source = PortTargetSource::kDefault;
+  std::string problem;  // PortMappingProblem when the mapping is not known
 };
 PortTarget CurrentPortTarget(int32_t portNumber);
+
+// Why COM<portNumber>'s stored mapping is not known, in one sentence that
+// names the settings file and what to do; empty when it is known (or the
+// environment decides).
+std::string PortMappingProblem(int32_t portNumber);
 
 // "/dev/ttyS<n-1>".
 std::string DefaultPortTarget(int32_t portNumber);

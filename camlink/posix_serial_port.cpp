@@ -85,7 +85,11 @@ bool DevicePathForPort(int32_t portNumber, char* out, size_t outSize) {
 int PosixSerialPort::Open(int32_t portNumber) {
   Close();
   char path[256];
-  if (!DevicePathForPort(portNumber, path, sizeof path)) {
+  const PortTargetChoice choice = ResolvePortTarget(portNumber, path, sizeof path);
+  if (!choice.readable) {
+    return kPortMappingUnreadable;
+  }
+  if (!choice.fits) {
     return ENAMETOOLONG;
   }
   const int fd = ::open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -7,6 +7,7 @@
 // refers to that one.
 #include "platform/registry.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -363,6 +364,63 @@ LONG QzRegistryGetDamageReport(DWORD* count, char* copyPath, DWORD* cchCopyPath,
     if (cchMessage != nullptr)
       *cchMessage = messageSize;
     return pathFits && messageFits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+  });
+}
+
+LONG QzRegistryGetStoreProblem(DWORD* count, char* reason, DWORD* cchReason) {
+  return Guarded([&]() -> LONG {
+    if (reason != nullptr && cchReason == nullptr)
+      return ERROR_INVALID_PARAMETER;
+    const RegistryProblemReport report = RegistryStoreProblem();
+    if (count != nullptr)
+      *count = static_cast<DWORD>(report.count);
+    if (report.count == 0) {
+      if (cchReason != nullptr)
+        *cchReason = 0;
+      return ERROR_FILE_NOT_FOUND;
+    }
+    const auto size = static_cast<DWORD>(report.reason.size() + 1);
+    const bool fits = reason == nullptr || *cchReason >= size;
+    if (reason != nullptr && fits)
+      std::memcpy(reason, report.reason.c_str(), size);
+    if (cchReason != nullptr)
+      *cchReason = size;
+    return fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+  });
+}
+
+LONG QzRegistryCheckValueRead(HKEY hKey, const char* subKey, const char* valueName, char* why,
+                              DWORD cchWhy) {
+  return Guarded([&]() -> LONG {
+    std::string text;
+    const LONG result = [&]() -> LONG {
+      KeyRef ref;
+      std::string path;
+      if (LONG r = Resolve(hKey, 0, ref); r != ERROR_SUCCESS)
+        return r;
+      if (!JoinPath(ref, subKey, path))
+        return ERROR_INVALID_PARAMETER;
+      const std::string file = RegistryFilePath();
+      if (file.empty())
+        return ERROR_SUCCESS;
+      RegistryModel model;
+      if (LoadRegistry(model) != ERROR_SUCCESS) {
+        const RegistryProblemReport problem = RegistryStoreProblem();
+        text = problem.count > 0 ? problem.reason : file + " cannot be read";
+        return ERROR_BADDB;
+      }
+      if (model.MayHoldUnreadValue(path, valueName != nullptr ? valueName : "")) {
+        text = file + " holds lines that could not be read (\"; unreadable\" comments)";
+        return ERROR_INVALID_DATA;
+      }
+      return ERROR_SUCCESS;
+    }();
+    if (why != nullptr && cchWhy > 0) {
+      const std::size_t n = std::min<std::size_t>(text.size(), cchWhy - 1);
+      std::memcpy(why, text.data(), n);
+      why[n] = '\0';
+    }
+    return result;
   });
 }
 

@@ -11,17 +11,26 @@
  * leaves half a file and two processes never lose each other's changes.
  * When the file is a symbolic link, all this happens at the file it points
  * to ("<target>.lock", the temporary file beside the target): the link stays.
- * A file that cannot be parsed, or that does not end with a line break (cut
- * short), is never overwritten: it is renamed to "<file>.corrupt-<time>" with
- * a message on standard error, and the store starts empty. A program learns
- * of it through QzRegistryGetDamageReport (below), to tell its user.
+ * A file with lines that cannot be read (or whose last line has no line
+ * break: cut short) is read line by line, as a registry import reads it. Its
+ * bytes are first copied to "<file>.corrupt-<time>", then it is replaced by
+ * what could be read, the unreadable lines kept in it as comments
+ * ("; unreadable, kept: ..."), so that none is lost and every program knows
+ * that a key was not read in full (QzRegistryCheckValueRead) until someone
+ * mends or removes them; setting or deleting the value a kept line names
+ * drops that line. A file that is not a registry export at all is copied
+ * aside whole and the store starts empty. One message goes to standard error;
+ * a program learns of it through QzRegistryGetDamageReport (below), to tell
+ * its user. A store path that is not a regular file (a folder, a named pipe,
+ * a device) is never opened: reads fail with ERROR_BADDB, changes too, and
+ * QzRegistryGetStoreProblem says why.
  *
  * A read-only store file (no write permission for its owner, as a site's
  * locked profile with mode 0444, or none for this process) is read but never
  * replaced: every change to it fails with ERROR_ACCESS_DENIED and the file
  * keeps its content and mode. Opening or creating a key that exists changes
  * nothing and succeeds. A damaged read-only file is left in place and reads
- * as an empty store.
+ * as what could be read.
  *
  * Only HKEY_CURRENT_USER is a root. Key names compare without regard to ASCII
  * letter case and keep the case they were created with, as in the registry.
@@ -154,6 +163,37 @@ LONG RegEnumValueA(HKEY hKey, DWORD index, char* valueName, DWORD* cchValueName,
  * call from any thread. */
 LONG QzRegistryGetDamageReport(DWORD* count, char* copyPath, DWORD* cchCopyPath, char* message,
                                DWORD* cchMessage);
+
+/* Why the store cannot keep changes, so that a program can tell its user
+ * once: the store's file is read-only (its mode named), is not a regular file
+ * (a folder, a named pipe: never opened, neither read nor written), its folder
+ * cannot be made, or a write failed. Looks at the store's file first, so that
+ * a read-only file is found before any change was refused.
+ *
+ * count, if not null, receives how many different reasons this process has
+ * found so far; reason receives the last one, naming the file ("/home/op/
+ * .config/qzlink/registry.reg is read-only (mode 0444)"). cchReason as in
+ * QzRegistryGetDamageReport. Returns ERROR_SUCCESS, ERROR_FILE_NOT_FOUND when
+ * nothing was found, ERROR_MORE_DATA or ERROR_INVALID_PARAMETER as there.
+ * Safe to call from any thread. */
+LONG QzRegistryGetStoreProblem(DWORD* count, char* reason, DWORD* cchReason);
+
+/* Whether the store holds in full what its file says about a value of the
+ * key subKey below hKey (null or "" for hKey's own key), so that a caller
+ * never takes a value's absence (or an earlier line's value) for the truth
+ * while the file could not be read in full. The value itself may exist or
+ * not.
+ *
+ * Returns ERROR_SUCCESS when it does (no store file, or no location for one,
+ * holds nothing); ERROR_BADDB when the store's file cannot be read (a folder,
+ * a named pipe, no permission); ERROR_INVALID_DATA when the file holds a line
+ * that could not be read and may have been this value (a line of that key
+ * naming it or whose name cannot be read, or a line whose key is unknown);
+ * ERROR_INVALID_HANDLE or ERROR_INVALID_PARAMETER for a bad handle or path.
+ * why, if not null, receives a line that names the file and what is wrong,
+ * as much as fits in cchWhy characters with its terminator ("" on success). */
+LONG QzRegistryCheckValueRead(HKEY hKey, const char* subKey, const char* valueName, char* why,
+                              DWORD cchWhy);
 
 #ifdef __cplusplus
 }

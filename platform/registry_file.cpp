@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 namespace qzplatform {
@@ -197,6 +198,18 @@ void AppendValue(std::string& out, const RegistryValue& value) {
   out.push_back('\n');
 }
 
+// The value name a kept line starts with, when it can be read.
+std::optional<std::string> KeptLineName(std::string_view line) {
+  if (line.starts_with("@="))
+    return std::string();
+  std::size_t pos = 0;
+  std::string name;
+  if (!line.starts_with('"') || !ReadQuoted(line, pos, name) || pos >= line.size() ||
+      line[pos] != '=')
+    return std::nullopt;
+  return name;
+}
+
 }  // namespace
 
 bool KeyPathLess::operator()(std::string_view a, std::string_view b) const {
@@ -261,6 +274,11 @@ bool RegistryModel::DeleteTree(std::string_view path, bool keepKey) {
   auto it = keys_.find(path);
   if (it == keys_.end())
     return false;
+  for (auto kept = kept_.lower_bound(path);
+       kept != kept_.end() && IsSameOrBelow(kept->first, path);)
+    kept = kept_.erase(kept);
+  if (path.empty())
+    keptOfNoKey_.clear();
   if (keepKey || path.empty()) {
     it->second.clear();
     ++it;
@@ -303,6 +321,7 @@ bool RegistryModel::SetValue(std::string_view path, RegistryValue value) {
   auto& values = key->second;
   auto it = std::find_if(values.begin(), values.end(),
                          [&](const RegistryValue& v) { return NamesEqual(v.name, value.name); });
+  DropKeptLinesNaming(path, value.name);
   if (it == values.end()) {
     values.push_back(std::move(value));
   } else {
@@ -317,16 +336,18 @@ bool RegistryModel::DeleteValue(std::string_view path, std::string_view name) {
   auto key = keys_.find(path);
   if (key == keys_.end())
     return false;
+  DropKeptLinesNaming(path, name);
   return std::erase_if(key->second,
                        [&](const RegistryValue& v) { return NamesEqual(v.name, name); }) > 0;
 }
 
-bool ParseRegistryText(std::string_view text, RegistryModel& model, RegistryParseError& error) {
+std::vector<RegistryParseError> ReadRegistryText(std::string_view text, RegistryModel& model) {
   model = RegistryModel();
+  std::vector<RegistryParseError> faults;
   if (text.starts_with("\xEF\xBB\xBF"))
     text.remove_prefix(3);
   if (text.empty())
-    return true;
+    return faults;
 
   std::size_t lineNumber = 0;
   std::size_t pos = 0;
@@ -342,28 +363,57 @@ bool ParseRegistryText(std::string_view text, RegistryModel& model, RegistryPars
     ++lineNumber;
     return true;
   };
-  auto fail = [&](const char* reason) {
-    error = {lineNumber, reason};
-    return false;
-  };
 
   std::string_view line;
   nextLine(line);
-  if (line != kRegistryHeader)
-    return fail("unknown header");
+  if (line != kRegistryHeader) {
+    faults.push_back({1, "unknown header"});
+    return faults;
+  }
   // The writer ends every line, the last one included, with a line break. A
   // text without one was cut short, and its last line may look whole (a byte
-  // list cut between two bytes, a value cut after its closing quote): refuse
-  // it rather than lose what the cut took.
-  if (!text.ends_with('\n')) {
-    const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    error = {lines + 1, "last line has no line break: the file was cut short"};
-    return false;
+  // list cut between two bytes, a value cut after its closing quote): it is
+  // kept, never read.
+  const bool cutShort = !text.ends_with('\n');
+  auto isCutLine = [&] { return cutShort && pos > text.size(); };
+  if (isCutLine()) {
+    faults.push_back({1, "last line has no line break: the file was cut short"});
+    return faults;
   }
 
+  // Where the lines read now belong.
+  enum class Section { kNone, kKey, kDeleted, kUnknown };
+  Section where = Section::kNone;
   std::string section;
-  bool inSection = false;
+  auto keep = [&](std::size_t number, const char* reason, std::string kept) {
+    faults.push_back({number, reason});
+    if (where == Section::kKey) {
+      model.KeepLine(section, std::move(kept));
+    } else {
+      model.KeepLineOfNoKey(std::move(kept));
+    }
+  };
   while (nextLine(line)) {
+    const std::size_t number = lineNumber;
+    if (isCutLine()) {
+      if (line.starts_with('['))
+        where = Section::kUnknown;
+      keep(number, "last line has no line break: the file was cut short", std::string(line));
+      break;
+    }
+    if (line.starts_with(kKeptLineOfNoKeyPrefix)) {
+      model.KeepLineOfNoKey(std::string(line.substr(kKeptLineOfNoKeyPrefix.size())));
+      continue;
+    }
+    if (line.starts_with(kKeptLinePrefix)) {
+      std::string kept(line.substr(kKeptLinePrefix.size()));
+      if (where == Section::kKey) {
+        model.KeepLine(section, std::move(kept));
+      } else {
+        model.KeepLineOfNoKey(std::move(kept));
+      }
+      continue;
+    }
     std::size_t first = line.find_first_not_of(" \t");
     if (first == std::string_view::npos || line[first] == ';')
       continue;
@@ -371,10 +421,13 @@ bool ParseRegistryText(std::string_view text, RegistryModel& model, RegistryPars
     if (line[0] == '[') {
       std::string_view path;
       bool deletion = false;
-      if (const char* fault = ReadSection(line, path, deletion))
-        return fail(fault);
+      if (const char* fault = ReadSection(line, path, deletion)) {
+        where = Section::kUnknown;
+        keep(number, fault, std::string(line));
+        continue;
+      }
       section = path;
-      inSection = !deletion;
+      where = deletion ? Section::kDeleted : Section::kKey;
       if (deletion) {
         model.DeleteTree(path, false);
       } else {
@@ -383,45 +436,119 @@ bool ParseRegistryText(std::string_view text, RegistryModel& model, RegistryPars
       continue;
     }
 
-    if (line[0] != '"' && line[0] != '@')
-      return fail("unrecognised line");
-    if (!inSection)
-      return fail("value outside a key section");
+    if (line[0] != '"' && line[0] != '@') {
+      keep(number, "unrecognised line", std::string(line));
+      continue;
+    }
     // @ and "" both name the default value.
     RegistryValue value;
     std::size_t eq = 1;  // just after '@'
     if (line[0] == '"') {
       eq = 0;
-      if (!ReadQuoted(line, eq, value.name))
-        return fail("malformed value name");
+      if (!ReadQuoted(line, eq, value.name)) {
+        keep(number, "malformed value name", std::string(line));
+        continue;
+      }
     }
-    if (eq >= line.size() || line[eq] != '=')
-      return fail("malformed value line");
-    // A byte list may go on over several lines, each ending in a backslash.
+    if (eq >= line.size() || line[eq] != '=') {
+      keep(number, "malformed value line", std::string(line));
+      continue;
+    }
+    // A byte list may go on over several lines, each ending in a backslash;
+    // a value that cannot be read is kept as one line, its list joined.
+    std::string whole(line);
     std::string data(line.substr(eq + 1));
+    const char* fault = nullptr;
     while (data.starts_with("hex") && data.ends_with('\\')) {
       data.pop_back();
-      if (!nextLine(line))
-        return fail("byte list continues past the end");
-      data += line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
+      whole.pop_back();
+      if (!nextLine(line)) {
+        fault = "byte list continues past the end";
+        break;
+      }
+      const std::string_view more =
+          line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
+      data += more;
+      whole += more;
+      if (isCutLine()) {
+        fault = "last line has no line break: the file was cut short";
+        break;
+      }
     }
     bool deletion = false;
-    if (!ReadValueData(data, value, deletion))
-      return fail("malformed value data");
-    if (deletion) {
+    if (fault == nullptr && !ReadValueData(data, value, deletion))
+      fault = "malformed value data";
+    if (fault == nullptr && where != Section::kKey)
+      fault = "value outside a key section";
+    if (fault != nullptr) {
+      keep(number, fault, std::move(whole));
+    } else if (deletion) {
       model.DeleteValue(section, value.name);
     } else {
       model.SetValue(section, std::move(value));
     }
   }
-  return true;
+  return faults;
+}
+
+void RegistryModel::KeepLine(std::string_view path, std::string line) {
+  if (!keys_.contains(path)) {
+    keptOfNoKey_.push_back(std::move(line));
+    return;
+  }
+  auto it = kept_.find(path);
+  if (it == kept_.end())
+    it = kept_.emplace(keys_.find(path)->first, std::vector<std::string>{}).first;
+  it->second.push_back(std::move(line));
+}
+
+void RegistryModel::KeepLineOfNoKey(std::string line) {
+  keptOfNoKey_.push_back(std::move(line));
+}
+
+const std::vector<std::string>* RegistryModel::KeptLines(std::string_view path) const {
+  auto it = kept_.find(path);
+  return it == kept_.end() ? nullptr : &it->second;
+}
+
+bool RegistryModel::MayHoldUnreadValue(std::string_view path, std::string_view name) const {
+  if (!keptOfNoKey_.empty())
+    return true;
+  const std::vector<std::string>* kept = KeptLines(path);
+  if (kept == nullptr)
+    return false;
+  return std::any_of(kept->begin(), kept->end(), [&](const std::string& line) {
+    const std::optional<std::string> lineName = KeptLineName(line);
+    return !lineName || NamesEqual(*lineName, name);
+  });
+}
+
+void RegistryModel::DropKeptLinesNaming(std::string_view path, std::string_view name) {
+  auto it = kept_.find(path);
+  if (it == kept_.end())
+    return;
+  std::erase_if(it->second, [&](const std::string& line) {
+    const std::optional<std::string> lineName = KeptLineName(line);
+    return lineName && NamesEqual(*lineName, name);
+  });
+  if (it->second.empty())
+    kept_.erase(it);
+}
+
+bool ParseRegistryText(std::string_view text, RegistryModel& model, RegistryParseError& error) {
+  const std::vector<RegistryParseError> faults = ReadRegistryText(text, model);
+  if (faults.empty())
+    return true;
+  error = faults.front();
+  return false;
 }
 
 std::string SerializeRegistry(const RegistryModel& model) {
   std::string out(kRegistryHeader);
   out.push_back('\n');
   for (const auto& [path, values] : model.Keys()) {
-    if (path.empty() && values.empty())
+    const std::vector<std::string>* kept = model.KeptLines(path);
+    if (path.empty() && values.empty() && kept == nullptr)
       continue;
     out += "\n[";
     out += kRegistryRootName;
@@ -432,6 +559,18 @@ std::string SerializeRegistry(const RegistryModel& model) {
     out += "]\n";
     for (const auto& value : values)
       AppendValue(out, value);
+    for (const std::string& line : kept != nullptr ? *kept : std::vector<std::string>{}) {
+      out += kKeptLinePrefix;
+      out += line;
+      out.push_back('\n');
+    }
+  }
+  if (!model.KeptLinesOfNoKey().empty())
+    out.push_back('\n');
+  for (const std::string& line : model.KeptLinesOfNoKey()) {
+    out += kKeptLineOfNoKeyPrefix;
+    out += line;
+    out.push_back('\n');
   }
   return out;
 }

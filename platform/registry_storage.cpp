@@ -23,6 +23,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <set>
@@ -74,12 +75,41 @@ std::string FollowLinks(std::string path) {
   return path;
 }
 
-// Reads the whole file; returns 0 or the errno (ENOENT for a missing file).
-int ReadFileText(const std::string& path, std::string& text) {
+// What a store path names when it is not a regular file, "" when it is one.
+std::string NotARegularFile(mode_t mode) {
+  if (S_ISREG(mode))
+    return {};
+  if (S_ISDIR(mode))
+    return "a directory";
+  if (S_ISFIFO(mode))
+    return "a named pipe (FIFO)";
+  if (S_ISCHR(mode) || S_ISBLK(mode))
+    return "a device";
+  if (S_ISSOCK(mode))
+    return "a socket";
+  return "not a regular file";
+}
+
+// Reads the whole file; returns 0 or the errno (ENOENT for a missing file,
+// also when a folder on its path is a file). Anything but a regular file is
+// refused with kNotARegularFile and `kind` says what it is: opening a named pipe
+// for reading would wait for a writer, a device may be a serial line.
+constexpr int kNotARegularFile = -1;
+int ReadFileText(const std::string& path, std::string& text, std::string& kind) {
   text.clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    return errno == ENOTDIR ? ENOENT : errno;
+  if (kind = NotARegularFile(info.st_mode); !kind.empty())
+    return kNotARegularFile;
+  // Non-blocking, in case a pipe took the file's place since the look.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0)
     return errno;
+  if (fstat(fd, &info) != 0 || !(kind = NotARegularFile(info.st_mode)).empty()) {
+    close(fd);
+    return kind.empty() ? EIO : kNotARegularFile;
+  }
   int err = 0;
   char buffer[8192];
   while (true) {
@@ -155,9 +185,13 @@ class FileLock {
 // What the store last found wrong with its file, for RegistryDamage().
 std::mutex damageMutex;
 RegistryDamageReport lastDamage;
-// Damaged read-only files already reported: they stay in place and would
-// otherwise be reported again at every call.
-std::set<std::string> reportedReadOnly;
+// Damaged files left in place (read-only, or not repaired) already reported:
+// they would otherwise be reported again at every call.
+std::set<std::string> reportedInPlace;
+// Why changes cannot be stored, for RegistryStoreProblem(); each reason is
+// reported once.
+RegistryProblemReport lastProblem;
+std::set<std::string> reportedProblems;
 
 // Writes the report on standard error and keeps it for RegistryDamage().
 void ReportDamage(std::string copyPath, std::string message) {
@@ -168,85 +202,180 @@ void ReportDamage(std::string copyPath, std::string message) {
   lastDamage.message = std::move(message);
 }
 
+// Reports, once per reason and process, why the store cannot keep changes.
+void ReportProblem(const std::string& reason) {
+  {
+    std::lock_guard lock(damageMutex);
+    if (!reportedProblems.insert(reason).second)
+      return;
+    ++lastProblem.count;
+    lastProblem.reason = reason;
+  }
+  std::fprintf(stderr, "qzlink registry: %s; changes are not stored\n", reason.c_str());
+}
+
+std::string ModeText(mode_t mode) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
+void ReportNotARegularFile(const std::string& path, const std::string& kind) {
+  ReportProblem(path + " is " + kind + ", not a regular file: it is neither read nor written");
+}
+
+void ReportSystemError(const std::string& what, int err) {
+  ReportProblem(what + ": " + std::strerror(err));
+}
+
 // A file that may not be replaced: its owner has no write permission (a
 // site's locked profile, mode 0444; root would be allowed to write it), or
-// this process may not write it.
-bool IsReadOnlyFile(const std::string& path) {
+// this process may not write it. Reports it when `report` is set.
+bool IsReadOnlyFile(const std::string& path, bool report = false) {
   struct stat info;
   if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
     return false;
-  if ((info.st_mode & S_IWUSR) == 0)
-    return true;
-  return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES;
+  std::string reason;
+  if ((info.st_mode & S_IWUSR) == 0) {
+    reason = path + " is read-only (mode " + ModeText(info.st_mode) + ")";
+  } else if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES) {
+    reason = path + " may not be written by this user (mode " + ModeText(info.st_mode) +
+             ", owner " + std::to_string(info.st_uid) + ")";
+  } else {
+    return false;
+  }
+  if (report)
+    ReportProblem(reason);
+  return true;
 }
 
-std::string DamageText(const std::string& path, const RegistryParseError& error) {
-  return "qzlink registry: " + path + " is damaged (line " + std::to_string(error.line) + ": " +
-         error.reason + ")";
+// "<path> is damaged (line 6: malformed value data; line 9: ...)", the first
+// few lines named.
+std::string DamageText(const std::string& path, const std::vector<RegistryParseError>& faults) {
+  constexpr std::size_t kLinesNamed = 5;
+  std::string text = "qzlink registry: " + path + " is damaged (";
+  for (std::size_t i = 0; i < faults.size() && i < kLinesNamed; ++i) {
+    text +=
+        (i == 0 ? "line " : "; line ") + std::to_string(faults[i].line) + ": " + faults[i].reason;
+  }
+  if (faults.size() > kLinesNamed)
+    text += "; " + std::to_string(faults.size() - kLinesNamed) + " more lines";
+  return text + ")";
 }
 
-// Moves a file that cannot be parsed out of the way, never overwriting an
-// earlier one. The caller holds the lock.
-LONG MoveAside(const std::string& path, const RegistryParseError& error) {
+// Writes the damaged file's bytes to "<file>.corrupt-<YYYYmmdd-HHMMSS>[-n]",
+// never over an earlier copy; returns its path, "" (errno set) on failure.
+std::string CopyAside(const std::string& path, const std::string& text) {
   char stamp[32];
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  std::string base = path + ".corrupt-" + stamp;
-  std::string target = base;
-  struct stat info;
-  for (int n = 1; lstat(target.c_str(), &info) == 0; ++n)
-    target = base + "-" + std::to_string(n);
-
-  if (rename(path.c_str(), target.c_str()) != 0) {
-    std::fprintf(stderr, "%s and cannot be moved to %s\n", DamageText(path, error).c_str(),
-                 target.c_str());
-    return ERROR_BADDB;
+  const std::string base = path + ".corrupt-" + stamp;
+  for (int n = 0; n < 1000; ++n) {
+    const std::string target = n == 0 ? base : base + "-" + std::to_string(n);
+    int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST)
+      continue;
+    if (fd < 0)
+      return {};
+    int err = 0;
+    for (std::size_t done = 0; err == 0 && done < text.size();) {
+      ssize_t written = write(fd, text.data() + done, text.size() - done);
+      if (written >= 0) {
+        done += static_cast<std::size_t>(written);
+      } else if (errno != EINTR) {
+        err = errno;
+      }
+    }
+    if (err == 0 && fsync(fd) != 0)
+      err = errno;
+    if (close(fd) != 0 && err == 0)
+      err = errno;
+    if (err != 0) {
+      unlink(target.c_str());
+      errno = err;
+      return {};
+    }
+    return target;
   }
-  SyncFolder(ParentFolder(path));
-  ReportDamage(target,
-               DamageText(path, error) + "; moved it to " + target + " and started an empty store");
+  errno = EEXIST;
+  return {};
+}
+
+LONG WriteAtomically(const std::string& path, const std::string& text);
+
+// Reads and parses the store; a missing file is an empty store. Lines that
+// cannot be read are kept in the model and listed in `faults`; `text` is the
+// file as read. A path that is not a regular file is reported and refused.
+LONG ReadStore(const std::string& path, RegistryModel& model,
+               std::vector<RegistryParseError>& faults, std::string& text) {
+  model = RegistryModel();
+  faults.clear();
+  std::string kind;
+  if (int err = ReadFileText(path, text, kind); err != 0) {
+    if (err == kNotARegularFile) {
+      ReportNotARegularFile(path, kind);
+      return ERROR_BADDB;
+    }
+    if (err == ENOENT)
+      return ERROR_SUCCESS;
+    ReportSystemError(path + " cannot be read", err);
+    return ErrorFromErrno(err, ERROR_BADDB);
+  }
+  faults = ReadRegistryText(text, model);
   return ERROR_SUCCESS;
 }
 
-// Reads and parses the store; a missing file is an empty store. On a read
-// error or a damaged file (`damaged` set, `error` saying where) the model is
-// left empty.
-LONG ReadStore(const std::string& path, RegistryModel& model, RegistryParseError& error,
-               bool& damaged) {
-  damaged = false;
-  model = RegistryModel();
+// Reads the store while the caller holds the lock. A damaged file is never
+// overwritten before its bytes are safe: they are copied aside, and then the
+// file is replaced by what could be read, the lines that could not be read
+// kept in it as comments, so that every program still knows that they are
+// there (and which keys they belong to) until someone mends them. A file that
+// could not be read at all leaves a comment that says where it went.
+// A damaged file that is read-only stays as it is (whoever locked it keeps
+// it) and reads as what could be read; `inPlace` is then set and no change
+// may replace it.
+LONG LoadLocked(const std::string& path, RegistryModel& model, bool& inPlace) {
+  inPlace = false;
+  std::vector<RegistryParseError> faults;
   std::string text;
-  if (int err = ReadFileText(path, text); err != 0)
-    return err == ENOENT ? ERROR_SUCCESS : ErrorFromErrno(err, ERROR_BADDB);
-  if (ParseRegistryText(text, model, error))
-    return ERROR_SUCCESS;
-  model = RegistryModel();
-  damaged = true;
-  return ERROR_BADDB;
-}
-
-// Reads the store while the caller holds the lock; a damaged file is moved
-// aside. A damaged file that is read-only stays where it is (whoever locked it
-// keeps it) and reads as an empty store; writes to it are refused.
-LONG LoadLocked(const std::string& path, RegistryModel& model) {
-  RegistryParseError error;
-  bool damaged = false;
-  const LONG result = ReadStore(path, model, error, damaged);
-  if (!damaged)
+  const LONG result = ReadStore(path, model, faults, text);
+  if (result != ERROR_SUCCESS || faults.empty())
     return result;
-  if (!IsReadOnlyFile(path))
-    return MoveAside(path, error);
-  bool firstTime = false;
-  {
-    std::lock_guard lock(damageMutex);
-    firstTime = reportedReadOnly.insert(path).second;
+  auto reportInPlace = [&](const std::string& why) {
+    inPlace = true;
+    bool firstTime = false;
+    {
+      std::lock_guard lock(damageMutex);
+      firstTime = reportedInPlace.insert(path).second;
+    }
+    if (firstTime)
+      ReportDamage({}, DamageText(path, faults) + why);
+    return ERROR_SUCCESS;
+  };
+  if (IsReadOnlyFile(path))
+    return reportInPlace(" and read-only; left it in place and read what could be read");
+
+  const std::string copy = CopyAside(path, text);
+  if (copy.empty()) {
+    return reportInPlace(std::string(" and no copy of it can be made (") + std::strerror(errno) +
+                         "); left it in place, read what could be read and store nothing");
   }
-  if (firstTime)
-    ReportDamage({}, DamageText(path, error) +
-                         " and read-only; left it in place and read it as "
-                         "an empty store");
+  const bool nothingRead = model.Keys().size() == 1 && !model.HasKeptLines();
+  if (nothingRead)
+    model.KeepLineOfNoKey("the whole file, kept as " + copy);
+  if (WriteAtomically(path, SerializeRegistry(model)) != ERROR_SUCCESS) {
+    unlink(copy.c_str());
+    return reportInPlace(
+        "; it cannot be replaced by what could be read, so it was left in place and "
+        "nothing is stored");
+  }
+  ReportDamage(copy, DamageText(path, faults) +
+                         (nothingRead ? "; kept it as " + copy + " and started an empty store"
+                                      : "; kept a copy of it as " + copy +
+                                            " and went on with the rest: the lines that could "
+                                            "not be read stay in it as \"; unreadable\" comments"));
   return ERROR_SUCCESS;
 }
 
@@ -319,16 +448,17 @@ LONG LoadRegistry(RegistryModel& model) {
   if (path.empty())
     return ERROR_BADDB;
   path = FollowLinks(path);
-  RegistryParseError error;
-  bool damaged = false;
-  if (LONG result = ReadStore(path, model, error, damaged); !damaged)
+  std::vector<RegistryParseError> faults;
+  std::string text;
+  if (LONG result = ReadStore(path, model, faults, text); result != ERROR_SUCCESS || faults.empty())
     return result;
-  // Look again under the lock before moving the file aside: another process
-  // may have replaced or moved it meanwhile.
+  // Look again under the lock before mending the file: another process may
+  // have replaced or mended it meanwhile.
   FileLock lock(path + ".lock");
   if (lock.Error() != 0)
     return ErrorFromErrno(lock.Error(), ERROR_BADDB);
-  return LoadLocked(path, model);
+  bool inPlace = false;
+  return LoadLocked(path, model, inPlace);
 }
 
 LONG UpdateRegistry(const std::function<LONG(RegistryModel&)>& change) {
@@ -337,14 +467,18 @@ LONG UpdateRegistry(const std::function<LONG(RegistryModel&)>& change) {
     return ERROR_BADDB;
   path = FollowLinks(path);
   if (int err = MakeFolders(ParentFolder(path)); err != 0) {
+    ReportSystemError("the folder " + ParentFolder(path) + " cannot be made", err);
     return ErrorFromErrno(err, ERROR_CANTWRITE);
   }
   FileLock lock(path + ".lock");
-  if (lock.Error() != 0)
+  if (lock.Error() != 0) {
+    ReportSystemError(path + ".lock cannot be opened", lock.Error());
     return ErrorFromErrno(lock.Error(), ERROR_CANTWRITE);
+  }
 
   RegistryModel model;
-  LONG result = LoadLocked(path, model);
+  bool inPlace = false;
+  LONG result = LoadLocked(path, model, inPlace);
   if (result != ERROR_SUCCESS)
     return result;
   std::string before = SerializeRegistry(model);
@@ -355,10 +489,33 @@ LONG UpdateRegistry(const std::function<LONG(RegistryModel&)>& change) {
   if (after == before)
     return ERROR_SUCCESS;
   // The rename would replace a read-only file with a writable one.
-  if (IsReadOnlyFile(path))
+  if (IsReadOnlyFile(path, true))
     return ERROR_ACCESS_DENIED;
+  // A damaged file whose bytes are nowhere else is not replaced.
+  if (inPlace)
+    return ERROR_CANTWRITE;
   RemoveStaleTemporaries(path);
-  return WriteAtomically(path, after);
+  result = WriteAtomically(path, after);
+  if (result != ERROR_SUCCESS)
+    ReportProblem(path + " cannot be written (error " + std::to_string(result) + ")");
+  return result;
+}
+
+RegistryProblemReport RegistryStoreProblem() {
+  std::string path = RegistryFilePath();
+  if (!path.empty()) {
+    path = FollowLinks(path);
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0) {
+      if (const std::string kind = NotARegularFile(info.st_mode); !kind.empty()) {
+        ReportNotARegularFile(path, kind);
+      } else {
+        IsReadOnlyFile(path, true);
+      }
+    }
+  }
+  std::lock_guard lock(damageMutex);
+  return lastProblem;
 }
 
 RegistryDamageReport RegistryDamage() {

@@ -20,10 +20,16 @@ std::string RegistryFilePath();
 // file it finally points to, which need not exist yet: it is read, locked
 // ("<target>.lock"), replaced and moved aside there, and the link stays.
 
-// Reads the current store. A missing file is an empty store. A file that
-// cannot be parsed is moved aside to "<file>.corrupt-<YYYYmmdd-HHMMSS>[-n]"
-// (under the lock, with one line on standard error) and the store is empty;
-// a read-only one stays in place and reads as empty.
+// Reads the current store. A missing file is an empty store. A path that is
+// not a regular file (a folder, a named pipe, a device) is never opened:
+// ERROR_BADDB, reported once (RegistryStoreProblem). A file with lines that
+// cannot be read is read line by line, as a registry import reads it; under
+// the lock its bytes are copied to "<file>.corrupt-<YYYYmmdd-HHMMSS>[-n]"
+// and it is replaced by what could be read, with the unreadable lines kept in
+// it as comments (RegistryModel::KeepLine), so that they are never lost and
+// every program learns that the store was not read in full. One line on
+// standard error and RegistryDamage() tell it. A damaged read-only file
+// stays as it is and reads as what could be read.
 LONG LoadRegistry(RegistryModel& model);
 
 // Read-modify-write of the store under an exclusive flock on "<file>.lock":
@@ -32,7 +38,8 @@ LONG LoadRegistry(RegistryModel& model);
 // folder (mode 0600), flushes it and renames it over the file. A read-only
 // file (no write permission for its owner, or none for this process) is never
 // replaced: the change is refused with ERROR_ACCESS_DENIED. Returns change's
-// result or the I/O failure as a Win32 error code.
+// result or the I/O failure as a Win32 error code; a store that cannot keep
+// the change is reported once per reason (RegistryStoreProblem).
 LONG UpdateRegistry(const std::function<LONG(RegistryModel&)>& change);
 
 // The damaged store files this process found: how many, and for the last one
@@ -44,6 +51,17 @@ struct RegistryDamageReport {
   std::string message;
 };
 RegistryDamageReport RegistryDamage();
+
+// Why the store cannot keep changes, as this process found it: how many
+// different reasons so far, and the last one ("<file> is read-only (mode
+// 0444)", "<file> is a directory, not a regular file: ..."). Looks at the
+// store's file first, so that a read-only file or one that is not a regular
+// file is found before anything was refused.
+struct RegistryProblemReport {
+  unsigned long count = 0;
+  std::string reason;
+};
+RegistryProblemReport RegistryStoreProblem();
 
 }  // namespace qzplatform
 

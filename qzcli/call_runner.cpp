@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "camlink/port_mapping.h"
 #include "camlink/qzlink.h"
 #include "platform/msgwindow.h"
 
@@ -195,7 +196,11 @@ int RunCalls(const Options& options, FILE* out) {
       open = true;
       std::fprintf(out, "open COM%d at %d baud\n", *options.port, options.baud);
     } else {
-      std::fprintf(stderr, "qzcli: cannot open COM%d: %s\n", *options.port, ErrorText().c_str());
+      std::string why = ErrorText();
+      if (const std::string problem = qzlink::PortMappingProblem(*options.port); !problem.empty()) {
+        why += " (" + problem + ")";
+      }
+      std::fprintf(stderr, "qzcli: cannot open COM%d: %s\n", *options.port, why.c_str());
       status = 1;
     }
   }

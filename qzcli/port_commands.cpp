@@ -28,6 +28,11 @@ std::string FormatPortList(const std::vector<PortRow>& ports,
   for (const PortRow& row : ports) {
     char source[16];
     std::snprintf(source, sizeof source, "%-11s", qzlink::PortTargetSourceName(row.current.source));
+    if (!row.current.problem.empty()) {
+      text += "  COM" + std::to_string(row.port) + "  " + source + "  not known\n" +
+              "                     (" + row.current.problem + ")\n";
+      continue;
+    }
     text += "  COM" + std::to_string(row.port) + "  " + source + "  " + row.current.target + "\n";
     if (!row.hiddenStored.empty()) {
       text += "                     (" + qzlink::PortEnvironmentVariable(row.port) +
@@ -50,15 +55,17 @@ std::string FormatPortList(const std::vector<PortRow>& ports,
 
 int ListPorts(FILE* out) {
   std::vector<PortRow> rows;
+  bool allKnown = true;
   for (int32_t port = qzlink::kFirstComPort; port <= qzlink::kLastComPort; ++port) {
     PortRow row{port, qzlink::CurrentPortTarget(port), {}};
     if (row.current.source == qzlink::PortTargetSource::kEnvironment) {
       row.hiddenStored = qzlink::StoredPortTarget(port).value_or("");
     }
+    allKnown = allKnown && row.current.problem.empty();
     rows.push_back(std::move(row));
   }
   std::fputs(FormatPortList(rows, qzlink::ListSerialDevices()).c_str(), out);
-  return 0;
+  return allKnown ? 0 : 1;
 }
 
 int SetPort(int32_t port, const std::string& target, FILE* out, FILE* err) {

@@ -15,7 +15,9 @@ namespace qzcli {
 
 // The text of --list-ports: one line per port ("COM1  settings     /dev/..."),
 // where an environment variable hides a stored target that line says so,
-// then the devices with their description and access.
+// a port whose stored target is not known (the settings file could not be
+// read in full) says why, then the devices with their description and
+// access.
 struct PortRow {
   int32_t port = 0;
   qzlink::PortTarget current;
@@ -24,7 +26,8 @@ struct PortRow {
 std::string FormatPortList(const std::vector<PortRow>& ports,
                            const std::vector<qzlink::SerialDevice>& devices);
 
-// Reads the ports and devices and prints the list. Returns the exit status (0).
+// Reads the ports and devices and prints the list. Returns the exit status:
+// 0, or 1 when the target of a port is not known.
 int ListPorts(FILE* out);
 
 // Store or clear a port's target; notes on err (a variable that overrides the

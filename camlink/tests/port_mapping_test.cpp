@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -155,6 +159,73 @@ TEST_F(PortMappingStoreTest, AStoredValueTooLongToOpenIsNotReplacedByTheDefault)
   EXPECT_EQ(tooLong.source, PortTargetSource::kSettings);
   EXPECT_STREQ(out, "");
   EXPECT_EQ(CurrentPortTarget(5).source, PortTargetSource::kDefault) << "a number is no mapping";
+}
+
+// A settings file the store could not read in full: a port whose mapping an
+// unreadable line may hold is never sent to /dev/ttyS<n-1>, nor to a value
+// that line may replace; the others resolve as before.
+TEST_F(PortMappingStoreTest, APortThatALineNotReadMayMapIsNotKnown) {
+  const std::string head =
+      "Windows Registry Editor Version "
+      "5.00\n\n[HKEY_CURRENT_USER\\Software\\Orveda\\QZLINK\\Ports]\n"
+      "\"COM1\"=\"/dev/serial/by-id/usb-FTDI_X-if00-port0\"\n";
+  const std::string gen = "[HKEY_CURRENT_USER\\Software\\Orveda\\QTR90xControler\\1.0\\Gen]\n";
+  struct Case {
+    const char* what;
+    std::string text;  // what stands in the store file
+    bool com1, com2;   // known
+  };
+  const Case cases[] = {
+      {"another value of the key", head + "\"Broken\"=dword:zz\n", true, true},
+      {"COM2's value", head + "\"COM2\"=dword:zz\n", true, false},
+      {"a later COM1", head + "\"COM1\"=\"cut", false, true},
+      {"a line without a name", head + "COM2=/dev/ttyUSB0\n", false, false},
+      {"a line of another key", head + gen + "\"PortTableID\"=dword:zz\n", true, true},
+      {"a section not read", head + "[HKEY_CURRENT_USER\\Software\n\"COM1\"=\"/x\"\n", false,
+       false},
+      {"no registry file", "garbage\n", false, false},
+  };
+  const std::string store = settings_.Folder() + "/registry.reg";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::remove(store.c_str());
+    std::ofstream(store) << c.text;
+    ::testing::internal::CaptureStderr();  // the store's one line about the damage
+    for (const auto& [port, known] : {std::pair{1, c.com1}, std::pair{2, c.com2}}) {
+      char out[256] = "unchanged";
+      const PortTargetChoice choice = ResolvePortTarget(port, out, sizeof out);
+      EXPECT_EQ(choice.readable, known) << "COM" << port;
+      const PortTarget current = CurrentPortTarget(port);
+      EXPECT_EQ(current.problem.empty(), known) << "COM" << port;
+      if (known) {
+        continue;
+      }
+      EXPECT_STREQ(out, "");
+      EXPECT_EQ(current.source, PortTargetSource::kSettings);
+      for (const std::string& part : {store, "qzcli --set-port " + std::to_string(port)}) {
+        EXPECT_NE(current.problem.find(part), std::string::npos) << current.problem;
+      }
+    }
+    EXPECT_EQ(CurrentPortTarget(1).target, c.com1 ? "/dev/serial/by-id/usb-FTDI_X-if00-port0" : "");
+    // The environment decides without the store; setting the port decides it.
+    setenv("QZLINK_COM2", "/dev/ttyUSB9", 1);
+    EXPECT_TRUE(CurrentPortTarget(2).problem.empty());
+    unsetenv("QZLINK_COM2");
+    if (c.text.find("\"COM2\"=dword:zz") != std::string::npos) {
+      ASSERT_EQ(StorePortTarget(2, "/dev/ttyUSB1"), "");
+      EXPECT_EQ(CurrentPortTarget(2).target, "/dev/ttyUSB1");
+    }
+    ::testing::internal::GetCapturedStderr();
+  }
+
+  // A store path that cannot be read at all holds no mapping that can be
+  // trusted either.
+  std::remove(store.c_str());
+  ASSERT_EQ(mkdir(store.c_str(), 0700), 0);
+  ::testing::internal::CaptureStderr();
+  EXPECT_NE(CurrentPortTarget(1).problem.find(store + " is a directory"), std::string::npos);
+  ::testing::internal::GetCapturedStderr();
+  rmdir(store.c_str());
 }
 
 }  // namespace

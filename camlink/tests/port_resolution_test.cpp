@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "camlink/port_mapping.h"
@@ -120,6 +121,24 @@ TEST_F(PortResolutionTest, AMappingToAMissingDeviceFailsAndChangesNothing) {
   EXPECT_TRUE(ReachesLine(2, a_)) << "the session is free for another port";
   EXPECT_EQ(Open(8), 0) << "and the same again";
   EXPECT_EQ(LastError(), kNoDevice);
+}
+
+// A settings file with one line the store could not read, which may be the
+// port's mapping: the open fails and names the reason, and never reaches the
+// machine's own /dev/ttyS<n-1>; the port mapped in full still opens.
+TEST_F(PortResolutionTest, APortThatALineNotReadMayMapDoesNotOpen) {
+  ASSERT_EQ(StorePortTarget(2, a_.SlavePath()), "");
+  {
+    std::ofstream store(settings_.Folder() + "/registry.reg", std::ios::app);
+    store << "\"COM3\"=hex:zz\n";
+  }
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Open(3), 0);
+  ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(LastError(), (std::pair<int32_t, int32_t>{ERR_SYSTEM, kPortMappingUnreadable}));
+  EXPECT_TRUE(ReachesLine(2, a_));
+  ASSERT_EQ(StorePortTarget(3, b_.SlavePath()), "");
+  EXPECT_TRUE(ReachesLine(3, b_)) << "a port set again opens";
 }
 
 }  // namespace

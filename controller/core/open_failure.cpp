@@ -46,6 +46,10 @@ std::string OpenFailureReason(int errorCode, int systemCode) {
       return "The device did not answer in time.";
     case ECONNREFUSED:
       return "The device server refused the connection.";
+    case EUCLEAN:  // qzlink::kPortMappingUnreadable
+      return "The target of this port is not known: the settings file could not be read in "
+             "full and may hold it in a line that could not be read. Mend the file, or choose "
+             "the port's target again (Port -> Ports...).";
     case 0:
       return {};
     default:

@@ -29,7 +29,7 @@ qzlink::PortTarget PortTable::Effective(int port) const {
   char target[qzlink::kMaxPortTargetLength + 1];
   const qzlink::PortTargetChoice choice = qzlink::ChoosePortTarget(
       port, row.source.environment.c_str(), row.chosen.c_str(), target, sizeof target);
-  return {target, choice.source};
+  return {target, choice.source, {}};
 }
 
 bool PortTable::EnvironmentOverrides(int port) const {

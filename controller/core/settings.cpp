@@ -87,6 +87,18 @@ std::optional<SettingsDamage> SettingsDamageReport() {
   return SettingsDamage{count, path, message};
 }
 
+std::optional<SettingsProblem> SettingsProblemReport() {
+  DWORD count = 0;
+  DWORD size = 0;
+  if (QzRegistryGetStoreProblem(&count, nullptr, &size) != ERROR_SUCCESS || count == 0)
+    return std::nullopt;
+  std::string reason(size, '\0');
+  if (QzRegistryGetStoreProblem(&count, reason.data(), &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  reason.resize(size > 0 ? size - 1 : 0);
+  return SettingsProblem{count, reason};
+}
+
 int LoadPresetNames(int port, int camera, PresetNames* names) {
   RegistryKey key;
   if (!OpenPresetKey(&key, port, camera))

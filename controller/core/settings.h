@@ -31,6 +31,16 @@ struct SettingsDamage {
 };
 std::optional<SettingsDamage> SettingsDamageReport();
 
+// Why the settings cannot be saved, as the store found it in this process
+// (it also looks at the file now): how many different reasons so far and the
+// last one, naming the file ("... is read-only (mode 0444)", "... is a
+// directory, not a regular file: ..."). Nullopt when nothing keeps them.
+struct SettingsProblem {
+  unsigned count = 0;
+  std::string reason;
+};
+std::optional<SettingsProblem> SettingsProblemReport();
+
 // `camera` 1..9; any other (0: no camera known) gives -1 and touches nothing.
 int LoadPresetNames(int port, int camera, PresetNames* names);
 int SavePresetNames(int port, int camera, const PresetNames& names);

@@ -62,5 +62,7 @@ inline constexpr int kLinkBack = 57407;
 // A damaged settings file, told once at start.
 inline constexpr int kSettingsDamaged = 57408;
 inline constexpr int kSettingsDamagedInPlace = 57409;
+// Settings that cannot be saved, told once.
+inline constexpr int kSettingsNotSaved = 57410;
 
 }  // namespace qtr90x::str

@@ -67,11 +67,16 @@ constexpr Entry kStrings[] = {
     {str::kLinkLost, "the line to the camera is lost (%s); opening it again every 2 s"},
     {str::kLinkBack, "the line to the camera is back"},
     {str::kSettingsDamaged,
-     "The settings file could not be read. It was kept as %s, and the application starts with "
-     "default settings and preset names."},
+     "The settings file could not be read in full. A copy of it as it was is kept as %s; the "
+     "application goes on with what could be read, and default settings and preset names for "
+     "the rest."},
     {str::kSettingsDamagedInPlace,
-     "The settings file could not be read and is read-only: it was left as it is, and the "
-     "application starts with default settings that it cannot store."},
+     "The settings file could not be read in full and is read-only: it was left as it is, and "
+     "the application goes on with what could be read (default settings for the rest), which "
+     "it cannot store."},
+    {str::kSettingsNotSaved,
+     "The settings cannot be saved: %s. The application runs on, but preset names and the port "
+     "chosen now are lost when it ends."},
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // sequence of each model (checked frame by frame in the library's trace),
 // power-on at connect, a port without a camera, the single instance, the
 // exit paths and the faults of the dialog's own making.
+#include <sys/stat.h>
 #include <QAbstractSlider>
 #include <QAccessible>
 #include <QAction>
@@ -11,9 +12,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
@@ -25,6 +28,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+
 #include <memory>
 
 #include "app/controller_app.h"
@@ -155,13 +159,44 @@ class MainDialogTest : public QObject {
     dialogForBoxes_ = nullptr;
   }
 
-  // A damaged settings file: the store keeps it aside, and the operator is
-  // told once, after the dialog is shown, where it went.
-  void ADamagedSettingsFileIsToldOnce() {
-    {
-      QFile file(qEnvironmentVariable("QZLINK_REGISTRY"));
+  // A settings file that cannot be read in full or cannot be saved: the
+  // operator is told once, after the dialog is shown, what and why; a named
+  // pipe must not hold up the start.
+  void SettingsThatCannotBeKeptAreToldOnce_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("textPart");
+    QTest::newRow("damaged") << "damaged"
+                             << "registry.reg.corrupt-";
+    QTest::newRow("read-only") << "read-only"
+                               << "registry.reg is read-only (mode 0444)";
+    QTest::newRow("directory") << "directory"
+                               << "registry.reg is a directory";
+    QTest::newRow("named pipe") << "fifo"
+                                << "registry.reg is a named pipe (FIFO)";
+  }
+  void SettingsThatCannotBeKeptAreToldOnce() {
+    QFETCH(QString, kind);
+    QFETCH(QString, textPart);
+    // The application remembers what it told for the whole process: a fresh
+    // store path per row gives each row something new to tell.
+    const QString path = dir_->path() + "/" + QTest::currentDataTag() + "/registry.reg";
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    qputenv("QZLINK_REGISTRY", path.toLocal8Bit());
+    const QByteArray local = path.toLocal8Bit();
+    if (kind == "directory") {
+      QVERIFY(QDir().mkpath(path));
+    } else if (kind == "fifo") {
+      QCOMPARE(mkfifo(local.constData(), 0600), 0);
+    } else {
+      QFile file(path);
       QVERIFY(file.open(QIODevice::WriteOnly));
-      file.write("this is no registry file\n");
+      file.write(kind == "damaged" ? "this is no registry file\n"
+                                   : "Windows Registry Editor Version 5.00\n");
+      file.close();
+      if (kind == "read-only") {
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadGroup |
+                                    QFileDevice::ReadOther));
+      }
     }
     SimulatedCamera camera;
     QVERIFY(camera.Ready());
@@ -171,12 +206,47 @@ class MainDialogTest : public QObject {
       dialog.show();
       QVERIFY(Settled(dialog));
       QTest::qWait(50);
+      if (round == 1) {
+        // Names set in the dialog that cannot be stored are not told again.
+        QTimer::singleShot(0, [] {
+          auto* names = dynamic_cast<PresetNameDialog*>(QApplication::activeModalWidget());
+          QVERIFY(names != nullptr);
+          names->Edit(0)->setText(QStringLiteral("Gate"));
+          names->accept();
+        });
+        dialog.RunCommand(32790);  // Tools -> Preset Name...
+      }
     }
     QCOMPARE(boxes_.size(), 1);
     QVERIFY(boxes_[0].dialogVisible);
-    QVERIFY(boxes_[0].text.contains(QLatin1String("registry.reg.corrupt-")));
-    QVERIFY(boxes_[0].details.contains(QLatin1String("registry.reg")));
-    QVERIFY(QDir(dir_->path()).entryList({QStringLiteral("registry.reg.corrupt-*")}).size() == 1);
+    QVERIFY2(boxes_[0].text.contains(textPart), qPrintable(boxes_[0].text));
+    if (kind == "damaged") {
+      QVERIFY(boxes_[0].details.contains(QLatin1String("registry.reg")));
+      QCOMPARE(
+          QDir(QFileInfo(path).path()).entryList({QStringLiteral("registry.reg.corrupt-*")}).size(),
+          1);
+    }
+    if (kind == "read-only") {
+      QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+  }
+
+  // Every box is captioned with the application's name, not the window's
+  // title.
+  void MessageBoxesCarryTheApplicationsName() {
+    SetMessageBoxHook(nullptr);
+    QWidget owner;
+    owner.setWindowTitle(QStringLiteral("QT-R90x Controler (COM1)"));
+    owner.show();
+    QString caption;
+    QTimer::singleShot(0, [&] {
+      QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr);
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      caption = box->windowTitle();
+      box->accept();
+    });
+    ShowMessageBox(&owner, QStringLiteral("text"), QMessageBox::Warning);
+    QCOMPARE(caption, QStringLiteral("QT-R90x Controler"));
   }
 
   // A first start on an empty registry, and what its exit stores.

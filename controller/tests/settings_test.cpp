@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "core/registry_key.h"
@@ -95,6 +101,52 @@ TEST(Settings, PresetNamesDefaultsTooLongAndRoundTrip) {
         true))
         << camera;
   }
+}
+
+// Settings that cannot be saved: the operations return without waiting (a
+// named pipe is never opened), reading gives the defaults or what the file
+// holds, and the reason names the file.
+TEST(Settings, AStoreThatCannotKeepThemSaysWhy) {
+  const std::string saved = std::getenv("QZLINK_REGISTRY");
+  const std::string folder = std::filesystem::path(saved).parent_path();
+  struct Case {
+    const char* name;
+    const char* reason;
+    int portIndex;  // read back after a save of COM3
+  };
+  const Case cases[] = {
+      {"read-only", "is read-only (mode 0444)", 1},
+      {"directory", "is a directory, not a regular file", 0},
+      {"fifo", "is a named pipe (FIFO), not a regular file", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder + "/" + c.name + ".reg";
+    setenv("QZLINK_REGISTRY", path.c_str(), 1);
+    if (c.name == std::string("read-only")) {
+      std::ofstream(path) << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\" << kGen
+                          << "]\n\"PortTableID\"=dword:00000001\n";
+      std::filesystem::permissions(path, std::filesystem::perms::owner_read |
+                                             std::filesystem::perms::group_read |
+                                             std::filesystem::perms::others_read);
+    } else if (c.name == std::string("directory")) {
+      std::filesystem::create_directories(path);
+    } else {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    }
+    alarm(20);  // a blocking open fails the test instead of hanging it
+    testing::internal::CaptureStderr();
+    SaveGeneralSettings({2, 0, 0});
+    GeneralSettings s;
+    LoadGeneralSettings(&s);
+    EXPECT_EQ(s.portIndex, c.portIndex);
+    const std::optional<SettingsProblem> problem = SettingsProblemReport();
+    testing::internal::GetCapturedStderr();
+    alarm(0);
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_EQ(problem->reason.rfind(path + " " + c.reason, 0), 0u) << problem->reason;
+  }
+  setenv("QZLINK_REGISTRY", saved.c_str(), 1);
 }
 
 TEST(RegistryKey, RefusesOverlongPath) {

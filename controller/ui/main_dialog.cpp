@@ -441,19 +441,32 @@ void MainDialog::ShowOpenFailure() {
 }
 
 void MainDialog::ShowSettingsDamage() {
-  // Each damaged file is told once, however many dialogs this process makes.
+  // Each damaged file, and each reason why the settings cannot be saved, is
+  // told once, however many dialogs this process makes; a damaged read-only
+  // file already says that nothing can be stored.
   static unsigned told = 0;
+  static unsigned toldProblems = 0;
   const std::optional<SettingsDamage> damage = SettingsDamageReport();
-  if (!damage || damage->count <= told) {
-    return;
+  const std::optional<SettingsProblem> problem = SettingsProblemReport();
+  if (damage && damage->count > told) {
+    told = damage->count;
+    const QString text =
+        damage->copyPath.empty()
+            ? Text(str::kSettingsDamagedInPlace)
+            : Text(str::kSettingsDamaged)
+                  .replace(QStringLiteral("%s"), QString::fromStdString(damage->copyPath));
+    ShowMessageBox(this, text, QMessageBox::Warning, QString::fromStdString(damage->message));
+    if (damage->copyPath.empty() && problem) {
+      toldProblems = problem->count;
+    }
   }
-  told = damage->count;
-  const QString text =
-      damage->copyPath.empty()
-          ? Text(str::kSettingsDamagedInPlace)
-          : Text(str::kSettingsDamaged)
-                .replace(QStringLiteral("%s"), QString::fromStdString(damage->copyPath));
-  ShowMessageBox(this, text, QMessageBox::Warning, QString::fromStdString(damage->message));
+  if (problem && problem->count > toldProblems) {
+    toldProblems = problem->count;
+    ShowMessageBox(this,
+                   Text(str::kSettingsNotSaved)
+                       .replace(QStringLiteral("%s"), QString::fromStdString(problem->reason)),
+                   QMessageBox::Warning);
+  }
 }
 
 void MainDialog::CloseConnection() {
@@ -633,6 +646,7 @@ void MainDialog::ShowPresetNameDialog() {
   if (SelectedCamera() >= 1) {
     SavePresetNames(PortNumber(), SelectedCamera(), presetNames_);
     link_.Run([](SequenceEngine& engine, EngineActions&) { engine.NotePresetNamesSet(); });
+    ShowSettingsDamage();  // names that could not be stored are told once
   }
 }
 

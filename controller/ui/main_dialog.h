@@ -112,8 +112,8 @@ class MainDialog : public QDialog, public PageHost, private EngineView {
   void ConnectionAttempt(bool startupAttempt);
   void CloseConnection();
   void ShowOpenFailure();
-  // Tells the operator, once, that the settings file was damaged and where
-  // the damaged copy was kept.
+  // Tells the operator, once each, that the settings file was damaged and
+  // where the damaged copy was kept, and why the settings cannot be saved.
   void ShowSettingsDamage();
   void ChoosePort(int portIndex);
   void UpdateMenuChecks();

@@ -148,6 +148,60 @@ TEST(RegistryFileTest, RejectsCorruptTextWithItsLine) {
   }
 }
 
+// Read as a registry import reads: every line that can be, the others kept
+// where they stood (their key, or no key) and written back as comments, which
+// read back as the same kept lines.
+TEST(RegistryFileTest, ReadsWhatItCanAndKeepsTheRest) {
+  const std::string a = "[HKEY_CURRENT_USER\\A]\n";
+  struct Case {
+    std::string text;
+    std::string written;  // after the header
+    std::vector<std::size_t> faultLines;
+  };
+  const Case cases[] = {
+      {kHeader + a + "\"x\"=\"1\"\n\"Broken\"=dword:zz\n\"y\"=dword:00000002\n",
+       "\n" + a + "\"x\"=\"1\"\n\"y\"=dword:00000002\n; unreadable, kept: \"Broken\"=dword:zz\n",
+       {4}},
+      {kHeader + a +
+           "garbage\n[HKEY_CURRENT_USER\\B\n\"v\"=\"1\"\n[HKEY_CURRENT_USER\\C]\n\"w\"=\"2\"\n",
+       "\n" + a +
+           "; unreadable, kept: garbage\n\n[HKEY_CURRENT_USER\\C]\n\"w\"=\"2\"\n\n"
+           "; unreadable, key unknown, kept: [HKEY_CURRENT_USER\\B\n"
+           "; unreadable, key unknown, kept: \"v\"=\"1\"\n",
+       {3, 4, 5}},
+      {kHeader + "\"early\"=\"1\"\n" + a + "\"b\"=hex:01,\\\n  zz\n\"c\"=\"cut",
+       "\n" + a +
+           "; unreadable, kept: \"b\"=hex:01,zz\n; unreadable, kept: \"c\"=\"cut\n\n"
+           "; unreadable, key unknown, kept: \"early\"=\"1\"\n",
+       {2, 4, 6}},
+      // A later value of the same name takes the kept line's place.
+      {kHeader + a + "\"x\"=zz\n\"x\"=\"2\"\n", "\n" + a + "\"x\"=\"2\"\n", {3}},
+  };
+  for (const Case& c : cases) {
+    RegistryModel model;
+    std::vector<std::size_t> lines;
+    for (const RegistryParseError& fault : ReadRegistryText(c.text, model))
+      lines.push_back(fault.line);
+    EXPECT_EQ(lines, c.faultLines) << c.text;
+    const std::string written = SerializeRegistry(model);
+    EXPECT_EQ(written, kHeader + c.written) << c.text;
+    RegistryModel again;
+    EXPECT_TRUE(ReadRegistryText(written, again).empty()) << written;
+    EXPECT_EQ(SerializeRegistry(again), written);
+  }
+
+  RegistryModel model;
+  ReadRegistryText(kHeader + a + "\"x\"=zz\n\"y\"=\"ok\"\n[HKEY_CURRENT_USER\\D]\n@=zz\n", model);
+  EXPECT_TRUE(model.MayHoldUnreadValue("a", "X"));
+  EXPECT_FALSE(model.MayHoldUnreadValue("A", "y"));
+  EXPECT_FALSE(model.MayHoldUnreadValue("B", "x"));
+  EXPECT_TRUE(model.MayHoldUnreadValue("D", ""));
+  model.DeleteValue("A", "x");
+  EXPECT_FALSE(model.MayHoldUnreadValue("A", "x")) << "deleting a value decides it";
+  model.DeleteTree("D", false);
+  EXPECT_FALSE(model.HasKeptLines());
+}
+
 // A file cut off anywhere but right after a line it ends (a crash of a writer
 // that does not replace the file atomically, a full disk, a copy cut short)
 // must be refused, never read as a smaller store.

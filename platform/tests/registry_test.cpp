@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -487,48 +489,149 @@ TEST_F(RegistryTest, WritesThroughSymbolicLinks) {
   }
 }
 
-TEST_F(RegistryTest, CorruptFileIsMovedAsideAndTheStoreStartsEmpty) {
+// QzRegistryCheckValueRead of a value of a key.
+LONG CheckRead(const char* key, const char* name) {
+  char why[512];
+  return QzRegistryCheckValueRead(HKEY_CURRENT_USER, key, name, why, sizeof why);
+}
+
+// A damaged file is read as far as it can be, its bytes are kept aside before
+// anything replaces it, and the lines it could not read stay in the store, so
+// that no program takes a value they may hold for missing.
+TEST_F(RegistryTest, DamagedFileIsCopiedAsideAndReadAsFarAsItCan) {
   const DWORD countBefore = GetDamageReport().count;
-  RegCloseKey(Create(HKEY_CURRENT_USER, "Before"));
-  const std::string damaged[] = {
-      ReadBytes(file_) + "\"lost\"=dword:12\n",
-      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"v\"=\"cut",
-      // Cut between two bytes of a list: the line looks whole.
-      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"b\"=hex:01,02",
+  const std::string header = "Windows Registry Editor Version 5.00\n\n";
+  struct Case {
+    const char* what;
+    std::string text;
+    std::size_t line;       // the first line named in the report
+    bool xRead;             // key X and its value "good" were read
+    const char* unreadKey;  // a value of this key may be unread: "lost" and "good"...
+    const char* unreadName;
+    const char* soundName;  // ...but not this one (nullptr: any value of the key)
+    bool everyKey;          // any value of any key may be unread
   };
-  // The second damaged file is found within the same second, most likely: it
-  // must get a name of its own.
-  for (std::size_t n = 0; n < std::size(damaged); ++n) {
-    std::ofstream(file_, std::ios::binary) << damaged[n];
+  const Case cases[] = {
+      {"a malformed value", header + "[HKEY_CURRENT_USER\\X]\n\"good\"=\"1\"\n\"lost\"=dword:zz\n",
+       5, true, "X", "lost", "good", false},
+      {"a value cut after its quote",
+       header + "[HKEY_CURRENT_USER\\X]\n\"good\"=\"1\"\n\"lost\"=\"cut\"", 5, true, "X", "lost",
+       "good", false},
+      {"a byte list cut between two bytes",
+       header + "[HKEY_CURRENT_USER\\X]\n\"good\"=\"1\"\n\"lost\"=hex:01,\\\n  02", 5, true, "X",
+       "lost", "good", false},
+      {"a later line that may replace a value read",
+       header + "[HKEY_CURRENT_USER\\X]\n\"good\"=\"1\"\n\"good\"=hex:zz\n", 5, true, "X", "good",
+       "other", false},
+      {"a value without a name", header + "[HKEY_CURRENT_USER\\X]\n\"good\"=\"1\"\n=\"1\"\n", 5,
+       true, "X", "anything", nullptr, false},
+      {"a section that cannot be read",
+       header + "[HKEY_CURRENT_USER\\X]\n\"good\"=\"1\"\n[HKEY_CURRENT_USER\\Y\n\"lost\"=\"2\"\n",
+       5, true, "Z", "lost", nullptr, true},
+      {"no registry file at all", "PK\x03\x04 binary\n", 1, false, "X", "good", nullptr, true},
+  };
+  DWORD count = countBefore;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::create_directories(dir_ + "/conf");
+    for (const std::string& old : FilesContaining(".corrupt-"))
+      fs::remove(old);
+    std::ofstream(file_, std::ios::binary) << c.text;
     testing::internal::CaptureStderr();
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Before", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
-    std::string message = testing::internal::GetCapturedStderr();
-
-    std::vector<std::string> aside = FilesContaining(".corrupt-");
-    ASSERT_EQ(aside.size(), n + 1);
-    auto kept = std::find_if(aside.begin(), aside.end(), [&](const std::string& path) {
-      return ReadBytes(path) == damaged[n];
-    });
-    ASSERT_NE(kept, aside.end()) << "the damaged bytes must be kept";
-    EXPECT_TRUE(kept->starts_with(file_ + ".corrupt-")) << *kept;
-    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
-    for (const std::string& part : {file_ + " ", *kept, std::string("line 4")}) {
-      EXPECT_NE(message.find(part), std::string::npos) << message;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "X", 0, KEY_READ, &key),
+              c.xRead ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND);
+    if (c.xRead) {
+      EXPECT_EQ(Query(key, "good").bytes, std::string("1", 2));
+      RegCloseKey(key);
     }
+    // Read again, by this process: nothing new to tell, no second copy.
+    EXPECT_EQ(CheckRead(c.unreadKey, c.unreadName), ERROR_INVALID_DATA);
+    const std::string message = testing::internal::GetCapturedStderr();
 
-    // The program learns the same: where the copy went, and the line.
+    const std::vector<std::string> aside = FilesContaining(".corrupt-");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(ReadBytes(aside[0]), c.text) << "the damaged bytes must be kept";
+    EXPECT_TRUE(aside[0].starts_with(file_ + ".corrupt-")) << aside[0];
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    for (const std::string& part : {file_ + " ", aside[0], "line " + std::to_string(c.line)})
+      EXPECT_NE(message.find(part), std::string::npos) << message;
     const DamageReport report = GetDamageReport();
-    EXPECT_EQ(report.result, ERROR_SUCCESS);
-    EXPECT_EQ(report.count, countBefore + n + 1);
-    EXPECT_EQ(report.copyPath, *kept);
+    EXPECT_EQ(report.count, ++count);
+    EXPECT_EQ(report.copyPath, aside[0]);
     EXPECT_EQ(report.message + "\n", message);
 
-    HKEY fresh = Create(HKEY_CURRENT_USER, "After");
-    EXPECT_EQ(SetSz(fresh, "v", "ok"), ERROR_SUCCESS);
+    // The store file reads in full now; what it could not read stays in it,
+    // for every program, until the value is set again.
+    const std::string mended = ReadBytes(file_);
+    EXPECT_NE(mended.find("; unreadable"), std::string::npos) << mended;
+    if (c.soundName != nullptr) {
+      EXPECT_EQ(CheckRead(c.unreadKey, c.soundName), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(CheckRead("Elsewhere", "v"), c.everyKey ? ERROR_INVALID_DATA : ERROR_SUCCESS);
+    HKEY fresh = Create(HKEY_CURRENT_USER, c.unreadKey);
+    EXPECT_EQ(SetSz(fresh, c.unreadName, "set again"), ERROR_SUCCESS);
     RegCloseKey(fresh);
-    EXPECT_TRUE(ParseFile().HasKey("After"));
-    EXPECT_FALSE(ParseFile().HasKey("Before"));
+    EXPECT_EQ(CheckRead(c.unreadKey, c.unreadName),
+              c.soundName != nullptr ? ERROR_SUCCESS : ERROR_INVALID_DATA);
+    EXPECT_EQ(GetDamageReport().count, count) << "told once";
+    EXPECT_EQ(FilesContaining(".corrupt-").size(), 1u);
+    fs::remove(file_);
+  }
+}
+
+// A store that cannot keep changes says why, once per reason: a read-only
+// file (with its mode), a path that is no regular file, which is never opened
+// (a named pipe would block the reader until some writer came).
+TEST_F(RegistryTest, AStoreThatCannotKeepChangesSaysWhyOnce) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> make;
+    const char* reason;
+    LONG readResult;  // QzRegistryCheckValueRead
+  };
+  const Case cases[] = {
+      {"read-only file",
+       [](const std::string& path) {
+         std::ofstream(path) << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n";
+         chmod(path.c_str(), 0444);
+       },
+       "is read-only (mode 0444)", ERROR_SUCCESS},
+      {"directory", [](const std::string& path) { fs::create_directories(path); },
+       "is a directory, not a regular file", ERROR_BADDB},
+      {"named pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+       "is a named pipe (FIFO), not a regular file", ERROR_BADDB},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = dir_ + "/" + c.what + ".reg";
+    setenv("QZLINK_REGISTRY", path.c_str(), 1);
+    DWORD before = 0;
+    QzRegistryGetStoreProblem(&before, nullptr, nullptr);
+    c.make(path);
+    alarm(20);  // a blocking open fails the test instead of hanging it
+    testing::internal::CaptureStderr();
+    HKEY key = nullptr;
+    const LONG opened = RegOpenKeyExA(HKEY_CURRENT_USER, "K", 0, KEY_ALL_ACCESS, &key);
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_NE(SetDw(opened == ERROR_SUCCESS ? key : HKEY_CURRENT_USER, "v", 1), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(CheckRead("K", "v"), c.readResult);
+    const std::string message = testing::internal::GetCapturedStderr();
+    alarm(0);
+    if (opened == ERROR_SUCCESS)
+      RegCloseKey(key);
+
+    DWORD count = 0;
+    char reason[512];
+    DWORD size = sizeof reason;
+    ASSERT_EQ(QzRegistryGetStoreProblem(&count, reason, &size), ERROR_SUCCESS);
+    EXPECT_EQ(count, before + 1) << "one reason, told once";
+    EXPECT_EQ(std::string(reason),
+              path + " " + c.reason +
+                  std::string(reason).substr(path.size() + 1 + std::strlen(c.reason)));
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    EXPECT_NE(message.find(path + " " + c.reason), std::string::npos) << message;
   }
 }
 
@@ -660,11 +763,13 @@ TEST_F(RegistryTest, DamagedReadOnlyFileStaysInPlace) {
   EXPECT_EQ(ReadBytes(file_), damaged);
   EXPECT_EQ(ModeOf(file_), 0444u);
   EXPECT_TRUE(FilesContaining(".corrupt-").empty());
-  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+  // The damage once, then why the change was refused.
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 2) << message;
   const DamageReport report = GetDamageReport();
   EXPECT_EQ(report.count, countBefore + 1);
   EXPECT_EQ(report.copyPath, "");
-  EXPECT_EQ(report.message + "\n", message);
+  EXPECT_TRUE(message.starts_with(report.message + "\n")) << message;
+  EXPECT_NE(message.find("is read-only (mode 0444)"), std::string::npos) << message;
   EXPECT_NE(report.message.find(file_ + " is damaged"), std::string::npos) << report.message;
 }
 

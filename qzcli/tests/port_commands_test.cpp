@@ -10,9 +10,10 @@ namespace {
 TEST(FormatPortList, PortsWithTheirSourceThenDevicesWithTheirAccess) {
   using qzlink::PortTargetSource;
   const std::vector<PortRow> ports = {
-      {1, {"/dev/serial/by-id/usb-FTDI_X-if00-port0", PortTargetSource::kSettings}, ""},
-      {2, {"/tmp/camera", PortTargetSource::kEnvironment}, "/dev/ttyUSB1"},
-      {3, {"/dev/ttyS2", PortTargetSource::kDefault}, ""},
+      {1, {"/dev/serial/by-id/usb-FTDI_X-if00-port0", PortTargetSource::kSettings, ""}, ""},
+      {2, {"/tmp/camera", PortTargetSource::kEnvironment, ""}, "/dev/ttyUSB1"},
+      {3, {"/dev/ttyS2", PortTargetSource::kDefault, ""}, ""},
+      {4, {"", PortTargetSource::kSettings, "the target of COM4 is not known: why"}, ""},
   };
   qzlink::SerialDevice byId;
   byId.path = "/dev/serial/by-id/usb-FTDI_X-if00-port0";
@@ -32,6 +33,8 @@ TEST(FormatPortList, PortsWithTheirSourceThenDevicesWithTheirAccess) {
             "  COM2  environment  /tmp/camera\n"
             "                     (QZLINK_COM2 overrides the stored /dev/ttyUSB1)\n"
             "  COM3  default      /dev/ttyS2\n"
+            "  COM4  settings     not known\n"
+            "                     (the target of COM4 is not known: why)\n"
             "\n"
             "Serial devices present:\n"
             "  /dev/serial/by-id/usb-FTDI_X-if00-port0\n"
