@@ -32,10 +32,10 @@
 #include <vector>
 
 #include "bench/controller_bench_support.h"
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "testsupport/link_test_support.h"
-#include "ui/debug_window.h"
-#include "ui/main_dialog.h"
+#include "ui/main/main_dialog.h"
+#include "ui/tools/debug_window.h"
 
 extern char** environ;
 

@@ -23,9 +23,9 @@
 #include <string>
 #include <thread>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "testsupport/link_test_support.h"
-#include "ui/main_dialog.h"
+#include "ui/main/main_dialog.h"
 
 namespace qtr90x::bench {
 

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/sequence_engine.h"
+#include "core/engine/sequence_engine.h"
 #include "testsupport/alloc_counter.h"
 
 namespace {

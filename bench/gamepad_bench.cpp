@@ -19,12 +19,12 @@
 
 #include "bench/controller_bench_support.h"
 #include "controller/tests/virtual_pad.h"
-#include "core/gamepad_core.h"
-#include "core/settings.h"
+#include "core/gamepad/gamepad_core.h"
+#include "core/settings/settings.h"
 #include "testsupport/alloc_counter.h"
 #include "testsupport/link_test_support.h"
-#include "ui/gamepad_control.h"
-#include "ui/main_dialog.h"
+#include "ui/gamepad/gamepad_control.h"
+#include "ui/main/main_dialog.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 
 #include "app/command_line.h"
 #include "app/controller_app.h"
-#include "ui/port_probe.h"
+#include "ui/ports/port_probe.h"
 
 int main(int argc, char** argv) {
   // For internal use: the Ports dialog's port test runs the application again
-  // as "--probe-port TARGET", which needs no display (ui/port_probe.h).
+  // as "--probe-port TARGET", which needs no display (ui/ports/port_probe.h).
   if (argc == 3 && std::strcmp(argv[1], qtr90x::kProbePortOption) == 0) {
     return qtr90x::RunPortProbe(argv[2], stdout);
   }

@@ -5,8 +5,8 @@
 
 #include "app/desktop_identity.h"
 #include "app/single_instance.h"
-#include "ui/main_dialog.h"
-#include "ui/message_box.h"
+#include "ui/common/message_box.h"
+#include "ui/main/main_dialog.h"
 
 namespace qtr90x {
 

@@ -4,7 +4,7 @@
 #include <QPixmap>
 
 #include "resources/bitmap_ids.h"
-#include "ui/bitmaps.h"
+#include "ui/common/bitmaps.h"
 
 namespace qtr90x {
 

@@ -1,12 +1,12 @@
 // Answers read straight from their bytes, and each call's decoder.
-#include "core/answer_decoding.h"
+#include "core/link/answer_decoding.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <vector>
 
-#include "core/answer_decoders.h"
+#include "core/link/answer_decoders.h"
 
 namespace qtr90x {
 namespace {

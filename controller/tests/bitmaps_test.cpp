@@ -11,8 +11,8 @@
 
 #include "app/desktop_identity.h"
 #include "resources/bitmap_ids.h"
-#include "ui/bitmaps.h"
-#include "ui/direction_button.h"
+#include "ui/common/bitmaps.h"
+#include "ui/main/direction_button.h"
 
 namespace qtr90x::testing {
 

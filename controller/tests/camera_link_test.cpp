@@ -10,7 +10,7 @@
 #include <QProcess>
 #include <QTest>
 
-#include "ui/camera_link.h"
+#include "ui/link/camera_link.h"
 
 namespace qtr90x {
 

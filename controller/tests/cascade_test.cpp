@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "tests/gui_test_support.h"
-#include "ui/debug_window.h"
-#include "ui/main_dialog.h"
+#include "ui/main/main_dialog.h"
+#include "ui/tools/debug_window.h"
 
 namespace qtr90x::testing {
 

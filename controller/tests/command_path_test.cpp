@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/calls_in_flight.h"
-#include "core/private_messages.h"
+#include "core/engine/private_messages.h"
+#include "core/link/calls_in_flight.h"
 #include "tests/scripted_camera.h"
 
 namespace qtr90x::test {

@@ -6,12 +6,12 @@
 #include <QWheelEvent>
 
 #include "camlink/qzlink.h"
-#include "core/private_messages.h"
+#include "core/engine/private_messages.h"
 #include "resources/bitmap_ids.h"
 #include "tests/gui_test_support.h"
-#include "ui/action_slider.h"
-#include "ui/bitmaps.h"
-#include "ui/direction_button.h"
+#include "ui/common/bitmaps.h"
+#include "ui/main/direction_button.h"
+#include "ui/pages/action_slider.h"
 
 namespace qtr90x::testing {
 

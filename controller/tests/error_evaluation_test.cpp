@@ -1,4 +1,4 @@
-#include "core/error_evaluation.h"
+#include "core/link/error_evaluation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The gamepad core: axes and buttons in, commands out, with the camera
 // answering when the test says so.
-#include "core/gamepad_core.h"
+#include "core/gamepad/gamepad_core.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The gamepad edge's sleep: woken by a device node under the watched folder
 // (also one that comes after the watch began), or by a signal from another
 // thread, and by nothing else.
-#include "ui/gamepad_device_watch.h"
+#include "ui/gamepad/gamepad_device_watch.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "core/private_messages.h"
+#include "core/engine/private_messages.h"
 #include "tests/scripted_camera.h"
 
 namespace qtr90x::test {

@@ -1,11 +1,11 @@
 // The gamepad settings in the registry store: their own key, round trip,
 // defaults for what is missing, and nothing out of range taken in.
-#include "core/gamepad_settings.h"
+#include "core/gamepad/gamepad_settings.h"
 
 #include <gtest/gtest.h>
 
-#include "core/registry_key.h"
-#include "core/settings.h"
+#include "core/settings/registry_key.h"
+#include "core/settings/settings.h"
 #include "tests/private_registry.h"
 
 namespace qtr90x {

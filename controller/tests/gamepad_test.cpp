@@ -18,12 +18,12 @@
 #include <cmath>
 #include <memory>
 
-#include "core/gamepad_core.h"
+#include "core/gamepad/gamepad_core.h"
 #include "tests/gui_test_support.h"
 #include "tests/virtual_pad.h"
-#include "ui/gamepad_control.h"
-#include "ui/gamepad_dialog.h"
-#include "ui/main_dialog.h"
+#include "ui/gamepad/gamepad_control.h"
+#include "ui/gamepad/gamepad_dialog.h"
+#include "ui/main/main_dialog.h"
 
 namespace qtr90x::testing {
 

@@ -12,10 +12,10 @@
 #include <QWidget>
 #include <memory>
 
-#include "core/camera_state.h"
-#include "ui/message_event.h"
-#include "ui/page_host.h"
-#include "ui/qzlink_port.h"
+#include "core/link/camera_state.h"
+#include "ui/common/page_host.h"
+#include "ui/link/message_event.h"
+#include "ui/link/qzlink_port.h"
 
 namespace qtr90x::testing {
 

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "core/control_rules.h"
-#include "core/traffic_text.h"
+#include "core/link/traffic_text.h"
+#include "core/pages/control_rules.h"
 #include "resources/control_ids.h"
 #include "resources/string_ids.h"
 

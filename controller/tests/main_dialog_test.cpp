@@ -33,18 +33,18 @@
 
 #include "app/controller_app.h"
 #include "app/single_instance.h"
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "resources/menu_ids.h"
 #include "tests/gui_test_support.h"
-#include "ui/action_slider.h"
-#include "ui/adjust_page.h"
-#include "ui/debug_window.h"
-#include "ui/gamepad_control.h"
-#include "ui/input_command_window.h"
-#include "ui/main_dialog.h"
-#include "ui/message_box.h"
-#include "ui/preset_name_dialog.h"
-#include "ui/system_page.h"
+#include "ui/common/message_box.h"
+#include "ui/gamepad/gamepad_control.h"
+#include "ui/main/main_dialog.h"
+#include "ui/pages/action_slider.h"
+#include "ui/pages/adjust_page.h"
+#include "ui/pages/system_page.h"
+#include "ui/tools/debug_window.h"
+#include "ui/tools/input_command_window.h"
+#include "ui/tools/preset_name_dialog.h"
 
 namespace qtr90x::testing {
 

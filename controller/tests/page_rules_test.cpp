@@ -1,12 +1,12 @@
 // The pure rules behind the pages, buttons and tool windows.
 #include <gtest/gtest.h>
 
-#include "core/adjust_mapping.h"
-#include "core/command_text.h"
-#include "core/debug_log.h"
-#include "core/exposure_mapping.h"
-#include "core/preset_name_rules.h"
-#include "core/system_mapping.h"
+#include "core/pages/adjust_mapping.h"
+#include "core/pages/exposure_mapping.h"
+#include "core/pages/preset_name_rules.h"
+#include "core/pages/system_mapping.h"
+#include "core/tools/command_text.h"
+#include "core/tools/debug_log.h"
 #include "resources/string_ids.h"
 
 namespace qtr90x {

@@ -14,15 +14,15 @@
 #include <functional>
 
 #include "camlink/qzlink.h"
-#include "core/private_messages.h"
+#include "core/engine/private_messages.h"
 #include "resources/bitmap_ids.h"
 #include "tests/gui_test_support.h"
-#include "ui/action_slider.h"
-#include "ui/adjust_page.h"
-#include "ui/auto_exposure_panel.h"
-#include "ui/manual_exposure_panel.h"
-#include "ui/picture_page.h"
-#include "ui/system_page.h"
+#include "ui/pages/action_slider.h"
+#include "ui/pages/adjust_page.h"
+#include "ui/pages/auto_exposure_panel.h"
+#include "ui/pages/manual_exposure_panel.h"
+#include "ui/pages/picture_page.h"
+#include "ui/pages/system_page.h"
 
 namespace qtr90x::testing {
 

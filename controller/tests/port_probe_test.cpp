@@ -1,6 +1,6 @@
 // The port test's answers, its line between the two processes, and what the
 // operator reads.
-#include "core/port_probe.h"
+#include "core/ports/port_probe.h"
 
 #include <gtest/gtest.h>
 

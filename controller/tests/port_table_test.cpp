@@ -1,5 +1,5 @@
 // The Ports dialog's table while the operator edits it.
-#include "core/port_table.h"
+#include "core/ports/port_table.h"
 
 #include <gtest/gtest.h>
 

@@ -24,12 +24,12 @@
 #include <memory>
 
 #include "camlink/port_mapping.h"
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "resources/menu_ids.h"
 #include "tests/gui_test_support.h"
-#include "ui/main_dialog.h"
-#include "ui/message_box.h"
-#include "ui/ports_dialog.h"
+#include "ui/common/message_box.h"
+#include "ui/main/main_dialog.h"
+#include "ui/ports/ports_dialog.h"
 
 namespace qtr90x::testing {
 

@@ -10,20 +10,20 @@
 #include <QTreeWidget>
 
 #include "camlink/qzlink.h"
-#include "core/answer_decoders.h"
-#include "core/private_messages.h"
+#include "core/engine/private_messages.h"
+#include "core/link/answer_decoders.h"
 #include "resources/bitmap_ids.h"
 #include "tests/gui_test_support.h"
-#include "ui/about_box.h"
-#include "ui/adjust_page.h"
-#include "ui/auto_exposure_panel.h"
-#include "ui/debug_window.h"
-#include "ui/direction_button.h"
-#include "ui/input_command_window.h"
-#include "ui/manual_exposure_panel.h"
-#include "ui/picture_page.h"
-#include "ui/preset_name_dialog.h"
-#include "ui/system_page.h"
+#include "ui/main/direction_button.h"
+#include "ui/pages/adjust_page.h"
+#include "ui/pages/auto_exposure_panel.h"
+#include "ui/pages/manual_exposure_panel.h"
+#include "ui/pages/picture_page.h"
+#include "ui/pages/system_page.h"
+#include "ui/tools/about_box.h"
+#include "ui/tools/debug_window.h"
+#include "ui/tools/input_command_window.h"
+#include "ui/tools/preset_name_dialog.h"
 
 namespace qtr90x::testing {
 

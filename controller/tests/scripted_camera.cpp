@@ -5,8 +5,8 @@
 #include <iterator>
 #include <utility>
 
-#include "core/private_messages.h"
-#include "core/traffic_text.h"
+#include "core/engine/private_messages.h"
+#include "core/link/traffic_text.h"
 
 namespace qtr90x::test {
 

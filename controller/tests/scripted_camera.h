@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/sequence_engine.h"
+#include "core/engine/sequence_engine.h"
 
 namespace qtr90x::test {
 

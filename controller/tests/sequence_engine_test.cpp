@@ -1,5 +1,5 @@
 // The refresh sequence engine against a scripted camera.
-#include "core/sequence_engine.h"
+#include "core/engine/sequence_engine.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <functional>
 #include <ostream>
 
-#include "core/private_messages.h"
+#include "core/engine/private_messages.h"
 #include "tests/scripted_camera.h"
 
 namespace qtr90x::test {

@@ -1,4 +1,4 @@
-#include "core/settings.h"
+#include "core/settings/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/registry_key.h"
+#include "core/settings/registry_key.h"
 #include "tests/private_registry.h"
 
 namespace qtr90x {

@@ -12,18 +12,18 @@
 #include <QTreeWidget>
 
 #include "camlink/qzlink.h"
-#include "core/debug_log.h"
-#include "core/private_messages.h"
+#include "core/engine/private_messages.h"
+#include "core/tools/debug_log.h"
 #include "tests/gui_test_support.h"
-#include "ui/about_box.h"
-#include "ui/adjust_page.h"
-#include "ui/debug_window.h"
-#include "ui/input_command_window.h"
-#include "ui/message_box.h"
-#include "ui/picture_page.h"
-#include "ui/preset_combo.h"
-#include "ui/preset_name_dialog.h"
-#include "ui/system_page.h"
+#include "ui/common/message_box.h"
+#include "ui/main/preset_combo.h"
+#include "ui/pages/adjust_page.h"
+#include "ui/pages/picture_page.h"
+#include "ui/pages/system_page.h"
+#include "ui/tools/about_box.h"
+#include "ui/tools/debug_window.h"
+#include "ui/tools/input_command_window.h"
+#include "ui/tools/preset_name_dialog.h"
 
 namespace qtr90x::testing {
 

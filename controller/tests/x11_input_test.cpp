@@ -14,11 +14,11 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "core/settings.h"
+#include "core/settings/settings.h"
 #include "tests/gui_test_support.h"
-#include "ui/action_slider.h"
-#include "ui/debug_window.h"
-#include "ui/main_dialog.h"
+#include "ui/main/main_dialog.h"
+#include "ui/pages/action_slider.h"
+#include "ui/tools/debug_window.h"
 
 namespace qtr90x::testing {
 
