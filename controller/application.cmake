@@ -9,11 +9,12 @@ add_library(qtr90x_ui STATIC
   ui/bitmaps.cpp ui/message_box.cpp ui/direction_button.cpp ui/action_slider.cpp ui/tab_page.cpp
   ui/adjust_page.cpp ui/auto_exposure_panel.cpp ui/manual_exposure_panel.cpp ui/picture_page.cpp
   ui/system_page.cpp ui/preset_combo.cpp ui/preset_name_dialog.cpp ui/input_command_window.cpp
-  ui/debug_window.cpp ui/about_box.cpp ui/library_window.cpp ui/qzlink_port.cpp
+  ui/debug_window.cpp ui/about_box.cpp
   ui/main_dialog.cpp ui/main_dialog_engine.cpp app/single_instance.cpp app/controller_app.cpp)
-target_link_libraries(qtr90x_ui PUBLIC qtr90x_resources qzlink qzplatform Qt6::Widgets)
+target_link_libraries(qtr90x_ui PUBLIC qtr90x_link qtr90x_resources qzlink qzplatform Qt6::Widgets)
 qz_target_headers(qtr90x_ui PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
-  FILES ui/*.h app/*.h EXCLUDE ui/port_probe.h ui/ports_dialog.h)
+  FILES ui/*.h app/*.h EXCLUDE ui/port_probe.h ui/ports_dialog.h ui/camera_link.h
+    ui/engine_view.h ui/library_window.h ui/message_event.h ui/qzlink_port.h)
 # The application's name and icon on the desktop (cmake/InstallLayout.cmake).
 target_sources(qtr90x_ui PRIVATE app/desktop_identity.cpp)
 set_property(SOURCE app/desktop_identity.cpp APPEND PROPERTY COMPILE_DEFINITIONS

@@ -312,6 +312,39 @@ class MainDialogTest : public QObject {
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
   }
 
+  // After "Failed to open COMn" the pad, zoom, focus and the pages are
+  // disabled, as for a lost line; the title names the port as always.
+  void AFailedOpenDisablesTheCameraControls_data() {
+    QTest::addColumn<bool>("atStartup");
+    QTest::newRow("at start-up") << true;
+    QTest::newRow("choosing a port without a device") << false;
+  }
+  void AFailedOpenDisablesTheCameraControls() {
+    QFETCH(bool, atStartup);
+    SimulatedCamera camera;
+    QVERIFY(camera.Ready());
+    if (atStartup) {
+      qputenv("QZLINK_COM1", (dir_->path() + QStringLiteral("/no-such-port")).toLocal8Bit());
+    }
+    qputenv("QZLINK_COM2", (dir_->path() + QStringLiteral("/no-such-port")).toLocal8Bit());
+    MainDialog dialog;
+    dialog.show();
+    QVERIFY(Settled(dialog));
+    if (!atStartup) {
+      QVERIFY(dialog.Control(1005)->isEnabled());
+      dialog.RunCommand(cmd::kPortCom1 + 1);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!boxes_.isEmpty(), 3000);
+    QCOMPARE(boxes_.last().text, QStringLiteral("Failed to open COM%1").arg(atStartup ? 1 : 2));
+    QVERIFY(Settled(dialog));
+    for (int id : {1005, 1009, 1017, 1016, 1121, 1072}) {
+      QVERIFY2(!dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    QVERIFY(!dialog.Adjust()->isEnabled());
+    QCOMPARE(dialog.windowTitle(),
+             QStringLiteral("QT-R90x Controler (COM%1)").arg(atStartup ? 1 : 2));
+  }
+
   void SecondInstanceShowsAaaAndLeavesTheFirstAlone() {
     SingleInstance first(QStringLiteral("QTR90x"));
     QCOMPARE(first.Acquire(), InstanceCheck::kFirst);
@@ -551,6 +584,20 @@ class MainDialogTest : public QObject {
     QCOMPARE(cameras->currentIndex(), 1);
     QVERIFY(dialog.Control(1005)->isEnabled());
 
+    // Lost again; File -> Connect fails while the line is away, and the
+    // tries go on: the replug reconnects by itself.
+    QCOMPARE(run.camera.Control(QStringLiteral("unplug")), QStringList{QStringLiteral("ok")});
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.windowTitle().contains("no connection"), 3000);
+    dialog.RunCommand(cmd::kConnect);
+    QCOMPARE(boxes_.size(), 1);
+    QCOMPARE(boxes_[0].text, QStringLiteral("Failed to open COM1"));
+    QVERIFY(!dialog.Connected());
+    QVERIFY(run.camera.Control(QStringLiteral("replug")).value(0).startsWith("ok "));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.Connected(), 4000);
+    QVERIFY(Settled(dialog));
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
+    boxes_.clear();
+
     // Lost again, then the operator chooses another port: no more tries.
     QCOMPARE(run.camera.Control(QStringLiteral("unplug")), QStringList{QStringLiteral("ok")});
     QVERIFY(QTest::qWaitFor([&] { return dialog.windowTitle().contains("no connection"); }, 3000));
@@ -560,6 +607,46 @@ class MainDialogTest : public QObject {
     QTest::qWait(2500);
     QVERIFY(!dialog.Connected());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM2)"));
+  }
+
+  // A direction button is held when the line goes: its stop cannot reach
+  // the camera then, so it is the first thing sent when the line is back,
+  // whether the button was let go during the outage or after it.
+  void AMoveHeldAcrossALostLineStopsWhenTheLineIsBack_data() {
+    QTest::addColumn<bool>("releasedWhileLost");
+    QTest::newRow("released while the line is lost") << true;
+    QTest::newRow("released after the line is back") << false;
+  }
+  void AMoveHeldAcrossALostLineStopsWhenTheLineIsBack() {
+    QFETCH(bool, releasedWhileLost);
+    Running run;
+    QVERIFY(run.Start());
+    MainDialog& dialog = *run.dialog;
+    QWidget* right = dialog.Control(1010);
+    const qint64 start = TraceEnd();
+    QTest::mousePress(right, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(SentSince(start), QStringList{QStringLiteral("60 31 30")}, 2000);
+
+    QCOMPARE(run.camera.Control(QStringLiteral("unplug")), QStringList{QStringLiteral("ok")});
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.windowTitle().contains("no connection"), 3000);
+    if (releasedWhileLost) {
+      QTest::mouseRelease(right, Qt::LeftButton);
+    }
+    const qint64 lost = TraceEnd();
+    QVERIFY(run.camera.Control(QStringLiteral("replug")).value(0).startsWith("ok "));
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.Connected(), 4000);
+    QVERIFY(Settled(dialog));
+    if (!releasedWhileLost) {
+      QTest::mouseRelease(right, Qt::LeftButton);
+      QTest::qWait(50);
+    }
+    const QStringList sent = SentSince(lost);
+    QCOMPARE(sent.value(0), QStringLiteral("60 30 30"));
+    QCOMPARE(sent.count(QStringLiteral("60 30 30")), 1);
+    QVERIFY(!sent.contains(QStringLiteral("60 31 30")));
+    const QString pan = run.camera.Camera().value(QStringLiteral("pan"));
+    QTest::qWait(300);
+    QCOMPARE(run.camera.Camera().value(QStringLiteral("pan")), pan);
   }
 
   // The camera answers the Adjust read's first command only after 2.5 s:

@@ -6,8 +6,7 @@
 #include <cstdio>
 
 #include "core/private_messages.h"
-#include "resources/control_ids.h"
-#include "ui/main_dialog.h"
+#include "ui/camera_link.h"
 
 namespace qtr90x {
 
@@ -16,17 +15,10 @@ QEvent::Type GamepadInputEvent::Type() {
   return type;
 }
 
-namespace {
-
-// The buttons whose enabled state the gamepad follows: the pad, zoom, focus.
-constexpr int kWatchedControls[] = {ctl::kPadUp, ctl::kZoomTele, ctl::kFocusNear};
-
-}  // namespace
-
-std::unique_ptr<GamepadControl> GamepadControl::Create(MainDialog& dialog) {
+std::unique_ptr<GamepadControl> GamepadControl::Create(CameraLink& link, const GamepadView& view) {
   if (!SdlGamepadSupport())
     return nullptr;
-  std::unique_ptr<GamepadControl> control(new GamepadControl(dialog));
+  std::unique_ptr<GamepadControl> control(new GamepadControl(link, view));
   if (control->Settings().enabled && !control->StartSource())
     return nullptr;
   return control;
@@ -52,21 +44,23 @@ void GamepadControl::StopSource() {
   }
 }
 
-GamepadControl::GamepadControl(MainDialog& dialog) : dialog_(dialog) {
+GamepadControl::GamepadControl(CameraLink& link, const GamepadView& view)
+    : link_(link), view_(view) {
   GamepadSettings settings;
   LoadGamepadSettings(&settings);
   GamepadOutputs ignored;
   core_.SetSettings(settings, Context(), ignored);
-  for (int id : kWatchedControls) {
-    if (QWidget* w = dialog_.Control(id))
+  // The buttons whose enabled state the gamepad follows.
+  for (QWidget* w : view_.drives) {
+    if (w != nullptr)
       w->installEventFilter(this);
   }
   // The camera list and Host/Local: after the dialog's own handling, so that
   // a stop reaches the camera that was moving before Local mode is asked for.
-  if (auto* camera = qobject_cast<QComboBox*>(dialog_.Control(ctl::kCameraCombo)))
-    connect(camera, &QComboBox::activated, this, [this] { ContextChanged(); });
-  if (auto* local = qobject_cast<QRadioButton*>(dialog_.Control(ctl::kLocal)))
-    connect(local, &QRadioButton::toggled, this, [this] { ContextChanged(); });
+  if (view_.camera != nullptr)
+    connect(view_.camera, &QComboBox::activated, this, [this] { ContextChanged(); });
+  if (view_.local != nullptr)
+    connect(view_.local, &QRadioButton::toggled, this, [this] { ContextChanged(); });
 }
 
 GamepadControl::~GamepadControl() {
@@ -76,20 +70,19 @@ GamepadControl::~GamepadControl() {
 
 GamepadContext GamepadControl::Context() const {
   GamepadContext ctx;
-  if (!dialog_.Connected())
+  if (!link_.Connected())
     return ctx;
-  ctx.camera = dialog_.SelectedCamera();
-  const auto enabled = [this](int id) {
-    const QWidget* w = dialog_.Control(id);
+  ctx.camera = link_.SelectedCamera();
+  const auto enabled = [this](std::size_t drive) {
+    const QWidget* w = view_.drives[drive];
     return w != nullptr && w->isEnabled();
   };
-  const QWidget* local = dialog_.Control(ctl::kLocal);
-  const bool host = local == nullptr || !static_cast<const QRadioButton*>(local)->isChecked();
-  ctx.panTiltEnabled = host && enabled(ctl::kPadUp);
-  ctx.zoomEnabled = host && enabled(ctl::kZoomTele);
-  ctx.focusEnabled = host && enabled(ctl::kFocusNear);
-  const CameraState& camera = dialog_.Camera();
-  const KnownSpeeds& known = dialog_.Engine().SpeedsRead();
+  const bool host = view_.local == nullptr || !view_.local->isChecked();
+  ctx.panTiltEnabled = host && enabled(0);
+  ctx.zoomEnabled = host && enabled(1);
+  ctx.focusEnabled = host && enabled(2);
+  const CameraState& camera = link_.Camera();
+  const KnownSpeeds& known = link_.Engine().SpeedsRead();
   ctx.panSpeed = known[0] ? camera.panSpeed : -1;
   ctx.tiltSpeed = known[1] ? camera.tiltSpeed : -1;
   ctx.zoomSpeed = known[2] ? camera.zoomSpeed : -1;
@@ -174,7 +167,7 @@ void GamepadControl::Carry(const GamepadOutputs& outputs) {
     if (output.kind == GamepadOutput::Kind::kSend) {
       // Answered or not, the engine reports back exactly once.
       ++commandsSent_;
-      dialog_.SendCommand(output.call, AnswerFollowUp::kGamepadAnswered);
+      link_.SendCommand(output.call, AnswerFollowUp::kGamepadAnswered);
     } else {
       RunAction(output.action);
     }
@@ -183,13 +176,12 @@ void GamepadControl::Carry(const GamepadOutputs& outputs) {
 
 void GamepadControl::RunAction(GamepadAction action) {
   if (action == GamepadAction::kOnePushAf) {
-    if (auto* button = qobject_cast<QPushButton*>(dialog_.Control(ctl::kOnePushAf));
-        button != nullptr && button->isEnabled())
+    if (QPushButton* button = view_.onePushAf; button != nullptr && button->isEnabled())
       button->click();
     return;
   }
   if (action == GamepadAction::kCameraPrevious || action == GamepadAction::kCameraNext) {
-    auto* camera = qobject_cast<QComboBox*>(dialog_.Control(ctl::kCameraCombo));
+    QComboBox* camera = view_.camera;
     if (camera == nullptr || !camera->isEnabled() || camera->count() < 2)
       return;
     const int step = action == GamepadAction::kCameraNext ? 1 : camera->count() - 1;
@@ -201,8 +193,8 @@ void GamepadControl::RunAction(GamepadAction action) {
   // A preset: chosen in the list, and recalled with Go when Go is enabled
   // for it (the camera has it stored).
   const int preset = static_cast<int>(action) - static_cast<int>(GamepadAction::kPreset1);
-  auto* presets = qobject_cast<QComboBox*>(dialog_.Control(ctl::kPresetCombo));
-  auto* go = qobject_cast<QPushButton*>(dialog_.Control(ctl::kPresetGo));
+  QComboBox* presets = view_.presets;
+  QPushButton* go = view_.presetGo;
   if (presets == nullptr || go == nullptr || !presets->isEnabled() || preset < 0 ||
       preset >= presets->count())
     return;

@@ -1,22 +1,38 @@
-// Gamepad control of the main dialog: the SDL edge's inputs go to the pure
-// GamepadCore, and what it returns goes out through the application's one
-// command path (MainDialog::SendCommand) or is carried out by the operator's
-// own buttons (one-push AF, preset Go, the camera list). An action works
-// exactly when its button is enabled; the core learns when each of its
-// commands has been answered from the engine (AnswerFollowUp::kGamepadAnswered,
-// posted back as um::kGamepadAnswered).
+// Gamepad control of a camera link: the SDL edge's inputs go to the pure
+// GamepadCore, and what it returns goes out through the link's one command
+// path (CameraLink::SendCommand) or is carried out by the operator's own
+// buttons of the window it works in (one-push AF, preset Go, the camera
+// list). An action works exactly when its button is enabled; the core learns
+// when each of its commands has been answered from the engine
+// (AnswerFollowUp::kGamepadAnswered, posted back as um::kGamepadAnswered).
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <memory>
 
 #include "core/gamepad_core.h"
 #include "ui/gamepad_source.h"
 
+class QComboBox;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
 namespace qtr90x {
 
-class MainDialog;
+class CameraLink;
+
+// What the gamepad reads of the window it works in and carries out there.
+struct GamepadView {
+  QComboBox* camera = nullptr;       // the camera list: its choice, the camera keys
+  QRadioButton* local = nullptr;     // Local checked: the gamepad moves nothing
+  QComboBox* presets = nullptr;      // chosen by the preset keys...
+  QPushButton* presetGo = nullptr;   // ...and recalled with Go when enabled
+  QPushButton* onePushAf = nullptr;  // clicked by its key when enabled
+  std::array<QWidget*, 3> drives{};  // the pad, zoom and focus buttons it follows
+};
 
 class GamepadControl : public QObject {
   Q_OBJECT
@@ -25,7 +41,7 @@ class GamepadControl : public QObject {
   // Null when the application was built without SDL2 or SDL cannot start;
   // the Tools menu then has no Gamepad entry. With gamepad control switched
   // off the SDL edge does not run until it is switched on again.
-  static std::unique_ptr<GamepadControl> Create(MainDialog& dialog);
+  static std::unique_ptr<GamepadControl> Create(CameraLink& link, const GamepadView& view);
   ~GamepadControl() override;
 
   // Every move stops at once and nothing more goes to this session: the
@@ -58,7 +74,7 @@ class GamepadControl : public QObject {
   bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
-  explicit GamepadControl(MainDialog& dialog);
+  GamepadControl(CameraLink& link, const GamepadView& view);
   bool StartSource();
   void StopSource();
   GamepadContext Context() const;
@@ -67,7 +83,8 @@ class GamepadControl : public QObject {
   void Carry(const GamepadOutputs& outputs);
   void RunAction(GamepadAction action);
 
-  MainDialog& dialog_;
+  CameraLink& link_;
+  GamepadView view_;
   GamepadCore core_;
   std::unique_ptr<GamepadSource> source_;
   QString name_;

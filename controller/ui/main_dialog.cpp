@@ -23,7 +23,6 @@
 
 #include "camlink/port_mapping.h"
 #include "core/library_call.h"
-#include "core/open_failure.h"
 #include "core/private_messages.h"
 #include "resources/bitmap_ids.h"
 #include "resources/control_ids.h"
@@ -63,12 +62,6 @@ constexpr int kPadButton = 24;
 constexpr int kPadPitch = 25;
 constexpr int kPadBlock = 74;
 
-// The line's state is looked at once a second while connected (a memory
-// read in the library, nothing on the line); a lost line is opened again
-// every 2 s.
-constexpr int kLinkWatchMs = 1000;
-constexpr int kLinkRetryMs = 2000;
-
 // The read sequence of each tab page: Adjust 1, System 2, Picture 3.
 int PageReadKind(int tabIndex) {
   return tabIndex >= 0 && tabIndex < 3 ? tabIndex + 1 : 1;
@@ -84,23 +77,12 @@ W* MainDialog::Register(W* widget, int controlId) {
   return widget;
 }
 
-MainDialog::MainDialog(QWidget* parent)
-    : QDialog(parent),
-      libraryWindow_([this](UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
-        return OnLibraryMessage(msg, wParam, lParam, handled);
-      }) {
+MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
   setWindowIcon(QIcon(QPixmap::fromImage(LoadBitmapImage(bmp::kAppIcon))));
   InstallVersionInfoEntry(this);
 
   LoadGeneralSettings(&settings_);
-  engine_.SetDebugLogging(settings_.dispCommandWindow != 0);
-  deadlineTimer_.setSingleShot(true);
-  deadlineTimer_.setTimerType(Qt::PreciseTimer);
-  connect(&deadlineTimer_, &QTimer::timeout, this, &MainDialog::OnDeadline);
-  linkWatch_.setInterval(kLinkWatchMs);
-  connect(&linkWatch_, &QTimer::timeout, this, &MainDialog::CheckLink);
-  linkRetry_.setInterval(kLinkRetryMs);
-  connect(&linkRetry_, &QTimer::timeout, this, &MainDialog::RetryLink);
+  link_.SetDebugLogging(settings_.dispCommandWindow != 0);
 
   BuildControls();
   BuildMenu();
@@ -117,6 +99,7 @@ MainDialog::MainDialog(QWidget* parent)
     toolsMenu_->removeAction(sendCommandAction_);
   }
 
+  link_.SetView(this);
   startupAttempt_ = true;
   ConnectionAttempt(true);
   UpdateMenuChecks();
@@ -128,7 +111,14 @@ MainDialog::MainDialog(QWidget* parent)
 
   // Gamepad control, where the application has it: after the controls it
   // follows, with its entry last in Tools.
-  gamepad_ = GamepadControl::Create(*this);
+  gamepad_ = GamepadControl::Create(
+      link_, GamepadView{camera_,
+                         local_,
+                         presets_,
+                         go_,
+                         qobject_cast<QPushButton*>(controls_.value(ctl::kOnePushAf)),
+                         {controls_.value(ctl::kPadUp), controls_.value(ctl::kZoomTele),
+                          controls_.value(ctl::kFocusNear)}});
   if (gamepad_ != nullptr) {
     toolsMenu_->addAction(tr("&Gamepad..."), this, [this] { ExecGamepadDialog(this, *gamepad_); })
         ->setObjectName(QStringLiteral("gamepad"));
@@ -146,20 +136,15 @@ MainDialog::~MainDialog() {
     gamepad_->StopMoves();
     gamepad_.reset();
   }
-  if (connected_) {
+  if (link_.Connected()) {
     SavePresetNamesIfOwned();
     SaveGeneralSettings(settings_);
   }
   // Answers that arrive while the session closes find the dialog going.
   shuttingDown_ = true;
-  if (connected_) {
-    port_.Close();
-    connected_ = false;
-  }
-  if (powerOnTimerQtId_ != 0) {
-    killTimer(powerOnTimerQtId_);
-  }
-  if (engine_.WaitCursorShown()) {
+  link_.Shutdown();
+  link_.SetView(nullptr);
+  if (link_.Engine().WaitCursorShown()) {
     QApplication::restoreOverrideCursor();
   }
   delete tab_;
@@ -295,7 +280,8 @@ void MainDialog::BuildControls() {
   irLabel->setEnabled(false);
   connect(nightMode_, &QCheckBox::clicked, this, &MainDialog::OnNightMode);
   connect(irLight_, &QComboBox::activated, this, [this](int index) {
-    RunEngine([&](EngineActions& out) { engine_.OnIrLightChosen(index, out); });
+    link_.Run(
+        [&](SequenceEngine& engine, EngineActions& out) { engine.OnIrLightChosen(index, out); });
   });
 
   host_ = Register(new QRadioButton(tr("Host")), ctl::kHost);
@@ -426,7 +412,7 @@ void MainDialog::BuildPages() {
   tab_->addTab(system_, Text(str::kTabSystem));
   tab_->addTab(picture_, Text(str::kTabPicture));
   connect(tab_, &QTabWidget::currentChanged, this, [this](int index) {
-    engine_.SetVisiblePage(index);
+    link_.Run([&](SequenceEngine& engine, EngineActions&) { engine.SetVisiblePage(index); });
     if (Camera().cameraPower && !startupAttempt_) {
       PostMessageTo(this, um::kStartQuery, 0, PageReadKind(index));
     }
@@ -441,19 +427,7 @@ TabPage* MainDialog::CurrentPage() const {
 // --- connection ------------------------------------------------------------------------
 
 void MainDialog::ConnectionAttempt(bool startupAttempt) {
-  const int port = PortNumber();
-  StopLinkRetries();
-  connected_ = port_.Open(libraryWindow_.Handle(), port);
-  int systemCode = 0;
-  const int error = connected_ ? 0 : port_.LastError(&systemCode);
-  openFailureReason_ = QString::fromStdString(OpenFailureReason(error, systemCode));
-  RunEngine([&](EngineActions& out) {
-    engine_.OnConnectionAttempt(port, connected_, startupAttempt, out);
-  });
-  if (connected_) {
-    linkWatch_.start();
-  }
-  if (!connected_ && !startupAttempt) {
+  if (!link_.Open(PortNumber(), startupAttempt) && !startupAttempt) {
     ShowOpenFailure();
   }
   UpdateTitle();
@@ -463,7 +437,7 @@ void MainDialog::ShowOpenFailure() {
   ShowMessageBox(
       this,
       Text(str::kFailedToOpenCom).replace(QStringLiteral("%d"), QString::number(PortNumber())),
-      QMessageBox::Critical, openFailureReason_);
+      QMessageBox::Critical, link_.OpenFailureReason());
 }
 
 void MainDialog::ShowSettingsDamage() {
@@ -483,33 +457,19 @@ void MainDialog::ShowSettingsDamage() {
 }
 
 void MainDialog::CloseConnection() {
-  StopLinkRetries();
-  if (!connected_) {
-    return;
-  }
-  // A held button stops before the line goes.
-  for (DirectionButton* button : directionButtons_) {
-    button->StopIfMoving();
-  }
-  if (gamepad_ != nullptr) {
-    gamepad_->StopMoves();
-  }
-  if (port_.Close()) {
-    connected_ = false;
-    linkWatch_.stop();
-    RunEngine([&](EngineActions& out) { engine_.OnConnectionClosed(out); });
-  }
+  // The link stops the held buttons and the gamepad before the line goes.
+  link_.Close();
 }
 
 void MainDialog::SavePresetNamesIfOwned() {
   // Only names loaded (or set) for this port and camera are written there.
-  if (engine_.PresetNamesLoadedFor(PortNumber(), SelectedCamera())) {
+  if (link_.Engine().PresetNamesLoadedFor(PortNumber(), SelectedCamera())) {
     SavePresetNames(PortNumber(), SelectedCamera(), presetNames_);
   }
 }
 
 void MainDialog::ChoosePort(int portIndex) {
-  if (connected_) {
+  if (link_.Connected()) {
     SavePresetNamesIfOwned();
     CloseConnection();
   }
@@ -519,7 +479,7 @@ void MainDialog::ChoosePort(int portIndex) {
 }
 
 void MainDialog::UpdateMenuChecks() {
-  connectAction_->setChecked(connected_);
+  connectAction_->setChecked(link_.Connected());
   for (int k = 0; k < 4; ++k) {
     portActions_[static_cast<std::size_t>(k)]->setChecked(k == settings_.portIndex);
   }
@@ -532,60 +492,8 @@ void MainDialog::UpdateMenuChecks() {
 
 void MainDialog::UpdateTitle() {
   setWindowTitle(Text(str::kAppTitle) +
-                 Text(linkLost_ ? str::kTitlePortLost : str::kTitlePort)
+                 Text(link_.LinkLost() ? str::kTitlePortLost : str::kTitlePort)
                      .replace(QStringLiteral("%d"), QString::number(PortNumber())));
-}
-
-void MainDialog::CheckLink() {
-  const int state = connected_ ? port_.LinkState() : 1;
-  if (state < 0) {
-    LoseLink(-state);
-  }
-}
-
-void MainDialog::LoseLink(int systemCode) {
-  // The session is closed at once, so that the device can be opened again
-  // as soon as it is back; what waited for an answer is given up.
-  linkWatch_.stop();
-  for (DirectionButton* button : directionButtons_) {
-    button->StopIfMoving();
-  }
-  port_.Close();
-  connected_ = false;
-  linkLost_ = true;
-  RunEngine([&](EngineActions& out) { engine_.OnConnectionClosed(out); });
-  SetCameraControlsEnabled(false);
-  debugWindow_->AddLine(
-      Text(str::kLinkLost)
-          .replace(QStringLiteral("%s"), QString::fromStdString(LostLineReason(systemCode))),
-      2);
-  UpdateTitle();
-  UpdateMenuChecks();
-  linkRetry_.start();
-}
-
-void MainDialog::RetryLink() {
-  if (!port_.Open(libraryWindow_.Handle(), PortNumber())) {
-    return;  // not back yet: the next try in 2 s
-  }
-  StopLinkRetries();
-  connected_ = true;
-  linkWatch_.start();
-  debugWindow_->AddLine(Text(str::kLinkBack), 1);
-  // The connect sequence reads the camera again; the camera selected before
-  // stays selected when the line still has it.
-  RunEngine(
-      [&](EngineActions& out) { engine_.OnConnectionAttempt(PortNumber(), true, false, out); });
-  UpdateTitle();
-  UpdateMenuChecks();
-}
-
-void MainDialog::StopLinkRetries() {
-  linkRetry_.stop();
-  if (linkLost_) {
-    linkLost_ = false;
-    UpdateTitle();
-  }
 }
 
 // --- operator actions ------------------------------------------------------------------
@@ -597,7 +505,7 @@ void MainDialog::RunCommand(int commandId) {
   }
   switch (commandId) {
     case cmd::kConnect:
-      if (connected_) {
+      if (link_.Connected()) {
         CloseConnection();
       } else {
         ConnectionAttempt(false);
@@ -627,12 +535,7 @@ void MainDialog::RunCommand(int commandId) {
 void MainDialog::Exit() {
   // A move stops while the camera still takes commands from here: in Local
   // mode it would refuse the stop. A held button, as a stick's move.
-  for (DirectionButton* button : directionButtons_) {
-    button->StopIfMoving();
-  }
-  if (gamepad_ != nullptr) {
-    gamepad_->StopMoves();
-  }
+  StopMoves();
   // The camera is handed back to its local controls before the application goes.
   SendCommand(MakeCall(LibraryFunction::kQzSetCmdMode, 0, 1));
   QThread::msleep(300);
@@ -708,7 +611,7 @@ void MainDialog::ShowCommandWindow() {
 void MainDialog::ShowPortsDialog() {
   const std::string before = qzlink::CurrentPortTarget(PortNumber()).target;
   PortsDialog dialog(this);
-  dialog.SetActiveSession({PortNumber(), connected_, camera_->count(), SelectedCamera(),
+  dialog.SetActiveSession({PortNumber(), link_.Connected(), camera_->count(), SelectedCamera(),
                            QString::fromStdString(Camera().unitName)});
   dialog.SelectPort(PortNumber());
   if (dialog.exec() == QDialog::Accepted &&
@@ -729,15 +632,15 @@ void MainDialog::ShowPresetNameDialog() {
   FillPresetCombo(selected);
   if (SelectedCamera() >= 1) {
     SavePresetNames(PortNumber(), SelectedCamera(), presetNames_);
-    engine_.NotePresetNamesSet();
+    link_.Run([](SequenceEngine& engine, EngineActions&) { engine.NotePresetNamesSet(); });
   }
 }
 
 void MainDialog::OnCameraChosen(int index) {
-  if (connected_) {
+  if (link_.Connected()) {
     SavePresetNamesIfOwned();
   }
-  RunEngine([&](EngineActions& out) { engine_.OnCameraSelected(index, out); });
+  link_.SelectCamera(index + 1);
 }
 
 void MainDialog::OnFocusMode(int mode) {
@@ -758,11 +661,13 @@ void MainDialog::OnOnePushAf() {
 }
 
 void MainDialog::OnNightMode(bool checked) {
-  RunEngine([&](EngineActions& out) { engine_.OnNightModeClicked(checked, out); });
+  link_.Run(
+      [&](SequenceEngine& engine, EngineActions& out) { engine.OnNightModeClicked(checked, out); });
 }
 
 void MainDialog::OnCommandMode(bool local) {
-  RunEngine([&](EngineActions& out) { engine_.OnCommandModeClicked(local, out); });
+  link_.Run(
+      [&](SequenceEngine& engine, EngineActions& out) { engine.OnCommandModeClicked(local, out); });
 }
 
 void MainDialog::SetNearFarEnabled(bool enabled) {

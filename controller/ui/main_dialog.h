@@ -1,14 +1,14 @@
 // The application's main dialog: connection and port menu, camera selection,
 // the pan/tilt pad, zoom, focus and presets, night mode and IR light,
-// Host/Local, the three tab pages and the tool windows. It turns widget
-// events and the library's messages into sequence engine events and carries
-// out what the engine returns; the pages read the camera state from it.
+// Host/Local, the three tab pages and the tool windows. It is the view of a
+// CameraLink, which owns the session, the engine and the timers: it turns
+// widget events into the link's commands and engine events and shows what
+// the engine returns; the pages reach the link through it.
 #pragma once
 
 #include <QDialog>
 #include <QHash>
 #include <QString>
-#include <QTimer>
 #include <array>
 #include <memory>
 #include <string>
@@ -16,9 +16,9 @@
 
 #include "core/sequence_engine.h"
 #include "core/settings.h"
-#include "ui/library_window.h"
+#include "ui/camera_link.h"
+#include "ui/engine_view.h"
 #include "ui/page_host.h"
-#include "ui/qzlink_port.h"
 
 class QAction;
 class QCheckBox;
@@ -45,29 +45,36 @@ class PresetCombo;
 class SystemPage;
 class TabPage;
 
-class MainDialog : public QDialog, public PageHost {
+class MainDialog : public QDialog, public PageHost, private EngineView {
  public:
   explicit MainDialog(QWidget* parent = nullptr);
   ~MainDialog() override;
 
   // --- PageHost ---------------------------------------------------------------
-  int SelectedCamera() const override { return engine_.SelectedCamera(); }
-  const CameraState& Camera() const override { return engine_.Camera(); }
+  int SelectedCamera() const override { return link_.SelectedCamera(); }
+  const CameraState& Camera() const override { return link_.Camera(); }
   QObject* MainWindow() override { return this; }
-  void SetRefreshIdle() override;
-  void SetWaitCursorState(int state) override;
+  void SetRefreshIdle() override { link_.SetRefreshIdle(); }
+  void SetWaitCursorState(int state) override { link_.SetWaitCursorState(state); }
   using PageHost::SendCommand;
-  bool SendCommand(const LibraryCall& call, AnswerFollowUp followUp) override;
-  bool SendRawCommand(std::span<const std::uint8_t> bytes) override;
-  std::size_t FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) override;
+  bool SendCommand(const LibraryCall& call, AnswerFollowUp followUp) override {
+    return link_.SendCommand(call, followUp);
+  }
+  bool SendRawCommand(std::span<const std::uint8_t> bytes) override {
+    return link_.SendRawCommand(bytes);
+  }
+  std::size_t FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) override {
+    return link_.FetchFrame(sequence, frame);
+  }
 
   // --- what the application, the tests and the tool windows read ---------------
   int PortNumber() const { return settings_.portIndex + 1; }  // 1..4
-  bool Connected() const { return connected_; }
+  bool Connected() const { return link_.Connected(); }
   const GeneralSettings& Settings() const { return settings_; }
   const PresetNames& PresetNameSlots() const { return presetNames_; }
   bool DetailMode() const { return fullSize_; }
-  const SequenceEngine& Engine() const { return engine_; }
+  const SequenceEngine& Engine() const { return link_.Engine(); }
+  CameraLink& Link() { return link_; }
   TabPage* CurrentPage() const;
   AdjustPage* Adjust() const { return adjust_; }
   SystemPage* System() const { return system_; }
@@ -88,7 +95,6 @@ class MainDialog : public QDialog, public PageHost {
   bool event(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
   bool focusNextPrevChild(bool next) override;
-  void timerEvent(QTimerEvent* e) override;
   // The caption's close box ends the dialog without the Exit command.
   void reject() override;
 
@@ -112,12 +118,6 @@ class MainDialog : public QDialog, public PageHost {
   void ChoosePort(int portIndex);
   void UpdateMenuChecks();
   void UpdateTitle();
-  // The line went (the device hung up, the server went away): shown as lost,
-  // and opened again every 2 s until it is back or the operator decides.
-  void CheckLink();
-  void LoseLink(int systemCode);
-  void RetryLink();
-  void StopLinkRetries();
   void ShowPortsDialog();
   void SavePresetNamesIfOwned();
 
@@ -139,23 +139,19 @@ class MainDialog : public QDialog, public PageHost {
   // The dialog's own controls in tab order, the tab control last.
   std::vector<QWidget*> TabOrder() const;
 
-  // The library's messages and the engine.
-  LRESULT OnLibraryMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled);
+  // --- EngineView: what the link shows through this dialog ---------------------
+  QObject* PostTarget(const act::Post& post) override;
+  void Show(const EngineAction& action) override;
+  void ShowWaitCursor(WaitCursorStep step) override;
+  void StopMoves() override;
+  void LinkChanged() override;
+
+  // The private messages posted to this dialog.
   void OnPrivateMessage(const MessageEvent& message);
-  void OnDeadline();
-  // Runs one engine event and carries out what it returns.
-  template <typename Event>
-  void RunEngine(Event&& event) {
-    EngineActions actions;
-    event(actions);
-    Execute(actions);
-  }
-  void Execute(const EngineActions& actions);
-  void ArmDeadline();
-  QObject* Target(const act::Post& post) const;
-  void Apply(const act::Post& post);
-  void Apply(const act::StartPowerOnTimer&);
-  void Apply(const act::StopPowerOnTimer&);
+  // The actions the link passes on (posts and timers are the link's own).
+  void Apply(const act::Post&) {}
+  void Apply(const act::StartPowerOnTimer&) {}
+  void Apply(const act::StopPowerOnTimer&) {}
   void Apply(const act::DebugLine& line);
   void Apply(const act::ConnectionFailed&);
   void Apply(const act::CameraList& list);
@@ -168,7 +164,6 @@ class MainDialog : public QDialog, public PageHost {
   void Apply(const act::NightMode& night);
   void Apply(const act::MakeCompact&);
   void Apply(const act::PowerBox& box);
-  void ApplyWaitCursor();
   void ApplyCameraList(int count, int index);
   void FillPresetCombo(int select);
   void UpdateGoButton();
@@ -176,27 +171,17 @@ class MainDialog : public QDialog, public PageHost {
   void EnableControls(bool operable);
   void SetNearFarEnabled(bool enabled);
 
-  QzlinkPort port_;
-  SequenceEngine engine_{port_};
-  LibraryWindow libraryWindow_;
-  QTimer deadlineTimer_;  // the engine's next deadline
-  QTimer linkWatch_;      // looks at the line's state while connected
-  QTimer linkRetry_;      // opens a lost line again
-  bool linkLost_ = false;
+  CameraLink link_;
 
   GeneralSettings settings_;
   PresetNames presetNames_{};
   std::array<bool, 9> presetRegistered_{};
-  bool connected_ = false;
   bool startupAttempt_ = false;
   bool fullSize_ = true;
   bool commandWindowShownOnce_ = false;
   bool shuttingDown_ = false;
   bool debugWindowShown_ = false;
-  bool wakePosted_ = false;
   bool firstPaintPosted_ = false;
-  QString openFailureReason_;  // why the last QzOpen failed, for the message box
-  int powerOnTimerQtId_ = 0;
 
   QHash<int, QWidget*> controls_;
   QList<DirectionButton*> directionButtons_;

@@ -1,7 +1,6 @@
-// The main dialog's side of the camera traffic: the library's messages, the
-// private messages, the timers and the wait cursor go to the sequence engine,
-// every operator command goes through it, and what it returns is carried out
-// here.
+// The main dialog as the view of its camera link: the private messages the
+// pages post to it, where the engine's messages for the pages and buttons go,
+// and what the engine's actions change in the dialog's controls.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,7 +9,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTimerEvent>
 #include <algorithm>
 
 #include "core/control_rules.h"
@@ -37,53 +35,21 @@ namespace qtr90x {
 
 namespace {
 
-// The dialog's own events, apart from the private messages: one that only
-// gives the wait cursor its turn, one that shows the failed power-on box
-// after the library's handler has returned, and one after the first paint.
-const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+// The dialog's own events, apart from the private messages: one that shows
+// the failed power-on box after the library's handler has returned, and one
+// after the first paint.
 const QEvent::Type kConnectionFailedEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type kFirstPaintEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 }  // namespace
 
-// --- PageHost ----------------------------------------------------------------------------
-
-void MainDialog::SetRefreshIdle() {
-  RunEngine([&](EngineActions& out) { engine_.OnPageRefreshed(out); });
-}
-
-void MainDialog::SetWaitCursorState(int state) {
-  engine_.RequestWaitCursor(state);
-  Execute(EngineActions{});
-}
-
-bool MainDialog::SendCommand(const LibraryCall& call, AnswerFollowUp followUp) {
-  bool sent = false;
-  RunEngine([&](EngineActions& out) { sent = engine_.SendOperatorCall(call, followUp, out); });
-  return sent;
-}
-
-bool MainDialog::SendRawCommand(std::span<const std::uint8_t> bytes) {
-  bool sent = false;
-  RunEngine([&](EngineActions& out) { sent = engine_.SendRawCommand(bytes, out); });
-  return sent;
-}
-
-std::size_t MainDialog::FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) {
-  return port_.FetchFrame(sequence, frame);
-}
-
 // --- messages ----------------------------------------------------------------------------
 
 bool MainDialog::event(QEvent* e) {
-  ApplyWaitCursor();
+  link_.AtMessageStart();
   const int type = static_cast<int>(e->type());
   if (type >= um::kFocusHandoff && type <= um::kSensorChanged) {
     OnPrivateMessage(static_cast<const MessageEvent&>(*e));
-    return true;
-  }
-  if (e->type() == kWakeEvent) {
-    wakePosted_ = false;
     return true;
   }
   if (e->type() == kConnectionFailedEvent) {
@@ -95,8 +61,9 @@ bool MainDialog::event(QEvent* e) {
     // A failed start-up attempt is reported once the dialog is on the screen.
     if (startupAttempt_) {
       startupAttempt_ = false;
-      if (!connected_) {
+      if (!link_.Connected()) {
         ApplyCameraList(0, -1);
+        SetCameraControlsEnabled(false);
         ShowOpenFailure();
       }
       ShowSettingsDamage();
@@ -110,42 +77,6 @@ bool MainDialog::event(QEvent* e) {
   return QDialog::event(e);
 }
 
-void MainDialog::ApplyWaitCursor() {
-  switch (engine_.AtMessageStart()) {
-    case WaitCursorStep::kBegin:
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-      break;
-    case WaitCursorStep::kEnd:
-      QApplication::restoreOverrideCursor();
-      break;
-    case WaitCursorStep::kRestore:  // the override cursor stays until it is ended
-    case WaitCursorStep::kNone:
-      break;
-  }
-}
-
-LRESULT MainDialog::OnLibraryMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled) {
-  if (shuttingDown_) {
-    *handled = msg == kAckRxMessage;
-    return 0;
-  }
-  ApplyWaitCursor();
-  *handled = msg == kAckRxMessage && wParam == 1;
-  if (msg != kAckRxMessage && msg != kNotifyRxMessage) {
-    return 0;
-  }
-  std::array<std::uint8_t, QzlinkPort::kFrameCapacity> bytes{};
-  const std::size_t length = port_.FetchFrame(static_cast<int>(lParam), bytes);
-  const std::span<const std::uint8_t> frame(bytes.data(), length);
-  if (msg == kAckRxMessage && wParam == 1) {
-    RunEngine([&](EngineActions& out) { engine_.OnAnswer(frame, out); });
-  } else if (msg == kNotifyRxMessage) {
-    RunEngine(
-        [&](EngineActions& out) { engine_.OnNotification(static_cast<int>(wParam), frame, out); });
-  }
-  return 0;
-}
-
 void MainDialog::OnPrivateMessage(const MessageEvent& m) {
   switch (m.Message()) {
     case um::kFocusHandoff:
@@ -155,22 +86,27 @@ void MainDialog::OnPrivateMessage(const MessageEvent& m) {
       Exit();
       return;
     case um::kOnScreenChanged:
-      RunEngine(
-          [&](EngineActions& out) { engine_.OnOnScreenChanged(system_->OnScreenChecked(), out); });
+      link_.Run([&](SequenceEngine& engine, EngineActions& out) {
+        engine.OnOnScreenChanged(system_->OnScreenChecked(), out);
+      });
       return;
     case um::kInchStart:
     case um::kInchStop: {
       // The button is the message's sender; a button of another window, or
       // one that is gone, is not answered.
       auto* button = dynamic_cast<DirectionButton*>(m.Sender());
-      if (!connected_ || button == nullptr || !directionButtons_.contains(button)) {
+      if (!link_.Connected() || button == nullptr || !directionButtons_.contains(button)) {
         return;
       }
       const int kind = static_cast<int>(m.LParam());
       if (m.Message() == um::kInchStart) {
-        RunEngine([&](EngineActions& out) { engine_.OnInchStart(kind, button, out); });
+        link_.Run([&](SequenceEngine& engine, EngineActions& out) {
+          engine.OnInchStart(kind, button, out);
+        });
       } else {
-        RunEngine([&](EngineActions& out) { engine_.OnInchStop(kind, button, out); });
+        link_.Run([&](SequenceEngine& engine, EngineActions& out) {
+          engine.OnInchStop(kind, button, out);
+        });
       }
       return;
     }
@@ -186,65 +122,18 @@ void MainDialog::OnPrivateMessage(const MessageEvent& m) {
       commandWindowShownOnce_ = false;
       return;
     default:
-      if (SequenceEngine::HandlesMessage(m.Message())) {
-        RunEngine([&](EngineActions& out) {
-          engine_.HandleMessage(m.Message(), m.WParam(), m.LParam(), out);
-        });
-      }
+      // The engine's own messages, posted here by the pages.
+      link_.HandleMessage(m.Message(), m.WParam(), m.LParam());
       return;
   }
 }
 
-void MainDialog::timerEvent(QTimerEvent* e) {
-  if (e->timerId() != powerOnTimerQtId_ || powerOnTimerQtId_ == 0) {
-    QDialog::timerEvent(e);
-    return;
-  }
-  killTimer(powerOnTimerQtId_);
-  powerOnTimerQtId_ = 0;
-  RunEngine([&](EngineActions& out) { engine_.OnPowerOnTimer(out); });
-}
+// --- the link's view ----------------------------------------------------------------------
 
-void MainDialog::OnDeadline() {
-  RunEngine([&](EngineActions& out) { engine_.OnDeadline(out); });
-}
-
-// --- the engine's actions ----------------------------------------------------------------
-
-void MainDialog::Execute(const EngineActions& actions) {
-  for (const EngineAction& action : actions) {
-    std::visit([this](const auto& a) { Apply(a); }, action);
-  }
-  // A requested begin or end of the wait cursor takes effect at the next
-  // message; make sure one comes.
-  const int state = engine_.WaitCursorStateValue();
-  if ((state == 1 || state == 2) && !wakePosted_) {
-    wakePosted_ = true;
-    QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
-  }
-  ArmDeadline();
-  // A command that failed because the line is gone: shown once the library's
-  // handler (if this runs inside one) has returned.
-  if (connected_ && port_.LinkState() < 0) {
-    QTimer::singleShot(0, this, &MainDialog::CheckLink);
-  }
-}
-
-void MainDialog::ArmDeadline() {
-  const std::optional<Micros> deadline = engine_.NextDeadline();
-  if (!deadline) {
-    deadlineTimer_.stop();
-    return;
-  }
-  // Whole milliseconds, rounded up, so the timer never fires before it is due.
-  const Micros wait = std::max<Micros>(0, *deadline - SteadyMicros());
-  deadlineTimer_.start(static_cast<int>((wait + kMicrosPerMilli - 1) / kMicrosPerMilli));
-}
-
-QObject* MainDialog::Target(const act::Post& post) const {
+QObject* MainDialog::PostTarget(const act::Post& post) {
   switch (post.target) {
     case MessageTarget::kMainDialog:
-      return const_cast<MainDialog*>(this);
+      return this;
     case MessageTarget::kAdjustPage:
       return adjust_;
     case MessageTarget::kSystemPage:
@@ -268,21 +157,30 @@ QObject* MainDialog::Target(const act::Post& post) const {
   return nullptr;
 }
 
-void MainDialog::Apply(const act::Post& post) {
-  PostMessageTo(Target(post), post.message, post.wParam, post.lParam);
+void MainDialog::Show(const EngineAction& action) {
+  std::visit([this](const auto& a) { Apply(a); }, action);
 }
 
-void MainDialog::Apply(const act::StartPowerOnTimer&) {
-  if (powerOnTimerQtId_ == 0) {
-    powerOnTimerQtId_ = startTimer(kPowerOnTimerMs, Qt::PreciseTimer);
+void MainDialog::ShowWaitCursor(WaitCursorStep step) {
+  if (step == WaitCursorStep::kBegin) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else if (step == WaitCursorStep::kEnd) {
+    QApplication::restoreOverrideCursor();
   }
 }
 
-void MainDialog::Apply(const act::StopPowerOnTimer&) {
-  if (powerOnTimerQtId_ != 0) {
-    killTimer(powerOnTimerQtId_);
-    powerOnTimerQtId_ = 0;
+void MainDialog::StopMoves() {
+  for (DirectionButton* button : directionButtons_) {
+    button->StopIfMoving();
   }
+  if (gamepad_ != nullptr) {
+    gamepad_->StopMoves();
+  }
+}
+
+void MainDialog::LinkChanged() {
+  UpdateTitle();
+  UpdateMenuChecks();
 }
 
 void MainDialog::Apply(const act::DebugLine& line) {
@@ -410,9 +308,12 @@ void MainDialog::SetCameraControlsEnabled(bool enabled) {
   nightMode_->setEnabled(night);
   controls_.value(ctl::kIrLightLabel)->setEnabled(night);
   irLight_->setEnabled(night && nightMode_->isChecked());
-  adjust_->setEnabled(enabled);
-  picture_->setEnabled(enabled);
-  system_->SetCameraControlsEnabled(enabled);
+  // The pages come after the first connection attempt.
+  if (adjust_ != nullptr) {
+    adjust_->setEnabled(enabled);
+    picture_->setEnabled(enabled);
+    system_->SetCameraControlsEnabled(enabled);
+  }
 }
 
 void MainDialog::EnableControls(bool operable) {
