@@ -31,8 +31,6 @@ constexpr const char* kLockSchema =
     R"("ttl_s":{"type":"integer","minimum":1,"maximum":86400,"default":600},)"
     R"("reason":{"type":"string","maxLength":64}}})";
 
-constexpr const char* kCam = "/api/v1/cameras/{line}/{cam}";
-
 // Keep in the order of the OpenAPI document.
 const std::array kRoutes = {
     Route{Action::Info, HttpMethod::Get, "/api/v1", Scope::Read, "info",
