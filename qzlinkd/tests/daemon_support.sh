@@ -4,13 +4,16 @@
 # usage (after sourcing): start_sim N ARGS... (the simulator of COM<N>),
 # start_daemon ARGS..., wait_ready CAMERAS, api METHOD PATH [BODY [HEADERS...]]
 . "$(dirname "${BASH_SOURCE[0]}")/../../testsupport/checks.sh"
+# Debian's Python, where its python3-websockets is, before any other on PATH.
+python=python3
+[ -x /usr/bin/python3 ] && python=/usr/bin/python3
 work=$(mktemp -d)
 export XDG_CONFIG_HOME=$work/config
 export QZLINK_REGISTRY=$work/registry.reg
 export QZLINK_TRACE=$work/trace
 declare -A sim_pid sim_fd
 daemon=
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$("$python" -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 base=http://127.0.0.1:$port
 
 cleanup() {
@@ -60,7 +63,7 @@ wait_ready() {  # wait_ready CAMERAS: until GET /api/v1/lines answers and that m
   for _ in $(seq 200); do
     local count
     count=$(curl -s -H "Authorization: Bearer $token" "$base/api/v1/cameras" 2>/dev/null |
-      python3 -c 'import json,sys; print(sum(1 for c in json.load(sys.stdin) if c["link"] == "online"))' 2>/dev/null)
+      "$python" -c 'import json,sys; print(sum(1 for c in json.load(sys.stdin) if c["link"] == "online"))' 2>/dev/null)
     [ "${count:-0}" -ge "$1" ] && return 0
     sleep 0.05
   done
