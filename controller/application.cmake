@@ -12,8 +12,15 @@ add_library(qtr90x_ui STATIC
   ui/debug_window.cpp ui/about_box.cpp
   ui/main_dialog.cpp ui/main_dialog_engine.cpp app/single_instance.cpp app/controller_app.cpp)
 target_link_libraries(qtr90x_ui PUBLIC qtr90x_link qtr90x_resources qzlink qzplatform Qt6::Widgets)
+# The network control service's settings dialog, where the service is built.
+if(QZ_HAVE_NETCONTROL)
+  target_sources(qtr90x_ui PRIVATE ui/network/network_control.cpp ui/network/network_dialog.cpp)
+  target_link_libraries(qtr90x_ui PUBLIC qtr90x_network)
+  target_compile_definitions(qtr90x_ui PRIVATE QZ_HAVE_NETCONTROL=1)
+endif()
 qz_target_headers(qtr90x_ui PUBLIC BASE ${CMAKE_CURRENT_SOURCE_DIR}
-  FILES ui/*.h app/*.h EXCLUDE ui/port_probe.h ui/ports_dialog.h ui/camera_link.h
+  FILES ui/*.h app/*.h ui/network/network_control.h ui/network/network_dialog.h
+  EXCLUDE ui/port_probe.h ui/ports_dialog.h ui/camera_link.h
     ui/engine_view.h ui/library_window.h ui/message_event.h ui/qzlink_port.h)
 # The application's name and icon on the desktop (cmake/InstallLayout.cmake).
 target_sources(qtr90x_ui PRIVATE app/desktop_identity.cpp)

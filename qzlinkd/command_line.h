@@ -19,7 +19,7 @@ struct Options {
   quint16 port = 8099;
   QList<int> lines;  // COM numbers, each once, in the order given
   bool foreground = false;
-  int workerLine = 0;  // --line-worker N (started by qzlinkd itself)
+  int workerLine = 0;                            // --line-worker N (started by qzlinkd itself)
   QString tokenScope = QStringLiteral("admin");  // --print-token [read|control|admin]
 };
 

@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <cstdio>
+#include <cstring>
 
 #include "netcontrol/token_store.h"
 #include "qz_version.h"
@@ -102,7 +102,9 @@ bool Daemon::Start(QString* error) {
   settings.adminToken = token.token;
   settings.allowedHosts = options_.hostNames;
   settings.version = QStringLiteral(QZ_VERSION);
-  settings.log = [](const QString& line) { std::fprintf(stderr, "qzlinkd: %s\n", qPrintable(line)); };
+  settings.log = [](const QString& line) {
+    std::fprintf(stderr, "qzlinkd: %s\n", qPrintable(line));
+  };
   service_ = std::make_unique<qznet::NetControlService>(hub_, settings);
   connect(&hub_, &qtr90x::net::LinkHub::LocalOperator, service_.get(),
           &qznet::NetControlService::LocalOperator);

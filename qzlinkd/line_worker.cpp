@@ -5,9 +5,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 
 #include "qzlinkd/line_host.h"
 #include "qzlinkd/signal_watch.h"
@@ -58,14 +58,14 @@ int RunLineWorker(int line) {
   };
   QObject::connect(&backend, &qtr90x::net::LineBackend::LineChanged, changed);
   QObject::connect(&backend, &qtr90x::net::LineBackend::CameraChanged, changed);
-  QObject::connect(&backend, &qtr90x::net::LineBackend::Notified,
-                   [&](int camera, const QString& kind, const QString& text) {
-                     // The state the notification changed goes first.
-                     stateTimer.stop();
-                     sendState();
-                     Write(QJsonObject{
-                         {"ev", "notified"}, {"camera", camera}, {"kind", kind}, {"text", text}});
-                   });
+  QObject::connect(
+      &backend, &qtr90x::net::LineBackend::Notified,
+      [&](int camera, const QString& kind, const QString& text) {
+        // The state the notification changed goes first.
+        stateTimer.stop();
+        sendState();
+        Write(QJsonObject{{"ev", "notified"}, {"camera", camera}, {"kind", kind}, {"text", text}});
+      });
 
   bool ending = false;
   auto end = [&] {
@@ -83,17 +83,17 @@ int RunLineWorker(int line) {
     if (op == QLatin1String("exec")) {
       const auto command = CommandFromJson(message.value("command").toObject());
       if (!command) {
-        Write(QJsonObject{{"ev", "done"},
-                          {"id", id},
-                          {"result", ResultToJson({qznet::CameraError::Failed,
-                                                   QStringLiteral("unknown command"),
-                                                   {}})}});
+        Write(QJsonObject{
+            {"ev", "done"},
+            {"id", id},
+            {"result",
+             ResultToJson({qznet::CameraError::Failed, QStringLiteral("unknown command"), {}})}});
         return;
       }
-      backend.Execute(message.value("camera").toInt(), *command,
-                      [id](const qznet::CommandResult& result) {
-                        Write(QJsonObject{{"ev", "done"}, {"id", id}, {"result", ResultToJson(result)}});
-                      });
+      backend.Execute(
+          message.value("camera").toInt(), *command, [id](const qznet::CommandResult& result) {
+            Write(QJsonObject{{"ev", "done"}, {"id", id}, {"result", ResultToJson(result)}});
+          });
     } else if (op == QLatin1String("stopall")) {
       backend.StopAll([id] { Write(QJsonObject{{"ev", "stopped"}, {"id", id}}); });
     } else if (op == QLatin1String("names")) {

@@ -2,8 +2,8 @@
 
 #include <QJsonArray>
 
-#include <csignal>
 #include <sys/prctl.h>
+#include <csignal>
 
 #include "core/preset_name_rules.h"
 #include "core/settings.h"
@@ -59,8 +59,7 @@ void RemoteLine::Send(const QJsonObject& message) {
   process_.write(ToLine(message));
 }
 
-void RemoteLine::Execute(int camera, const qznet::CameraCommand& command,
-                         qznet::CommandDone done) {
+void RemoteLine::Execute(int camera, const qznet::CameraCommand& command, qznet::CommandDone done) {
   if (process_.state() != QProcess::Running) {
     QTimer::singleShot(0, this, [this, done = std::move(done)] {
       done({qznet::CameraError::LineDown, QStringLiteral("COM%1 is not open").arg(line_), {}});
@@ -130,8 +129,8 @@ void RemoteLine::OnMessage(const QJsonObject& message) {
   const QString event = message.value("ev").toString();
   if (event == QLatin1String("state")) {
     const qznet::LineInfo info = LineFromJson(message.value("line").toObject());
-    const bool lineChanged = info.state != info_.state || info.error != info_.error ||
-                             info.device != info_.device;
+    const bool lineChanged =
+        info.state != info_.state || info.error != info_.error || info.device != info_.device;
     info_ = info;
     info_.line = line_;
     QMap<int, qznet::CameraInfo> cameras;

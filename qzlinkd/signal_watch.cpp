@@ -1,8 +1,8 @@
 #include "qzlinkd/signal_watch.h"
 
-#include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 
 namespace qzlinkd {
 

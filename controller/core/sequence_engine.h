@@ -207,8 +207,7 @@ class SequenceEngine {
   void PowerOnAcknowledged(EngineActions& out);
   // `answered`: the answer being handled is the call's own (the gamepad's
   // report carries it in lParam, so that the link can hand the frame on).
-  void FollowUp(AnswerFollowUp followUp, bool executed, EngineActions& out,
-                bool answered = false);
+  void FollowUp(AnswerFollowUp followUp, bool executed, EngineActions& out, bool answered = false);
 
   // Giving up.
   void GiveUpCall(const CallInFlight& call, EngineActions& out);

@@ -190,9 +190,8 @@ bool CameraLink::SendCommand(const LibraryCall& call, AnswerFollowUp followUp) {
 bool CameraLink::SendCall(const LibraryCall& call, std::function<void(bool executed)> done) {
   if (!done)
     done = [](bool) {};
-  return SendPaced(call, [done = std::move(done)](bool executed, const QByteArray&) {
-    done(executed);
-  });
+  return SendPaced(call,
+                   [done = std::move(done)](bool executed, const QByteArray&) { done(executed); });
 }
 
 bool CameraLink::SendCallAnswered(const LibraryCall& call, AnsweredDone done) {
@@ -367,10 +366,9 @@ void CameraLink::Apply(const act::Post& post) {
     if (done) {
       const bool executed = post.wParam != 0;
       QByteArray answer = post.lParam != 0 ? answerInHand_ : QByteArray();
-      QTimer::singleShot(0, this,
-                         [done = std::move(done), executed, answer = std::move(answer)] {
-                           done(executed, answer);
-                         });
+      QTimer::singleShot(0, this, [done = std::move(done), executed, answer = std::move(answer)] {
+        done(executed, answer);
+      });
       return;
     }
   }

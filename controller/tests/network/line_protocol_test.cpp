@@ -23,8 +23,8 @@ TEST(LineProtocol, PanTiltCodesFollowTheLibrarysDirections) {
     double pan, tilt;
     int code;
   };
-  const Case cases[] = {{0, 0, 0},  {0, 1, 1},  {0, -1, 2},  {1, 0, 3},   {-1, 0, 4},
-                        {1, 1, 5},  {1, -1, 6}, {-1, 1, 7},  {-1, -1, 8}, {0.01, -0.5, 6}};
+  const Case cases[] = {{0, 0, 0}, {0, 1, 1},  {0, -1, 2}, {1, 0, 3},   {-1, 0, 4},
+                        {1, 1, 5}, {1, -1, 6}, {-1, 1, 7}, {-1, -1, 8}, {0.01, -0.5, 6}};
   for (const Case& c : cases)
     EXPECT_EQ(PanTiltCode(c.pan, c.tilt), c.code) << c.pan << "," << c.tilt;
 }
@@ -92,8 +92,7 @@ TEST(LineProtocol, NotificationsNameTheirCameraAndWhatHappened) {
   const Case cases[] = {
       {1, QByteArray::fromHex("FA303100A030EF"), 1, "power", false, false},
       {1, QByteArray::fromHex("FA303300A031EF"), 3, "power", true, false},
-      {1, QByteArray::fromHex("FA3032008A33EF"),
-       2, "preset", std::nullopt, true},
+      {1, QByteArray::fromHex("FA3032008A33EF"), 2, "preset", std::nullopt, true},
       {1, QByteArray::fromHex("FA30310057EF"), 1, "home", std::nullopt, true},
       {1, QByteArray::fromHex("FA3031005830EF"), 1, "pedestal", std::nullopt, false},
       {1, QByteArray::fromHex("FA303100B131EF"), 1, "focus", std::nullopt, false},

@@ -35,7 +35,7 @@ void SetSpeed(std::vector<LibraryCall>& calls, std::optional<int>& known, int sp
 }  // namespace
 
 int PanTiltCode(double pan, double tilt) {
-  const int p = pan > 0 ? 1 : pan < 0 ? 2 : 0;   // right, left
+  const int p = pan > 0 ? 1 : pan < 0 ? 2 : 0;    // right, left
   const int t = tilt > 0 ? 1 : tilt < 0 ? 2 : 0;  // up, down
   static constexpr int kCodes[3][3] = {{0, 1, 2}, {3, 5, 6}, {4, 7, 8}};
   return kCodes[p][t];
@@ -114,9 +114,10 @@ std::vector<LibraryCall> CommandCalls(int camera, const qznet::CameraCommand& co
 }
 
 std::vector<LibraryCall> StateReadCalls(int camera) {
-  return {MakeCall(F::kQzGetUnitName, camera),         MakeCall(F::kQzGetExtendedOperateStatus, camera),
-          MakeCall(F::kQzGetExtendPreset, camera),     MakeCall(F::kQzGetMotorSpeed, camera, 0),
-          MakeCall(F::kQzGetMotorSpeed, camera, 1),    MakeCall(F::kQzGetZoomSpeed, camera)};
+  return {
+      MakeCall(F::kQzGetUnitName, camera),      MakeCall(F::kQzGetExtendedOperateStatus, camera),
+      MakeCall(F::kQzGetExtendPreset, camera),  MakeCall(F::kQzGetMotorSpeed, camera, 0),
+      MakeCall(F::kQzGetMotorSpeed, camera, 1), MakeCall(F::kQzGetZoomSpeed, camera)};
 }
 
 CameraError ErrorOfAnswer(const QByteArray& answer) {
@@ -150,8 +151,9 @@ QString DescribeAnswerError(const QByteArray& answer) {
       return QStringLiteral("the camera cannot do this now (code %1)").arg(code);
     case CameraError::Parameter:
       return frame.CodeFirst() == '3'
-                 ? QStringLiteral("the camera refused the command or the preset is not stored "
-                                  "(code %1)")
+                 ? QStringLiteral(
+                       "the camera refused the command or the preset is not stored "
+                       "(code %1)")
                        .arg(code)
                  : QStringLiteral("the camera refused a parameter (code %1)").arg(code);
     default:

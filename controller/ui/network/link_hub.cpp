@@ -7,19 +7,28 @@
 namespace qtr90x::net {
 
 void LinkHub::AddLine(LineBackend* line) {
-  const int number = line->Line();
-  lines_.insert(number, line);
-  connect(line, &LineBackend::CameraChanged, this,
-          [this, number](int camera) { emit CameraChanged(qznet::CameraId{number, camera}); });
-  connect(line, &LineBackend::LineChanged, this, [this, number] { emit LineChanged(number); });
-  connect(line, &LineBackend::Notified, this,
-          [this, number](int camera, const QString& kind, const QString& text) {
-            emit Notified(qznet::CameraId{number, camera}, kind, text);
-          });
-  connect(line, &LineBackend::LocalOperator, this, [this, number](int camera, bool active) {
-    emit LocalOperator(qznet::CameraId{number, camera}, active);
+  lines_.insert(line->Line(), line);
+  // The numbers are read at each change: the application's line follows the
+  // port the operator chooses.
+  connect(line, &LineBackend::CameraChanged, this, [this, line](int camera) {
+    emit CameraChanged(qznet::CameraId{line->Line(), camera});
   });
-  connect(line, &QObject::destroyed, this, [this, number] { lines_.remove(number); });
+  connect(line, &LineBackend::LineChanged, this, [this, line] {
+    const int old = lines_.key(line, 0);
+    if (old != line->Line()) {
+      lines_.remove(old);
+      lines_.insert(line->Line(), line);
+    }
+    emit LineChanged(line->Line());
+  });
+  connect(line, &LineBackend::Notified, this,
+          [this, line](int camera, const QString& kind, const QString& text) {
+            emit Notified(qznet::CameraId{line->Line(), camera}, kind, text);
+          });
+  connect(line, &LineBackend::LocalOperator, this, [this, line](int camera, bool active) {
+    emit LocalOperator(qznet::CameraId{line->Line(), camera}, active);
+  });
+  connect(line, &QObject::destroyed, this, [this, line] { lines_.remove(lines_.key(line, 0)); });
 }
 
 QList<qznet::LineInfo> LinkHub::Lines() const {

@@ -98,7 +98,8 @@ void LinkLine::LoadNames(int camera) {
   QStringList list;
   const bool loaded = LoadPresetNames(Line(), camera, &names) == 0;
   for (int i = 0; i < qznet::kPresetCount; ++i)
-    list.append(loaded ? QString::fromLatin1(names[static_cast<std::size_t>(i)].data()) : QString());
+    list.append(loaded ? QString::fromLatin1(names[static_cast<std::size_t>(i)].data())
+                       : QString());
   cameras_[camera].names = list;
 }
 
@@ -171,7 +172,8 @@ void LinkLine::Execute(int camera, const qznet::CameraCommand& command, qznet::C
   job.done = std::move(done);
   if (!cameras_.contains(camera) || camera < 1 || camera > qznet::kMaxCamera) {
     job.calls.clear();
-    job.result = {CameraError::NotFound, QStringLiteral("no camera %1 on COM%2").arg(camera).arg(Line()), {}};
+    job.result = {
+        CameraError::NotFound, QStringLiteral("no camera %1 on COM%2").arg(camera).arg(Line()), {}};
     QTimer::singleShot(0, this, [job] { job.done(job.result); });
     return;
   }
@@ -202,7 +204,8 @@ void LinkLine::Execute(int camera, const qznet::CameraCommand& command, qznet::C
 
 CommandResult LinkLine::SetPresetName(int camera, int preset, const QString& name) {
   if (!cameras_.contains(camera))
-    return {CameraError::NotFound, QStringLiteral("no camera %1 on COM%2").arg(camera).arg(Line()), {}};
+    return {
+        CameraError::NotFound, QStringLiteral("no camera %1 on COM%2").arg(camera).arg(Line()), {}};
   if (preset < 1 || preset > qznet::kPresetCount || !IsValidPresetName(name.toStdU16String()))
     return {CameraError::Parameter,
             QStringLiteral("a preset name is at most 15 printable ASCII characters"),
@@ -257,7 +260,14 @@ void LinkLine::Enqueue(Job job) {
   } else {
     jobs_.push_back(std::move(job));
   }
-  // Never inside Execute: the first call goes out from the event loop.
+  // A stop goes out at once (its completion still comes later, from the
+  // link), also when no event loop runs any more (the application ends).
+  if (!running_ && jobs_.front().stop && link_.Connected()) {
+    Pump();
+    return;
+  }
+  // Anything else from the event loop: a failure is never reported inside
+  // Execute.
   if (!running_) {
     std::weak_ptr<bool> alive = alive_;
     QTimer::singleShot(0, this, [this, alive] {
@@ -273,7 +283,8 @@ void LinkLine::Pump() {
   running_ = true;
   Job& job = jobs_.front();
   if (!link_.Connected()) {
-    Finish(CommandResult{CameraError::LineDown, QStringLiteral("COM%1 is not open").arg(Line()), {}});
+    Finish(
+        CommandResult{CameraError::LineDown, QStringLiteral("COM%1 is not open").arg(Line()), {}});
     return;
   }
   if (job.raw) {
@@ -371,9 +382,10 @@ void LinkLine::OnCallDone(const LibraryCall& call, bool sent, bool executed,
     job.result.answer = answer;
   }
   ++job.next;
-  const bool goOn = job.next < job.calls.size() &&
-                    (error == CameraError::None || job.stop ||
-                     (job.read && error != CameraError::NoAnswer && error != CameraError::LineDown));
+  const bool goOn =
+      job.next < job.calls.size() &&
+      (error == CameraError::None || job.stop ||
+       (job.read && error != CameraError::NoAnswer && error != CameraError::LineDown));
   if (goOn) {
     SendNext();
     return;

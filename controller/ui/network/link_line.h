@@ -90,7 +90,7 @@ class LinkLine : public LineBackend {
   int cameraCount_ = 0;
   QTimer idleWait_;  // until the engine's connect sequence is over
   int idleChecks_ = 0;
-  QTimer rawWait_;   // the answer bound of a raw command
+  QTimer rawWait_;  // the answer bound of a raw command
   int rawAddress_ = -1;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
