@@ -12,6 +12,9 @@ packages=(
   clang-format              # scripts/check-format.sh
   xvfb xdotool x11-xserver-utils  # GUI tests that need a real X server and its input
   libsdl2-dev               # gamepad and joystick control in the operator application
+  qt6-httpserver-dev qt6-websockets-dev  # the network control service in netcontrol/
+  curl python3-websockets   # clients nobody here wrote, in the network service's tests
+  chromium                  # qzlinkd's operator page in a headless browser (skipped without)
   # scripts/build-packages.sh: manual pages from --help, the icon's sizes,
   # and Debian's own checks of the packages and the desktop metadata
   help2man librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db groff

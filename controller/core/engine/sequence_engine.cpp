@@ -465,7 +465,7 @@ void SequenceEngine::HandleAnswer(const CallInFlight& call, const AnswerFrame& a
       if (tag.followUp == AnswerFollowUp::kAwaitBacklight ||
           tag.followUp == AnswerFollowUp::kAwaitOnePushAf)
         operatorAwait_ = OperatorAwait{tag.followUp, call.call, {}};
-      FollowUp(tag.followUp, answer.Executed(), out);
+      FollowUp(tag.followUp, answer.Executed(), out, true);
       break;
   }
 }
@@ -559,7 +559,8 @@ void SequenceEngine::PowerOnAcknowledged(EngineActions& out) {
   powerOnAcknowledged_ = true;
 }
 
-void SequenceEngine::FollowUp(AnswerFollowUp followUp, bool executed, EngineActions& out) {
+void SequenceEngine::FollowUp(AnswerFollowUp followUp, bool executed, EngineActions& out,
+                              bool answered) {
   switch (followUp) {
     case AnswerFollowUp::kAutoExposureReady:
       out.push_back(Post(MessageTarget::kAutoExposurePanel, um::kAeValueReady, 0, 0));
@@ -577,7 +578,8 @@ void SequenceEngine::FollowUp(AnswerFollowUp followUp, bool executed, EngineActi
       }
       break;
     case AnswerFollowUp::kGamepadAnswered:
-      out.push_back(Post(MessageTarget::kGamepad, um::kGamepadAnswered, executed ? 1 : 0, 0));
+      out.push_back(
+          Post(MessageTarget::kGamepad, um::kGamepadAnswered, executed ? 1 : 0, answered ? 1 : 0));
       break;
     case AnswerFollowUp::kNone:
       break;

@@ -205,7 +205,9 @@ class SequenceEngine {
   void LogAnswer(const CallInFlight& call, const AnswerFrame& answer, EngineActions& out);
   void StepAnswered(const AnswerFrame& answer, EngineActions& out);
   void PowerOnAcknowledged(EngineActions& out);
-  void FollowUp(AnswerFollowUp followUp, bool executed, EngineActions& out);
+  // `answered`: the answer being handled is the call's own (the gamepad's
+  // report carries it in lParam, so that the link can hand the frame on).
+  void FollowUp(AnswerFollowUp followUp, bool executed, EngineActions& out, bool answered = false);
 
   // Giving up.
   void GiveUpCall(const CallInFlight& call, EngineActions& out);

@@ -170,25 +170,37 @@ void CameraLink::SelectCamera(int camera) {
 // --- commands ----------------------------------------------------------------------------
 
 bool CameraLink::SendCommand(const LibraryCall& call, AnswerFollowUp followUp) {
-  if (followUp == AnswerFollowUp::kGamepadAnswered)
-    return SendPaced(call, nullptr);
-  EngineActions out;
-  const bool sent = engine_.SendOperatorCall(call, followUp, out);
-  if (sent) {
-    moves_.Sent(call);
-    movesPort_ = portNumber_;
+  bool sent = false;
+  if (followUp == AnswerFollowUp::kGamepadAnswered) {
+    sent = SendPaced(call, nullptr);
+  } else {
+    EngineActions out;
+    sent = engine_.SendOperatorCall(call, followUp, out);
+    if (sent) {
+      moves_.Sent(call);
+      movesPort_ = portNumber_;
+    }
+    Execute(out);
   }
-  Execute(out);
+  if (sent)
+    emit OperatorCommandSent(call);
   return sent;
 }
 
 bool CameraLink::SendCall(const LibraryCall& call, std::function<void(bool executed)> done) {
   if (!done)
     done = [](bool) {};
+  return SendPaced(call,
+                   [done = std::move(done)](bool executed, const QByteArray&) { done(executed); });
+}
+
+bool CameraLink::SendCallAnswered(const LibraryCall& call, AnsweredDone done) {
+  if (!done)
+    done = [](bool, const QByteArray&) {};
   return SendPaced(call, std::move(done));
 }
 
-bool CameraLink::SendPaced(const LibraryCall& call, std::function<void(bool)> done) {
+bool CameraLink::SendPaced(const LibraryCall& call, AnsweredDone done) {
   // Recorded before the frame goes out: its answer may be handled first.
   paced_.push_back(done);
   EngineActions out;
@@ -211,7 +223,7 @@ bool CameraLink::SendPaced(const LibraryCall& call, std::function<void(bool)> do
   Execute(out);
   if (own) {
     if (done)
-      QTimer::singleShot(0, this, [done] { done(false); });
+      QTimer::singleShot(0, this, [done] { done(false, {}); });
     else if (view_ != nullptr)
       PostMessageTo(view_->PostTarget(*own), own->message, own->wParam, own->lParam);
   }
@@ -297,7 +309,9 @@ LRESULT CameraLink::OnLibraryMessage(UINT msg, WPARAM wParam, LPARAM lParam, boo
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(length));
   };
   if (msg == kAckRxMessage && wParam == 1) {
+    answerInHand_ = asBytes();
     Run([&](SequenceEngine& e, EngineActions& out) { e.OnAnswer(frame, out); });
+    answerInHand_.clear();
     if (isSignalConnected(QMetaMethod::fromSignal(&CameraLink::AnswerReceived)))
       emit AnswerReceived(asBytes());
   } else if (msg == kNotifyRxMessage) {
@@ -347,11 +361,14 @@ void CameraLink::Apply(const act::Post& post) {
     return;
   }
   if (post.target == MessageTarget::kGamepad && !paced_.empty()) {
-    std::function<void(bool)> done = std::move(paced_.front());
+    AnsweredDone done = std::move(paced_.front());
     paced_.pop_front();
     if (done) {
       const bool executed = post.wParam != 0;
-      QTimer::singleShot(0, this, [done = std::move(done), executed] { done(executed); });
+      QByteArray answer = post.lParam != 0 ? answerInHand_ : QByteArray();
+      QTimer::singleShot(0, this, [done = std::move(done), executed, answer = std::move(answer)] {
+        done(executed, answer);
+      });
       return;
     }
   }

@@ -103,6 +103,10 @@ class CameraLink : public QObject {
   // answered (executed: completion code 00) or the call was given up or not
   // sent. Completions are reported in the order their calls were sent.
   bool SendCall(const LibraryCall& call, std::function<void(bool executed)> done);
+  // The same, with the answer frame the call owned (empty when it was given
+  // up or not sent).
+  using AnsweredDone = std::function<void(bool executed, const QByteArray& answer)>;
+  bool SendCallAnswered(const LibraryCall& call, AnsweredDone done);
   // Raw bytes, as the Input Command window sends them. True when written.
   bool SendRawCommand(std::span<const std::uint8_t> bytes);
   // Copies the frame the library filed under `sequence`; its length.
@@ -140,6 +144,8 @@ class CameraLink : public QObject {
   // after the engine has handled it; only emitted while connected to.
   void AnswerReceived(const QByteArray& frame);
   void NotificationReceived(int kind, const QByteArray& frame);
+  // An operator command of the view (a button, the gamepad) went out.
+  void OperatorCommandSent(const qtr90x::LibraryCall& call);
 
  protected:
   bool event(QEvent* e) override;
@@ -147,7 +153,7 @@ class CameraLink : public QObject {
 
  private:
   LRESULT OnLibraryMessage(UINT msg, WPARAM wParam, LPARAM lParam, bool* handled);
-  bool SendPaced(const LibraryCall& call, std::function<void(bool)> done);
+  bool SendPaced(const LibraryCall& call, AnsweredDone done);
   void Execute(const EngineActions& actions);
   void Apply(const act::Post& post);
   void ArmDeadline();
@@ -177,7 +183,8 @@ class CameraLink : public QObject {
   int movesPort_ = 0;  // the port whose line the moves run on
   // Calls paced by their answers (AnswerFollowUp::kGamepadAnswered), oldest
   // first: the completion of a SendCall, or empty for the view's gamepad.
-  std::deque<std::function<void(bool)>> paced_;
+  std::deque<AnsweredDone> paced_;
+  QByteArray answerInHand_;  // the answer being handled, for its call's completion
 };
 
 }  // namespace qtr90x

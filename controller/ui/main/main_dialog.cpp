@@ -44,6 +44,14 @@
 #include "ui/tools/debug_window.h"
 #include "ui/tools/input_command_window.h"
 #include "ui/tools/preset_name_dialog.h"
+#if QZ_HAVE_NETCONTROL
+#include "ui/network/network_control.h"
+#include "ui/network/network_dialog.h"
+#else
+namespace qtr90x::net {
+class NetworkControl {};
+}  // namespace qtr90x::net
+#endif
 
 namespace qtr90x {
 
@@ -123,6 +131,19 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
     toolsMenu_->addAction(tr("&Gamepad..."), this, [this] { ExecGamepadDialog(this, *gamepad_); })
         ->setObjectName(QStringLiteral("gamepad"));
   }
+#if QZ_HAVE_NETCONTROL
+  // The network control service on this window's link, off until enabled;
+  // its entry after the designed ones and the gamepad's.
+  network_ = std::make_unique<net::NetworkControl>(link_, [this](const QString& line) {
+    Apply(act::DebugLine{1, line.toStdString()});
+  });
+  if (QString error; !network_->Apply(net::NetworkSettings::Load(), &error))
+    Apply(act::DebugLine{2, ("Network control: " + error).toStdString()});
+  toolsMenu_
+      ->addAction(tr("&Network Control..."), this,
+                  [this] { net::ExecNetworkDialog(this, *network_); })
+      ->setObjectName(QStringLiteral("networkControl"));
+#endif
 
   qApp->installEventFilter(this);
 }
@@ -136,6 +157,8 @@ MainDialog::~MainDialog() {
     gamepad_->StopMoves();
     gamepad_.reset();
   }
+  // The network's moves stop while the line is still there.
+  network_.reset();
   if (link_.Connected()) {
     SavePresetNamesIfOwned();
     SaveGeneralSettings(settings_);

@@ -37,6 +37,9 @@ class AutoExposurePanel;
 class DebugWindow;
 class DirectionButton;
 class GamepadControl;
+namespace net {
+class NetworkControl;
+}
 class InputCommandWindow;
 class ManualExposurePanel;
 class MessageEvent;
@@ -216,6 +219,8 @@ class MainDialog : public QDialog, public PageHost, private EngineView {
   DebugWindow* debugWindow_ = nullptr;
   InputCommandWindow* commandWindow_ = nullptr;
   std::unique_ptr<GamepadControl> gamepad_;
+  // The network control service, where the application has it.
+  std::unique_ptr<net::NetworkControl> network_;
 };
 
 }  // namespace qtr90x
