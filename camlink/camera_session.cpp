@@ -242,11 +242,7 @@ int32_t CameraSession::WriteFrame(const uint8_t* frame, size_t length) {
 }
 
 int32_t CameraSession::FetchFrame(int32_t sequenceNumber) {
-  const int32_t length = ring_.Fetch(sequenceNumber, messageBuffer_, sizeof messageBuffer_);
-  if (length > 0) {
-    messageLength_ = length;
-  }
-  return length;
+  return ring_.Fetch(sequenceNumber, messageBuffer_, sizeof messageBuffer_);
 }
 
 uint32_t CameraSession::ReadModemStatus() {

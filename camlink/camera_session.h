@@ -173,7 +173,6 @@ class CameraSession final : public CommandBuilder, private ReaderClient {
   // with it until the session is closed.
   std::atomic<int> readerFault_{0};
   uint8_t messageBuffer_[kMessageBufferSize] = {};
-  int32_t messageLength_ = 0;
   // Last member: its destructor stops the thread before anything it uses
   // goes away.
   PortReader reader_;

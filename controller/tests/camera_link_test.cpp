@@ -167,7 +167,7 @@ class CameraLinkTest : public QObject {
     QCOMPARE(SentSince(start), connect + kAdjustRead);
     QCOMPARE(link.SelectedCamera(), 1);
     QVERIFY(link.Camera().cameraPower);
-    QVERIFY(!link.Engine().WaitCursorShown());
+    QVERIFY(!link.Engine().Cursor().Shown());
 
     // A preset stored and recalled, each with its completion.
     QVector<bool> done;

@@ -43,8 +43,8 @@ bool Settled(MainDialog& dialog, int timeoutMs = 5000) {
   QTest::qWait(50);  // messages already posted start their sequences first
   return QTest::qWaitFor(
       [&] {
-        return !dialog.Engine().SequenceActive() && !dialog.Engine().WaitCursorShown() &&
-               dialog.Engine().WaitCursorStateValue() == 0;
+        return !dialog.Engine().SequenceActive() && !dialog.Engine().Cursor().Shown() &&
+               dialog.Engine().Cursor().State() == 0;
       },
       timeoutMs);
 }

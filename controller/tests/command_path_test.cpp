@@ -416,7 +416,7 @@ TEST(BoundedWaitTest, AWaitInVainEndsAtItsBound) {
     c.setUp(cam.Script());
     cam.Actions().clear();
     if (c.holds != Holds::kNothing)
-      cam.Engine().RequestWaitCursor(2);
+      cam.Engine().Cursor().Request(WaitCursorRequest::kBegin);
     cam.Feed([&](EngineActions& out) { c.start(cam.Engine(), out); });
     if (c.bound > 0) {
       for (const Micros step : {Micros{0}, c.bound - kMs}) {
@@ -583,7 +583,7 @@ TEST(BoundedWaitTest, ALostAnswerDoesNotShiftTheAnswersBehindIt) {
   cam.Script().silent = {"QzGetMotorSpeed"};
   int button = 0;
   cam.Actions().clear();
-  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, out); });
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(MoveKind::kPan, &button, out); });
   Start(cam, 2);  // the System page's read
   cam.Run();
   EXPECT_FALSE(cam.Engine().SequenceActive());
@@ -591,7 +591,7 @@ TEST(BoundedWaitTest, ALostAnswerDoesNotShiftTheAnswersBehindIt) {
   EXPECT_EQ(cam.Lines(2),
             std::vector<std::string>{"no answer from the camera, given up: QzGetMotorSpeed(1, 0)"});
   cam.Script().silent.clear();
-  cam.Feed([&](EngineActions& out) { cam.Engine().OnInchStop(0, &button, out); });
+  cam.Feed([&](EngineActions& out) { cam.Engine().OnInchStop(MoveKind::kPan, &button, out); });
   EXPECT_EQ(cam.Script().panSpeed, 0x100);  // never set slow: its speed could not be read
 }
 

@@ -106,8 +106,8 @@ class GamepadTest : public QObject {
       return QTest::qWaitFor(
           [&] {
             return !model->text().isEmpty() && !dialog->Engine().SequenceActive() &&
-                   dialog->Engine().CallsInFlight() == 0 && !dialog->Engine().WaitCursorShown() &&
-                   dialog->Engine().WaitCursorStateValue() == 0;
+                   dialog->Engine().CallsInFlight() == 0 && !dialog->Engine().Cursor().Shown() &&
+                   dialog->Engine().Cursor().State() == 0;
           },
           timeoutMs);
     }

@@ -158,7 +158,8 @@ bool FakeHost::SendRawCommand(std::span<const std::uint8_t> bytes) {
   return port.SendRaw(bytes);
 }
 
-std::size_t FakeHost::FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) {
+std::size_t FakeHost::FetchFrame(int sequence,
+                                 std::span<std::uint8_t, QzlinkPort::kFrameCapacity> frame) {
   return port.FetchFrame(sequence, frame);
 }
 

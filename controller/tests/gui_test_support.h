@@ -80,12 +80,15 @@ class FakeHost : public QObject, public PageHost {
   const CameraState& Camera() const override { return camera; }
   QObject* MainWindow() override { return this; }
   void SetRefreshIdle() override { ++refreshIdle; }
-  void SetWaitCursorState(int state) override { waitCursor << state; }
+  void SetWaitCursorState(WaitCursorRequest state) override {
+    waitCursor << static_cast<int>(state);
+  }
   // Sends through the library, as the main dialog's command path does.
   using PageHost::SendCommand;
   bool SendCommand(const LibraryCall& call, AnswerFollowUp followUp) override;
   bool SendRawCommand(std::span<const std::uint8_t> bytes) override;
-  std::size_t FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) override;
+  std::size_t FetchFrame(int sequence,
+                         std::span<std::uint8_t, QzlinkPort::kFrameCapacity> frame) override;
 
   // Messages of one kind posted so far (after processing posted events).
   QVector<Posted> Messages(int message) const;

@@ -96,8 +96,8 @@ class MainDialogTest : public QObject {
     return QTest::qWaitFor(
         [&] {
           return (!dialog.Connected() || !model->text().isEmpty()) &&
-                 !dialog.Engine().SequenceActive() && !dialog.Engine().WaitCursorShown() &&
-                 dialog.Engine().WaitCursorStateValue() == 0;
+                 !dialog.Engine().SequenceActive() && !dialog.Engine().Cursor().Shown() &&
+                 dialog.Engine().Cursor().State() == 0;
         },
         timeoutMs);
   }
@@ -341,7 +341,7 @@ class MainDialogTest : public QObject {
     QVERIFY(!dialog.Control(1030)->isEnabled());  // Go: no preset stored
     QVERIFY(qobject_cast<QRadioButton*>(dialog.Control(1138))->isChecked());  // Host
     QCOMPARE(qobject_cast<QComboBox*>(dialog.Control(1072))->itemText(0), QStringLiteral("1"));
-    QVERIFY(!dialog.Engine().WaitCursorShown());
+    QVERIFY(!dialog.Engine().Cursor().Shown());
   }
 
   void PowerOffAtConnectWaitsForThePowerAndReadsTheStatusAgain() {
@@ -746,7 +746,7 @@ class MainDialogTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().SequenceActive(); }, 1000));
     QVERIFY(QTest::qWaitFor([&] { return !dialog.Engine().SequenceActive(); }, 2400));
     QVERIFY(clock.elapsed() < 2000);  // given up at its bound, not at the answer
-    QVERIFY(QTest::qWaitFor([&] { return !dialog.Engine().WaitCursorShown(); }, 500));
+    QVERIFY(QTest::qWaitFor([&] { return !dialog.Engine().Cursor().Shown(); }, 500));
     QVERIFY(dialog.Debug()->Rows().contains(
         QStringLiteral("error\tno answer from the camera, given up: QzGetMotorSpeed(1, 0)")));
     qobject_cast<QRadioButton*>(dialog.Control(1139))->click();  // Local works

@@ -109,7 +109,7 @@ class PortsDialogTest : public QObject {
         [&] {
           const auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
           return (!dialog.Connected() || !model->text().isEmpty()) &&
-                 !dialog.Engine().SequenceActive() && dialog.Engine().WaitCursorStateValue() == 0;
+                 !dialog.Engine().SequenceActive() && dialog.Engine().Cursor().State() == 0;
         },
         8000);
   }

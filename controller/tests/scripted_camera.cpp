@@ -268,7 +268,7 @@ void ScriptedCamera::ReleaseHeld() {
 }
 
 void ScriptedCamera::MessageStart() {
-  switch (engine_.AtMessageStart()) {
+  switch (engine_.Cursor().AtMessageStart()) {
     case WaitCursorStep::kBegin:
       ++cursorDepth_;
       break;
@@ -324,7 +324,7 @@ void ScriptedCamera::Dispatch(const act::Post& post) {
   // A page or sub-panel shows its values, ends the sequence and the cursor.
   if (post.message == um::kRefreshPage || post.message == um::kSensorChanged) {
     Take([&](EngineActions& out) { engine_.OnPageRefreshed(out); });
-    engine_.RequestWaitCursor(1);
+    engine_.Cursor().Request(WaitCursorRequest::kEnd);
   }
 }
 

@@ -332,7 +332,7 @@ TEST(SequenceEngineFaultTest, InchingDuringAPageReadLeavesTheReadAlone) {
   // The System page read starts; the operator presses an inching button
   // while its first answer is due.
   StartQuery(cam, 2);
-  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, out); });
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(MoveKind::kPan, &button, out); });
   EXPECT_EQ(cam.Engine().Step(), 1);
   cam.Run();
   EXPECT_EQ(cam.Calls(),
@@ -353,7 +353,7 @@ TEST(SequenceEngineFaultTest, InchingDuringAPageReadLeavesTheReadAlone) {
 TEST(SequenceEngineFaultTest, InchingLeavesTheCameraAtTheSpeedItHad) {
   struct Case {
     const char* name;
-    int moveKind;
+    MoveKind moveKind;
     bool adjustRead;  // the Adjust page read the speeds at the connect
     bool readRefused;
     int presses;
@@ -367,16 +367,16 @@ TEST(SequenceEngineFaultTest, InchingLeavesTheCameraAtTheSpeedItHad) {
   const std::vector<std::string> zoom = {"QzSetZoomSpeed(1, 0)", "QzSetZoomSpeed(1, 5)"};
   const std::vector<std::string> readPan = {"QzGetMotorSpeed(1, 0)"};
   const Case cases[] = {
-      {"pan, speeds read", 0, true, false, 1, pan},
-      {"diagonal, speeds read", 2, true, false, 1, diagonal},
-      {"zoom, speeds read", 3, true, false, 1, zoom},
-      {"pan, never read", 0, false, false, 1, Join(readPan, pan)},
-      {"diagonal, never read", 2, false, false, 1,
+      {"pan, speeds read", MoveKind::kPan, true, false, 1, pan},
+      {"diagonal, speeds read", MoveKind::kDiagonal, true, false, 1, diagonal},
+      {"zoom, speeds read", MoveKind::kZoom, true, false, 1, zoom},
+      {"pan, never read", MoveKind::kPan, false, false, 1, Join(readPan, pan)},
+      {"diagonal, never read", MoveKind::kDiagonal, false, false, 1,
        Join({"QzGetMotorSpeed(1, 0)", "QzGetMotorSpeed(1, 1)"}, diagonal)},
-      {"zoom, never read", 3, false, false, 1, Join({"QzGetZoomSpeed(1)"}, zoom)},
-      {"a second press uses the first one's read", 0, false, false, 2,
+      {"zoom, never read", MoveKind::kZoom, false, false, 1, Join({"QzGetZoomSpeed(1)"}, zoom)},
+      {"a second press uses the first one's read", MoveKind::kPan, false, false, 2,
        Join(Join(readPan, pan), pan)},
-      {"the read refused: no slow speed", 0, false, true, 1, readPan},
+      {"the read refused: no slow speed", MoveKind::kPan, false, true, 1, readPan},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -395,7 +395,7 @@ TEST(SequenceEngineFaultTest, InchingLeavesTheCameraAtTheSpeedItHad) {
       EXPECT_EQ(cam.Script().panSpeed, 0x100);
       EXPECT_EQ(cam.Script().tiltSpeed, 0x80);
       EXPECT_EQ(cam.Script().zoomSpeed, 5);
-      EXPECT_FALSE(cam.Engine().InchingPending());
+      EXPECT_FALSE(cam.Engine().Inch().Pending());
     }
     EXPECT_EQ(cam.Calls(), c.calls);
     for (const act::Post& p : cam.ActionsOf<act::Post>()) {
@@ -415,8 +415,8 @@ TEST(SequenceEngineFaultTest, QuickReleaseStopsOnlyAfterTheRestoreIsAnswered) {
   cam.Connect();
   int button = 0;
   Clear(cam);
-  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(0, &button, out); });
-  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStop(0, &button, out); });
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStart(MoveKind::kPan, &button, out); });
+  cam.Take([&](EngineActions& out) { cam.Engine().OnInchStop(MoveKind::kPan, &button, out); });
   ASSERT_TRUE(cam.RunOne());  // the slow speed's answer
   EXPECT_EQ(cam.CountPosted(um::kMoveGo), 0);
   cam.Run();
@@ -533,14 +533,14 @@ TEST(SequenceEngineTest, ALatePageIdleLeavesANewerSequenceRunning) {
 TEST(WaitCursorTest, BeginAndEndStayBalanced) {
   WaitCursor cursor;
   using W = WaitCursorStep;
-  cursor.Request(1);
+  cursor.Request(WaitCursorRequest::kEnd);
   EXPECT_EQ(cursor.AtMessageStart(), W::kNone);  // never ends a cursor not begun
-  cursor.Request(2);
+  cursor.Request(WaitCursorRequest::kBegin);
   EXPECT_EQ(cursor.AtMessageStart(), W::kBegin);
   EXPECT_EQ(cursor.AtMessageStart(), W::kRestore);
-  cursor.Request(2);
+  cursor.Request(WaitCursorRequest::kBegin);
   EXPECT_EQ(cursor.AtMessageStart(), W::kRestore);  // begun once only
-  cursor.Request(1);
+  cursor.Request(WaitCursorRequest::kEnd);
   EXPECT_EQ(cursor.AtMessageStart(), W::kEnd);
   EXPECT_EQ(cursor.AtMessageStart(), W::kNone);
 }

@@ -42,9 +42,8 @@ struct StopPowerOnTimer {
   bool operator==(const StopPowerOnTimer&) const = default;
 };
 
-// A line for the debug window: `type` (0 send, 1 ack, 2..4 and 10 error,
-// 5 fatal error, 6 notify, 7 remote on, 8 remote off, 9 global notify,
-// 11 detect) and its text.
+// A line for the debug window: its DebugLineType (debug_line_type.h) and
+// its text.
 struct DebugLine {
   int type = 0;
   std::string text;

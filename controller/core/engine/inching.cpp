@@ -18,39 +18,47 @@ std::size_t AxisOf(const LibraryCall& call) {
   return call.args[0] == 0 ? 0 : 1;
 }
 
+bool Pans(MoveKind kind) {
+  return kind == MoveKind::kPan || kind == MoveKind::kDiagonal;
+}
+
+bool Tilts(MoveKind kind) {
+  return kind == MoveKind::kTilt || kind == MoveKind::kDiagonal;
+}
+
 bool IsRead(const LibraryCall& call) {
   return call.function == F::kQzGetMotorSpeed || call.function == F::kQzGetZoomSpeed;
 }
 
 }  // namespace
 
-void Inching::Start(int moveKind, const void* button, SpeedPositions speeds, KnownSpeeds known,
+void Inching::Start(MoveKind moveKind, const void* button, SpeedPositions speeds, KnownSpeeds known,
                     int camera, const Sender& send, EngineActions& out) {
   NewStep(button, true);
   speeds_ = speeds;
   known_ = known;
   unreadable_ = {};
   // The speeds this move changes that were never read are read first.
-  const bool pans = moveKind == 0 || moveKind == 2;
-  const bool tilts = moveKind == 1 || moveKind == 2;
+  const bool pans = Pans(moveKind);
+  const bool tilts = Tilts(moveKind);
   if (pans && !known_[0])
     calls_[callCount_++] = MakeCall(F::kQzGetMotorSpeed, camera, 0);
   if (tilts && !known_[1])
     calls_[callCount_++] = MakeCall(F::kQzGetMotorSpeed, camera, 1);
-  if (moveKind == 3 && !known_[2])
+  if (moveKind == MoveKind::kZoom && !known_[2])
     calls_[callCount_++] = MakeCall(F::kQzGetZoomSpeed, camera);
   switch (moveKind) {
-    case 0:
+    case MoveKind::kPan:
       calls_[callCount_++] = MakeCall(F::kQzSetMotorSpeed, camera, 0, kSlowestMotorSpeed);
       break;
-    case 1:
+    case MoveKind::kTilt:
       calls_[callCount_++] = MakeCall(F::kQzSetMotorSpeed, camera, 1, kSlowestMotorSpeed);
       break;
-    case 2:
+    case MoveKind::kDiagonal:
       calls_[callCount_++] = MakeCall(F::kQzSetMotorSpeed, camera, 0, kSlowestMotorSpeed);
       calls_[callCount_++] = MakeCall(F::kQzSetMotorSpeed, camera, 1, kSlowestMotorSpeed);
       break;
-    case 3:
+    case MoveKind::kZoom:
       calls_[callCount_++] = MakeCall(F::kQzSetZoomSpeed, camera, kSlowestZoomSpeed);
       break;
     default:
@@ -61,15 +69,15 @@ void Inching::Start(int moveKind, const void* button, SpeedPositions speeds, Kno
   SendNext(send, out);
 }
 
-void Inching::Stop(int moveKind, const void* button, int camera, const Sender& send,
+void Inching::Stop(MoveKind moveKind, const void* button, int camera, const Sender& send,
                    EngineActions& out) {
   NewStep(button, false);
   pending_ = true;
-  if ((moveKind == 0 || moveKind == 2) && known_[0])
+  if (Pans(moveKind) && known_[0])
     calls_[callCount_++] = MakeCall(F::kQzSetMotorSpeed, camera, 0, speeds_.pan);
-  if ((moveKind == 1 || moveKind == 2) && known_[1])
+  if (Tilts(moveKind) && known_[1])
     calls_[callCount_++] = MakeCall(F::kQzSetMotorSpeed, camera, 1, speeds_.tilt);
-  if (moveKind == 3 && known_[2])
+  if (moveKind == MoveKind::kZoom && known_[2])
     calls_[callCount_++] = MakeCall(F::kQzSetZoomSpeed, camera, speeds_.zoom);
   // With nothing known to put back the button still needs its go to stop.
   SendNext(send, out);

@@ -17,6 +17,7 @@
 
 #include "core/engine/engine_actions.h"
 #include "core/link/library_call.h"
+#include "core/pages/direction_moves.h"
 
 namespace qtr90x {
 
@@ -39,10 +40,11 @@ class Inching {
   // UM_INCHSTART from `button` with the move kind (0 pan, 1 tilt, 2
   // diagonal, 3 zoom); `speeds` are the camera's, those `known` read from it
   // or accepted by it.
-  void Start(int moveKind, const void* button, SpeedPositions speeds, KnownSpeeds known, int camera,
-             const Sender& send, EngineActions& out);
+  void Start(MoveKind moveKind, const void* button, SpeedPositions speeds, KnownSpeeds known,
+             int camera, const Sender& send, EngineActions& out);
   // UM_INCHSTOP from `button`.
-  void Stop(int moveKind, const void* button, int camera, const Sender& send, EngineActions& out);
+  void Stop(MoveKind moveKind, const void* button, int camera, const Sender& send,
+            EngineActions& out);
   // An inching call of `generation` was answered (`readValue`: the speed a
   // read found) or given up: the next speed command goes out, or the button
   // gets its go.

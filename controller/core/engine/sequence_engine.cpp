@@ -1,5 +1,7 @@
 #include "core/engine/sequence_engine.h"
 
+#include "core/link/debug_line_type.h"
+
 #include <algorithm>
 #include <ctime>
 
@@ -18,12 +20,17 @@ namespace qtr90x {
 
 namespace {
 
-// Debug window line types.
-constexpr int kLineSend = 0;
-constexpr int kLineAck = 1;
-constexpr int kLineError = 2;
-
 using F = LibraryFunction;
+
+// The status read right before the power-on step of a connect or camera
+// change: it is sent again when the power came on late.
+int StatusReadBeforePowerOn(const StepTable& table) {
+  for (std::size_t i = 1; i < table.steps.size(); ++i) {
+    if (table.steps[i].await == StepAwait::kPowerOnNotification)
+      return static_cast<int>(i) - 1;
+  }
+  return 0;
+}
 
 LocalDateTime SystemLocalTime() {
   const std::time_t now = std::time(nullptr);
@@ -203,7 +210,7 @@ void SequenceEngine::OnConnectionAttempt(int port, bool connected, bool startupA
     out.push_back(PostToMain(um::kStartQuery, SequenceKind::kConnect));
   } else {
     out.push_back(act::CameraList{0, -1});
-    RequestWaitCursor(1);
+    cursor_.Request(WaitCursorRequest::kEnd);
   }
 }
 
@@ -218,7 +225,7 @@ void SequenceEngine::OnConnectionClosed(EngineActions& out) {
   sensorQueryPending_ = false;
   presetNamesOwned_ = false;
   if (cursor_.Shown())
-    RequestWaitCursor(1);
+    cursor_.Request(WaitCursorRequest::kEnd);
 }
 
 void SequenceEngine::OnCameraSelected(int index, EngineActions& out) {
@@ -262,12 +269,12 @@ void SequenceEngine::OnOnScreenChanged(bool checked, EngineActions& out) {
   Finish(out);
 }
 
-void SequenceEngine::OnInchStart(int moveKind, const void* button, EngineActions& out) {
+void SequenceEngine::OnInchStart(MoveKind moveKind, const void* button, EngineActions& out) {
   const SpeedPositions speeds{camera_.panSpeed, camera_.tiltSpeed, camera_.zoomSpeed};
   inching_.Start(moveKind, button, speeds, speedRead_, selectedCamera_, InchingSender(out), out);
 }
 
-void SequenceEngine::OnInchStop(int moveKind, const void* button, EngineActions& out) {
+void SequenceEngine::OnInchStop(MoveKind moveKind, const void* button, EngineActions& out) {
   inching_.Stop(moveKind, button, selectedCamera_, InchingSender(out), out);
 }
 
@@ -313,7 +320,7 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
         if (TakeNotifiedPower(out)) {
           // The power came on after the status read: read the camera again.
           EndSequence(out);
-          RequestWaitCursor(1);
+          cursor_.Request(WaitCursorRequest::kEnd);
           PowerCameOn(out);
           break;
         }
@@ -325,7 +332,7 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
             SequenceKind::kAdjustPage, SequenceKind::kSystemPage, SequenceKind::kPicturePage};
         const int page = visiblePage_ >= 0 && visiblePage_ < 3 ? visiblePage_ : 0;
         out.push_back(PostToMain(um::kStartQuery, kPageKinds[page]));
-        RequestWaitCursor(1);
+        cursor_.Request(WaitCursorRequest::kEnd);
       }
       break;
     case um::kCmdMode:
@@ -334,7 +341,7 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
       break;
     case um::kCmdModeDone:
       if (seq_.kind == SequenceKind::kCommandMode) {
-        RequestWaitCursor(1);
+        cursor_.Request(WaitCursorRequest::kEnd);
         // The mode the camera accepted: after a refused change the radios
         // go back rather than contradict the camera.
         out.push_back(act::CommandModeRadios{camera_.localMode});
@@ -355,12 +362,12 @@ void SequenceEngine::HandleMessage(int message, std::intptr_t wParam, std::intpt
       break;
     case um::kPowerOnDone:
       EndSequence(out);
-      RequestWaitCursor(1);
+      cursor_.Request(WaitCursorRequest::kEnd);
       PowerCameOn(out);
       break;
     case um::kPowerOffDone:
       EndSequence(out);
-      RequestWaitCursor(1);
+      cursor_.Request(WaitCursorRequest::kEnd);
       PowerWentOff(out);
       break;
     case um::kSensorQuery:
@@ -536,7 +543,7 @@ void SequenceEngine::StepAnswered(const AnswerFrame& answer, EngineActions& out)
         // Refused: the power stays as it was, and the box shows it again.
         out.push_back(act::PowerBox{camera_.cameraPower});
         EndSequence(out);
-        RequestWaitCursor(1);
+        cursor_.Request(WaitCursorRequest::kEnd);
         return;
       }
       WaitForNotification(seq_.await);
@@ -574,7 +581,7 @@ void SequenceEngine::FollowUp(AnswerFollowUp followUp, bool executed, EngineActi
       } else {
         // No notification will come.
         operatorAwait_.reset();
-        RequestWaitCursor(1);
+        cursor_.Request(WaitCursorRequest::kEnd);
       }
       break;
     case AnswerFollowUp::kGamepadAnswered:
@@ -588,7 +595,8 @@ void SequenceEngine::FollowUp(AnswerFollowUp followUp, bool executed, EngineActi
 
 void SequenceEngine::OnNotification(int wParam, std::span<const std::uint8_t> frame,
                                     EngineActions& out) {
-  static constexpr int kLineTypes[] = {6, 7, 8, 9, 11};
+  static constexpr int kLineTypes[] = {kLineNotify, kLineRemoteOn, kLineRemoteOff,
+                                       kLineGlobalNotify, kLineDetect};
   if (wParam < 1 || wParam > 5)
     return;
   out.push_back(act::DebugLine{kLineTypes[wParam - 1], Hex(frame)});
@@ -601,7 +609,7 @@ void SequenceEngine::OnNotification(int wParam, std::span<const std::uint8_t> fr
                              ? notice.action == NoticeAction::kOnePushAfEnd
                              : IsExposureNotice(notice.action))) {
     operatorAwait_.reset();
-    RequestWaitCursor(1);
+    cursor_.Request(WaitCursorRequest::kEnd);
   }
   const bool waiting = seq_.wait == Wait::kNotification;
   // The connect, camera change and power sequences wait for notifications
@@ -632,7 +640,7 @@ void SequenceEngine::OnNotification(int wParam, std::span<const std::uint8_t> fr
         // One-push autofocus has finished and left the focus manual.
         camera_.focusAuto = false;
         out.push_back(act::FocusRadios{true, true});
-        RequestWaitCursor(1);
+        cursor_.Request(WaitCursorRequest::kEnd);
       }
       break;
     case NoticeAction::kBacklightOff:
@@ -644,13 +652,13 @@ void SequenceEngine::OnNotification(int wParam, std::span<const std::uint8_t> fr
         }
       } else if (!ownSequence) {
         camera_.backlight = 0;
-        RequestWaitCursor(1);
+        cursor_.Request(WaitCursorRequest::kEnd);
       }
       break;
     case NoticeAction::kBacklightOn:
       if (!ownSequence && seq_.kind != SequenceKind::kAutoExposure) {
         camera_.backlight = 1;
-        RequestWaitCursor(1);
+        cursor_.Request(WaitCursorRequest::kEnd);
       }
       break;
     case NoticeAction::kExposure:
@@ -691,7 +699,7 @@ void SequenceEngine::PowerNotified(bool on, EngineActions& out) {
     if (powerOnTimerRunning_) {
       // The power came on late: read the status again before going on.
       StopPowerOnTimer(out);
-      seq_.step = seq_.kind == SequenceKind::kConnect ? 4 : 2;
+      seq_.step = StatusReadBeforePowerOn(CurrentTable());
     }
     seq_.wait = Wait::kNone;
     PostNextStep(out);
@@ -748,7 +756,7 @@ void SequenceEngine::ReadStatusAfterPowerOn(EngineActions& out) {
     seq_.stepCall = status;
   } else {
     EndSequence(out);
-    RequestWaitCursor(1);
+    cursor_.Request(WaitCursorRequest::kEnd);
     Finish(out);
   }
 }
@@ -789,7 +797,7 @@ void SequenceEngine::OnDeadline(EngineActions& out) {
         kLineError, Format(str::kNoNotification,
                            std::string(what) + " (" + DescribeCall(operatorAwait_->call) + ")")});
     operatorAwait_.reset();
-    RequestWaitCursor(1);
+    cursor_.Request(WaitCursorRequest::kEnd);
   }
   Finish(out);
 }
@@ -846,7 +854,7 @@ void SequenceEngine::AbandonSequence(EngineActions& out) {
     if (!cameOn)
       ShowConnectedCamera(out);
     EndSequence(out);
-    RequestWaitCursor(1);
+    cursor_.Request(WaitCursorRequest::kEnd);
     if (cameOn)
       PowerCameOn(out);
     return;
@@ -863,7 +871,7 @@ void SequenceEngine::AbandonSequence(EngineActions& out) {
     return;
   }
   EndSequence(out);
-  RequestWaitCursor(1);
+  cursor_.Request(WaitCursorRequest::kEnd);
 }
 
 // --- the sequence ------------------------------------------------------------------
@@ -885,7 +893,7 @@ void SequenceEngine::StartSequence(SequenceKind kind, bool requestWaitCursor, En
   seq_.kind = kind;
   seq_.generation = generation;
   if (requestWaitCursor)
-    RequestWaitCursor(2);
+    cursor_.Request(WaitCursorRequest::kBegin);
   if (IsConnectOrChange(kind)) {
     powerOnAcknowledged_ = false;
     ClearCamera();
@@ -933,7 +941,7 @@ void SequenceEngine::RunStep(EngineActions& out) {
   if (seq_.step < 0 || seq_.step >= static_cast<int>(table.steps.size())) {
     // Past the end of its table (the model changed under it): nothing to send.
     EndSequence(out);
-    RequestWaitCursor(1);
+    cursor_.Request(WaitCursorRequest::kEnd);
     return;
   }
   const StepSpec& row = table.steps[static_cast<std::size_t>(seq_.step)];
@@ -945,7 +953,7 @@ void SequenceEngine::RunStep(EngineActions& out) {
   if (!SendCall(call, CallTag{CallOwner::kSequence, seq_.generation}, out)) {
     // No answer will come: end here rather than wait with the cursor on.
     EndSequence(out);
-    RequestWaitCursor(1);
+    cursor_.Request(WaitCursorRequest::kEnd);
   }
 }
 

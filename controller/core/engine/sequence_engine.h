@@ -15,7 +15,7 @@
 //   UM_INCHSTART/UM_INCHSTOP and the operator's actions through their methods;
 //   every other operator command through SendOperatorCall or SendRawCommand;
 // - PageHost::SetRefreshIdle -> OnPageRefreshed, SetWaitCursorState ->
-//   RequestWaitCursor;
+//   Cursor().Request;
 // - the timer with id kPowerOnTimerId -> OnPowerOnTimer;
 // - a timer for NextDeadline() -> OnDeadline (re-armed after every call);
 // - after QzOpen: OnConnectionAttempt; after QzClose: OnConnectionClosed.
@@ -96,8 +96,8 @@ class SequenceEngine {
   // the move kind (0 pan, 1 tilt, 2 diagonal, 3 zoom). The speeds put back
   // on the release are the camera's at the press, as read or accepted (the
   // Adjust page's sliders show them once the page has read them).
-  void OnInchStart(int moveKind, const void* button, EngineActions& out);
-  void OnInchStop(int moveKind, const void* button, EngineActions& out);
+  void OnInchStart(MoveKind moveKind, const void* button, EngineActions& out);
+  void OnInchStop(MoveKind moveKind, const void* button, EngineActions& out);
   // Any other operator command (a direction button, Home, a preset, a page's
   // control): it waits for its own answer, which its own row decodes;
   // `followUp` is carried out when it is answered or given up. True when its
@@ -138,11 +138,8 @@ class SequenceEngine {
 
   // --- wait cursor ---------------------------------------------------------------
 
-  // 1 requests the end of the wait cursor, 2 its begin.
-  void RequestWaitCursor(int state) { cursor_.Request(state); }
-  WaitCursorStep AtMessageStart() { return cursor_.AtMessageStart(); }
-  int WaitCursorStateValue() const { return cursor_.State(); }
-  bool WaitCursorShown() const { return cursor_.Shown(); }
+  WaitCursor& Cursor() { return cursor_; }
+  const WaitCursor& Cursor() const { return cursor_; }
 
   // The visible tab page (0 Adjust, 1 System, 2 Picture): its read follows
   // the connect and camera change sequences.
@@ -158,7 +155,7 @@ class SequenceEngine {
   bool FirstReadSystem() const { return firstReadSystem_; }
   bool FirstReadAutoExposure() const { return firstReadAutoExposure_; }
   bool PowerOnTimerRunning() const { return powerOnTimerRunning_; }
-  bool InchingPending() const { return inching_.Pending(); }
+  const Inching& Inch() const { return inching_; }
   std::size_t CallsInFlight() const { return path_.InFlight(); }
   // Which of pan, tilt and zoom speed were read from the selected camera.
   const KnownSpeeds& SpeedsRead() const { return speedRead_; }

@@ -11,16 +11,16 @@ namespace qtr90x {
 // What the main dialog does with the cursor at the start of a message.
 enum class WaitCursorStep : std::uint8_t { kNone, kBegin, kEnd, kRestore };
 
+// What a page or a sequence asks of the cursor (WaitCursorState 1 and 2).
+enum class WaitCursorRequest : std::uint8_t { kEnd = 1, kBegin = 2 };
+
 class WaitCursor {
  public:
-  // 1 requests the end of the wait cursor, 2 its begin; others are ignored.
-  void Request(int state) {
-    if (state == 1 || state == 2)
-      state_ = state;
-  }
+  void Request(WaitCursorRequest request) { state_ = static_cast<int>(request); }
   // Call at the start of every message the main dialog receives.
   WaitCursorStep AtMessageStart();
 
+  // WaitCursorState: 0 idle, 1 end requested, 2 begin requested, 3 waiting.
   int State() const { return state_; }
   bool Shown() const { return shown_; }
 

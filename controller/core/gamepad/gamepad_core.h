@@ -31,16 +31,9 @@
 
 #include "core/gamepad/gamepad_settings.h"
 #include "core/link/library_call.h"
+#include "core/link/speed_limits.h"
 
 namespace qtr90x {
-
-// The speed ranges of the camera's motors, in the library's units.
-inline constexpr int kPanSpeedMin = 8;
-inline constexpr int kPanSpeedMax = 800;
-inline constexpr int kTiltSpeedMin = 8;
-inline constexpr int kTiltSpeedMax = 622;
-inline constexpr int kZoomSpeedMin = 0;
-inline constexpr int kZoomSpeedMax = 7;
 
 // A raw axis value with the dead zone and the curve applied: -1..1, 0
 // inside the dead zone, growing from 0 at its edge.

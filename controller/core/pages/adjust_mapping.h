@@ -3,14 +3,9 @@
 
 #include <optional>
 
-namespace qtr90x {
+#include "core/link/speed_limits.h"
 
-inline constexpr int kPanSpeedMin = 8;
-inline constexpr int kPanSpeedMax = 800;
-inline constexpr int kTiltSpeedMin = 8;
-inline constexpr int kTiltSpeedMax = 622;
-inline constexpr int kZoomSpeedMin = 0;
-inline constexpr int kZoomSpeedMax = 7;
+namespace qtr90x {
 
 // Electronic zoom list: "Off", "x 2", "x 4", "x 8", "x 12", "x 16".
 inline constexpr int kElectronicZoomItems = 6;

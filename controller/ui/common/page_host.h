@@ -9,17 +9,16 @@
 #include <cstdint>
 #include <span>
 
+#include "core/engine/wait_cursor.h"
 #include "core/link/calls_in_flight.h"
 #include "core/link/camera_state.h"
 #include "core/link/library_call.h"
+#include "ui/link/qzlink_port.h"
 
 namespace qtr90x {
 
 class PageHost {
  public:
-  // A frame the library files is at most 40 bytes.
-  static constexpr std::size_t kFrameCapacity = 64;
-
   virtual ~PageHost() = default;
 
   // The cascade address passed as the first argument of every camera call.
@@ -31,8 +30,8 @@ class PageHost {
 
   // The page has shown its values: the running refresh sequence is over.
   virtual void SetRefreshIdle() = 0;
-  // 1 ends the wait cursor, 2 begins it.
-  virtual void SetWaitCursorState(int state) = 0;
+  // Ends or begins the wait cursor.
+  virtual void SetWaitCursorState(WaitCursorRequest state) = 0;
 
   // Sends an operator command through the application's command path: it
   // waits for its own answer, and `followUp` is carried out once it has been
@@ -42,7 +41,8 @@ class PageHost {
   // Raw bytes, as the Input Command window sends them. True when written.
   virtual bool SendRawCommand(std::span<const std::uint8_t> bytes) = 0;
   // Copies the frame the library filed under `sequence`; its length.
-  virtual std::size_t FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) = 0;
+  virtual std::size_t FetchFrame(int sequence,
+                                 std::span<std::uint8_t, QzlinkPort::kFrameCapacity> frame) = 0;
 };
 
 }  // namespace qtr90x

@@ -1,5 +1,7 @@
 #include "ui/link/camera_link.h"
 
+#include "core/link/debug_line_type.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMetaMethod>
@@ -26,9 +28,6 @@ const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::registerEventT
 // every 2 s.
 constexpr int kLinkWatchMs = 1000;
 constexpr int kLinkRetryMs = 2000;
-
-constexpr int kLineAck = 1;
-constexpr int kLineError = 2;
 
 bool IsGamepadPost(const EngineAction& action) {
   const auto* post = std::get_if<act::Post>(&action);
@@ -245,8 +244,8 @@ void CameraLink::SetRefreshIdle() {
   Run([](SequenceEngine& e, EngineActions& out) { e.OnPageRefreshed(out); });
 }
 
-void CameraLink::SetWaitCursorState(int state) {
-  engine_.RequestWaitCursor(state);
+void CameraLink::SetWaitCursorState(WaitCursorRequest state) {
+  engine_.Cursor().Request(state);
   Execute(EngineActions{});
 }
 
@@ -259,7 +258,7 @@ void CameraLink::HandleMessage(int message, std::intptr_t wParam, std::intptr_t 
 }
 
 void CameraLink::AtMessageStart() {
-  const WaitCursorStep step = engine_.AtMessageStart();
+  const WaitCursorStep step = engine_.Cursor().AtMessageStart();
   if (view_ != nullptr && (step == WaitCursorStep::kBegin || step == WaitCursorStep::kEnd))
     view_->ShowWaitCursor(step);
 }
@@ -343,7 +342,7 @@ void CameraLink::Execute(const EngineActions& actions) {
   }
   // A requested begin or end of the wait cursor takes effect at the next
   // message; make sure one comes.
-  const int state = engine_.WaitCursorStateValue();
+  const int state = engine_.Cursor().State();
   if ((state == 1 || state == 2) && !wakePosted_) {
     wakePosted_ = true;
     QCoreApplication::postEvent(this, new QEvent(kWakeEvent));
@@ -381,7 +380,7 @@ void CameraLink::Apply(const act::Post& post) {
         this,
         [this] {
           SetRefreshIdle();
-          SetWaitCursorState(1);
+          SetWaitCursorState(WaitCursorRequest::kEnd);
         },
         Qt::QueuedConnection);
     return;

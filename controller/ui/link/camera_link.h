@@ -115,8 +115,8 @@ class CameraLink : public QObject {
 
   // A page or sub-panel has shown its values: the refresh sequence is over.
   void SetRefreshIdle();
-  // 1 requests the end of the wait cursor, 2 its begin.
-  void SetWaitCursorState(int state);
+  // Requests the end or the begin of the wait cursor.
+  void SetWaitCursorState(WaitCursorRequest state);
   // Starts sequence `kind` (UM_STARTQUERY).
   void StartQuery(int kind) { HandleMessage(um::kStartQuery, 0, static_cast<int>(kind)); }
   // One of the engine's private messages (SequenceEngine::HandlesMessage),

@@ -23,6 +23,7 @@
 
 #include "camlink/port_mapping.h"
 #include "core/engine/private_messages.h"
+#include "core/link/debug_line_type.h"
 #include "core/link/library_call.h"
 #include "resources/bitmap_ids.h"
 #include "resources/control_ids.h"
@@ -135,10 +136,10 @@ MainDialog::MainDialog(QWidget* parent) : QDialog(parent) {
   // The network control service on this window's link, off until enabled;
   // its entry after the designed ones and the gamepad's.
   network_ = std::make_unique<net::NetworkControl>(link_, [this](const QString& line) {
-    Apply(act::DebugLine{1, line.toStdString()});
+    Apply(act::DebugLine{kLineAck, line.toStdString()});
   });
   if (QString error; !network_->Apply(net::NetworkSettings::Load(), &error))
-    Apply(act::DebugLine{2, ("Network control: " + error).toStdString()});
+    Apply(act::DebugLine{kLineError, ("Network control: " + error).toStdString()});
   toolsMenu_
       ->addAction(tr("&Network Control..."), this,
                   [this] { net::ExecNetworkDialog(this, *network_); })
@@ -167,7 +168,7 @@ MainDialog::~MainDialog() {
   shuttingDown_ = true;
   link_.Shutdown();
   link_.SetView(nullptr);
-  if (link_.Engine().WaitCursorShown()) {
+  if (link_.Engine().Cursor().Shown()) {
     QApplication::restoreOverrideCursor();
   }
   delete tab_;
@@ -693,7 +694,7 @@ void MainDialog::OnOnePushAf() {
   if (SendCommand(MakeCall(LibraryFunction::kQzSetOnePushAF, SelectedCamera()),
                   AnswerFollowUp::kAwaitOnePushAf)) {
     SetNearFarEnabled(false);
-    SetWaitCursorState(2);
+    SetWaitCursorState(WaitCursorRequest::kBegin);
   }
 }
 

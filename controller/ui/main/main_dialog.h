@@ -58,7 +58,7 @@ class MainDialog : public QDialog, public PageHost, private EngineView {
   const CameraState& Camera() const override { return link_.Camera(); }
   QObject* MainWindow() override { return this; }
   void SetRefreshIdle() override { link_.SetRefreshIdle(); }
-  void SetWaitCursorState(int state) override { link_.SetWaitCursorState(state); }
+  void SetWaitCursorState(WaitCursorRequest state) override { link_.SetWaitCursorState(state); }
   using PageHost::SendCommand;
   bool SendCommand(const LibraryCall& call, AnswerFollowUp followUp) override {
     return link_.SendCommand(call, followUp);
@@ -66,7 +66,8 @@ class MainDialog : public QDialog, public PageHost, private EngineView {
   bool SendRawCommand(std::span<const std::uint8_t> bytes) override {
     return link_.SendRawCommand(bytes);
   }
-  std::size_t FetchFrame(int sequence, std::span<std::uint8_t, kFrameCapacity> frame) override {
+  std::size_t FetchFrame(int sequence,
+                         std::span<std::uint8_t, QzlinkPort::kFrameCapacity> frame) override {
     return link_.FetchFrame(sequence, frame);
   }
 

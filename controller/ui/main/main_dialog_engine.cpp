@@ -98,7 +98,7 @@ void MainDialog::OnPrivateMessage(const MessageEvent& m) {
       if (!link_.Connected() || button == nullptr || !directionButtons_.contains(button)) {
         return;
       }
-      const int kind = static_cast<int>(m.LParam());
+      const auto kind = static_cast<MoveKind>(m.LParam());
       if (m.Message() == um::kInchStart) {
         link_.Run([&](SequenceEngine& engine, EngineActions& out) {
           engine.OnInchStart(kind, button, out);

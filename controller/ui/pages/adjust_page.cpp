@@ -212,7 +212,7 @@ void AdjustPage::Refresh(std::intptr_t /*firstRead*/) {
     }
   }
   host_->SetRefreshIdle();
-  host_->SetWaitCursorState(1);
+  host_->SetWaitCursorState(WaitCursorRequest::kEnd);
 }
 
 void AdjustPage::OnMessage(const MessageEvent& message) {

@@ -62,13 +62,13 @@ void AutoExposurePanel::BacklightChosen(int item) {
   if (host_ == nullptr) {
     return;
   }
-  host_->SetWaitCursorState(2);
+  host_->SetWaitCursorState(WaitCursorRequest::kBegin);
   // The camera's notification ends the wait cursor (or its bound, when it
   // never comes). A choice the library cannot send (it knows off and on
   // only) ends it at once and shows again what the camera has.
   if (!host_->SendCommand(MakeCall(LibraryFunction::kQzSetBackLight, host_->SelectedCamera(), item),
                           AnswerFollowUp::kAwaitBacklight)) {
-    host_->SetWaitCursorState(1);
+    host_->SetWaitCursorState(WaitCursorRequest::kEnd);
     backlight_->setCurrentIndex(host_->Camera().backlight);
   }
 }
@@ -104,7 +104,7 @@ void AutoExposurePanel::Refresh(std::intptr_t /*firstRead*/) {
   }
   backlight_->setCurrentIndex(camera.backlight);
   host_->SetRefreshIdle();
-  host_->SetWaitCursorState(1);
+  host_->SetWaitCursorState(WaitCursorRequest::kEnd);
 }
 
 void AutoExposurePanel::HandOff(bool forward) {

@@ -119,7 +119,7 @@ void ManualExposurePanel::Refresh(std::intptr_t /*firstRead*/) {
   iris_->setValue(camera.iris);
   agc_->setValue(camera.agcGain);
   host_->SetRefreshIdle();
-  host_->SetWaitCursorState(1);
+  host_->SetWaitCursorState(WaitCursorRequest::kEnd);
 }
 
 void ManualExposurePanel::HandOff(bool forward) {

@@ -121,7 +121,7 @@ void PicturePage::Refresh(std::intptr_t /*firstRead*/) {
   LayOutPanels();
   host_->SetRefreshIdle();
   PostMessageTo(host_->MainWindow(), um::kStartQuery, 0, manualExposure_ ? 5 : 4);
-  host_->SetWaitCursorState(1);
+  host_->SetWaitCursorState(WaitCursorRequest::kEnd);
 }
 
 bool PicturePage::CanTakeFocus(const QWidget* w) const {

@@ -182,7 +182,7 @@ void SystemPage::Refresh(std::intptr_t firstRead) {
     }
   }
   host_->SetRefreshIdle();
-  host_->SetWaitCursorState(1);
+  host_->SetWaitCursorState(WaitCursorRequest::kEnd);
 }
 
 }  // namespace qtr90x

@@ -111,7 +111,7 @@ void DebugWindow::AddLine(const QString& text, int type) {
 
 void DebugWindow::AddMessage(int sequence, int type, const TrafficStore& store) {
   // Room for the longest frame the library hands out.
-  std::array<std::uint8_t, PageHost::kFrameCapacity> frame{};
+  std::array<std::uint8_t, QzlinkPort::kFrameCapacity> frame{};
   const std::size_t length = host_ != nullptr ? host_->FetchFrame(sequence, frame) : 0;
   AddLine(store ? store(type, frame.data(), static_cast<int>(length)) : QString(), type);
 }
