@@ -50,8 +50,14 @@ inline constexpr size_t kMaxPortTargetLength = 511;
 enum class PortTargetSource { kEnvironment, kSettings, kDefault };
 
 // What an open fails with while COM<n>'s mapping could not be read in full
-// ("Structure needs cleaning": the settings file needs mending).
+// ("Structure needs cleaning": the settings file needs mending). The
+// Windows registry is never read in part; the code there is
+// ERROR_INVALID_DATA.
+#ifdef _WIN32
+inline constexpr int kPortMappingUnreadable = 13;
+#else
 inline constexpr int kPortMappingUnreadable = EUCLEAN;
+#endif
 
 // "environment", "settings" or "default".
 const char* PortTargetSourceName(PortTargetSource source);
