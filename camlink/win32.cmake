@@ -1,0 +1,2 @@
+# The Windows build of the camera link library.
+add_subdirectory(tests)

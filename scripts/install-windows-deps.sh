@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs what the Windows build and its tests under Wine need: Debian's
+# MinGW-w64 cross compilers (the posix thread model, for std::thread), the
+# MinGW tools (dlltool, widl, windres) and Wine with its 32-bit half.
+# Idempotent: asks apt only when something is missing.
+#
+# Wine's 32-bit half comes from the i386 architecture. Adding it makes apt
+# upgrade the amd64 copies of libraries that both halves share (libssl3,
+# zlib1g, ...) to the same point release; expect that on a first install.
+# The test shim's 32-bit copy is built by the stock gcc with -m32 -nostdlib:
+# no gcc-multilib, which would remove the cross compilers.
+set -euo pipefail
+
+packages=(
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine wine32:i386 wine64
+  libwine-dev     # widl's IDL files (oaidl.idl, ocidl.idl) for the type library
+  nsis            # the installer
+  googletest      # /usr/src/googletest, cross-compiled for the Windows tests
+)
+
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+export DEBIAN_FRONTEND=noninteractive
+apt_get() { $SUDO apt-get -o DPkg::Lock::Timeout=900 "$@"; }
+
+added_arch=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+  added_arch=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+# A newly added architecture has no package lists yet.
+if [ $added_arch -eq 1 ] || ! apt-cache show wine32:i386 >/dev/null 2>&1; then
+  apt_get update -q
+fi
+apt_get install -y -q --no-install-recommends "${missing[@]}"
