@@ -81,7 +81,8 @@ enum Entry : size_t {
 const char* EntryName(size_t entry);
 size_t EntryCount();
 
-// Calls camera export fn with the method's arguments, in their order.
+// Calls camera export fn with the first arity of the arguments in a, in their
+// order.
 inline int32_t CallCameraExport(void* fn, int arity, const int32_t* a) {
   using Arg1Fn = int32_t(QZ_LIBCALL*)(int32_t);
   using Arg2Fn = int32_t(QZ_LIBCALL*)(int32_t, int32_t);
