@@ -239,6 +239,24 @@ STDMETHODIMP QzlinkCtrl::Invoke(DISPID dispid, REFIID iid, LCID, WORD flags, DIS
   // reference a host had left to the active instance.
   Ref<_QzlinkCtrl> self(this);
   SetErrorInfo(0, nullptr);
+  // Script engines pass a variable by reference as a reference to a VARIANT,
+  // which the type library's long* does not take: GetLastError writes its
+  // detail value into such a variable itself.
+  constexpr DISPID kDispidGetLastError = kDispidFirstMethod;
+  if (dispid == kDispidGetLastError && (flags & DISPATCH_METHOD) != 0 && params != nullptr &&
+      params->cArgs == 1 && params->cNamedArgs == 0 &&
+      params->rgvarg[0].vt == (VT_BYREF | VT_VARIANT) && params->rgvarg[0].pvarVal != nullptr) {
+    VARIANT* variable = params->rgvarg[0].pvarVal;
+    VariantClear(variable);
+    variable->vt = VT_I4;
+    variable->lVal = lErrorDetail;
+    if (result != nullptr) {
+      VariantInit(result);
+      result->vt = VT_I4;
+      result->lVal = lErrorCode;
+    }
+    return S_OK;
+  }
   return DispInvoke(static_cast<_QzlinkCtrl*>(this), vtableInfo_.Get(), dispid, flags, params,
                     result, excepInfo, argErr);
 }
