@@ -291,9 +291,50 @@ check "the ProgID and the type library are gone" \
            ! wine reg query 'HKCR\\TypeLib\\{44AD5DFE-71E3-49CC-8249-91C7ABAA6151}' </dev/null >/dev/null 2>&1"
 
 # ---- the distribution: zip and installer ----
-if [ -f "$root/packaging/windows/test-installer.sh" ]; then
-  . "$root/packaging/windows/test-installer.sh"
-fi
+# The installer is a 32-bit program for both bitnesses; it registers the
+# control with the regsvr32 of the control's bitness.
+cat >"$work/installed.vbs" <<'VBS'
+Set cam = CreateObject("QzlinkAXCtrlE.QzlinkCtrl")
+WScript.Echo "created, CommClose " & cam.CommClose()
+VBS
+for b in $bits_list; do
+  if ! bash "$root/packaging/windows/make-windows-dist.sh" "$b" "$root/build-win$b" \
+    "$root/build-win$b/dist" >"$work/dist$b.out" 2>&1; then
+    cat "$work/dist$b.out"
+    check "$b-bit: the zip and the installer are made" false
+    continue
+  fi
+  zipfile=$(grep '\.zip$' "$work/dist$b.out")
+  setup=$(grep 'setup\.exe$' "$work/dist$b.out")
+  unzip -l "$zipfile" >"$work/zip$b.list"
+  missing=0
+  for f in bin/QZLINK.dll bin/QZLINKE.DLL bin/QzlinkAXCtrlE.ocx bin/qzcli.exe \
+           include/qzlink/qzlink.h include/qzlink/QZLINK.def lib/libQZLINK.dll.a README.txt; do
+    grep -q "/$f\$" "$work/zip$b.list" || { echo "  not in the zip: $f"; missing=1; }
+  done
+  check "$b-bit: the zip holds the DLLs, the control, qzcli, header, .def, import library, README" \
+    [ $missing -eq 0 ]
+  dir="$WINEPREFIX/drive_c/QzTest$b"
+  rm -rf "$dir"
+  wine "$setup" /S "/D=C:\\QzTest$b" </dev/null >/dev/null 2>&1
+  check "$b-bit: the silent install succeeds" [ $? -eq 0 ]
+  check "$b-bit: the files are in place" \
+    [ -f "$dir/bin/QzlinkAXCtrlE.ocx" -a -f "$dir/bin/QZLINKE.DLL" -a -f "$dir/bin/qzcli.exe" \
+      -a -f "$dir/include/qzlink/qzlink.h" -a -f "$dir/uninstall.exe" ]
+  wine reg query "HKCR\\CLSID\\$clsid\\InprocServer32" /ve "/reg:$b" </dev/null 2>/dev/null |
+    tr -d '\r' >"$work/installed$b.reg"
+  check "$b-bit: the installed control is registered" grep -qi 'QzTest'"$b"'\\bin\\QzlinkAXCtrlE.ocx' \
+    "$work/installed$b.reg"
+  script "$b" "$work/installed.vbs" >"$work/installed$b.out"
+  check "$b-bit: and a script creates it" grep -qx 'created, CommClose -2' "$work/installed$b.out"
+  # The uninstaller runs a copy of itself from the temporary folder and
+  # returns at once: wait (at most 30 s) for the folder to go.
+  wine "$dir/uninstall.exe" /S </dev/null >/dev/null 2>&1
+  for _ in $(seq 150); do [ -e "$dir" ] || break; sleep 0.2; done
+  check "$b-bit: the silent uninstall removes the files" [ ! -e "$dir" ]
+  check "$b-bit: and unregisters the control" \
+    bash -c "! wine reg query 'HKCR\\CLSID\\$clsid' /reg:$b </dev/null >/dev/null 2>&1"
+done
 
 echo "Windows control tests took $(($(date +%s) - started)) s"
 checks_summary
