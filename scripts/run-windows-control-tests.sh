@@ -150,6 +150,10 @@ for b in $bits_list; do
   dir=$work/ocx$b
   mkdir -p "$dir"
   cp "$root/build-win$b/axcontrol/win32/QzlinkAXCtrlE.ocx" "$dir/"
+  # The version resource's marker, in UTF-16, tells hosts the file registers
+  # itself.
+  check "$b-bit: the file is marked OLESelfRegister" \
+    bash -c "iconv -f UTF-16LE -t ASCII//TRANSLIT -c '$dir/QzlinkAXCtrlE.ocx' | grep -aq OLESelfRegister"
   host "$b" regsvr32 "$(winepath -w "$dir/QzlinkAXCtrlE.ocx")" >"$work/reg$b.out" 2>&1 </dev/null
   check "$b-bit: regsvr32 registers the control" grep -q 'Successfully registered' "$work/reg$b.out"
 done

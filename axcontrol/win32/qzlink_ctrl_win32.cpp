@@ -185,6 +185,9 @@ STDMETHODIMP QzlinkCtrl::QueryInterface(REFIID iid, void** object) {
     *object = static_cast<IProvideClassInfo2*>(this);
   } else if (IsEqualIID(iid, IID_IPersist) || IsEqualIID(iid, IID_IPersistPropertyBag)) {
     *object = static_cast<IPersistPropertyBag*>(this);
+  } else if (IsEqualIID(iid, IID_IPersistStreamInit) || IsEqualIID(iid, IID_IPersistStream)) {
+    // IPersistStreamInit's vtable begins as IPersistStream's.
+    *object = static_cast<IPersistStreamInit*>(this);
   } else if (IsEqualIID(iid, IID_IOleObject)) {
     *object = static_cast<IOleObject*>(this);
   } else if (IsEqualIID(iid, IID_IOleControl)) {
@@ -548,6 +551,7 @@ STDMETHODIMP QzlinkCtrl::GetClassID(CLSID* clsid) {
 
 STDMETHODIMP QzlinkCtrl::InitNew() {
   lErrorCode = 0;
+  persistedErrorCode_ = 0;
   return S_OK;
 }
 
@@ -566,6 +570,7 @@ STDMETHODIMP QzlinkCtrl::Load(IPropertyBag* bag, IErrorLog* log) {
     lErrorCode = 0;
   }
   VariantClear(&value);
+  persistedErrorCode_ = lErrorCode;
   return S_OK;
 }
 
@@ -574,6 +579,7 @@ STDMETHODIMP QzlinkCtrl::Save(IPropertyBag* bag, BOOL, BOOL) {
     return E_POINTER;
   }
   // The default (0) is left out of the bag; loading gives it back.
+  persistedErrorCode_ = lErrorCode;
   if (lErrorCode == 0) {
     return S_OK;
   }
@@ -581,6 +587,57 @@ STDMETHODIMP QzlinkCtrl::Save(IPropertyBag* bag, BOOL, BOOL) {
   value.vt = VT_I4;
   value.lVal = lErrorCode;
   return bag->Write(L"ErrorCode", &value);
+}
+
+// ---- IPersistStreamInit ----
+
+STDMETHODIMP QzlinkCtrl::IsDirty() {
+  return lErrorCode != persistedErrorCode_ ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP QzlinkCtrl::Load(LPSTREAM stream) {
+  if (stream == nullptr) {
+    return E_POINTER;
+  }
+  int32_t value = 0;
+  ULONG read = 0;
+  const HRESULT hr = stream->Read(&value, sizeof value, &read);
+  if (FAILED(hr)) {
+    return hr;
+  }
+  if (read != sizeof value) {
+    return STG_E_READFAULT;
+  }
+  lErrorCode = value;
+  persistedErrorCode_ = value;
+  return S_OK;
+}
+
+STDMETHODIMP QzlinkCtrl::Save(LPSTREAM stream, BOOL clearDirty) {
+  if (stream == nullptr) {
+    return E_POINTER;
+  }
+  const int32_t value = lErrorCode;
+  ULONG written = 0;
+  const HRESULT hr = stream->Write(&value, sizeof value, &written);
+  if (FAILED(hr)) {
+    return hr;
+  }
+  if (written != sizeof value) {
+    return STG_E_WRITEFAULT;
+  }
+  if (clearDirty) {
+    persistedErrorCode_ = value;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP QzlinkCtrl::GetSizeMax(ULARGE_INTEGER* size) {
+  if (size == nullptr) {
+    return E_POINTER;
+  }
+  size->QuadPart = sizeof(int32_t);
+  return S_OK;
 }
 
 // ---- IOleObject ----

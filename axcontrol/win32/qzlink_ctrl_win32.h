@@ -61,6 +61,7 @@ class QzlinkCtrl final : public _QzlinkCtrl,
                          public IConnectionPointContainer,
                          public IProvideClassInfo2,
                          public IPersistPropertyBag,
+                         public IPersistStreamInit,
                          public IOleObject,
                          public IOleControl,
                          public ISupportErrorInfo {
@@ -135,6 +136,13 @@ class QzlinkCtrl final : public _QzlinkCtrl,
   STDMETHODIMP InitNew() override;
   STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
   STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
+
+  // IPersistStreamInit (and IPersistStream): the one persisted value as 4
+  // bytes, for containers that keep their controls in streams.
+  STDMETHODIMP IsDirty() override;
+  STDMETHODIMP Load(LPSTREAM stream) override;
+  STDMETHODIMP Save(LPSTREAM stream, BOOL clearDirty) override;
+  STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
 
   // IOleObject: an invisible control; what it has no use for says so.
   STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -223,6 +231,7 @@ class QzlinkCtrl final : public _QzlinkCtrl,
   Ref<ITypeInfo> vtableInfo_;    // its vtable part, for DispInvoke
   Ref<IOleClientSite> site_;
   SIZEL extent_ = {0, 0};
+  int32_t persistedErrorCode_ = 0;  // as last loaded or saved
 
   // Per-instance state.
   int32_t lErrorCode = 0;

@@ -316,6 +316,32 @@ void CheckContainerSide(IDispatch* ctrl) {
   persist->Save(&none, TRUE, FALSE);
   Check("a bag without it loads 0, and 0 is left out",
         ErrorCodeOf(ctrl) == 0 && none.values.empty());
+
+  // The same value through a stream: saved from one state, loaded back.
+  IPersistStreamInit* streamed = nullptr;
+  ctrl->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&streamed));
+  IStream* stream = nullptr;
+  CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+  Check("IPersistStreamInit", streamed != nullptr && stream != nullptr);
+  if (streamed != nullptr && stream != nullptr) {
+    persist->Load(&in, nullptr);
+    const bool clean = streamed->IsDirty() == S_FALSE;
+    streamed->Save(stream, TRUE);
+    streamed->InitNew();
+    LARGE_INTEGER start = {};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    const HRESULT loaded = streamed->Load(stream);
+    Check("a stream saved with ERRORCODE 5 loads 5",
+          clean && SUCCEEDED(loaded) && ErrorCodeOf(ctrl) == 5);
+    Check("a short stream is refused", streamed->Load(stream) == STG_E_READFAULT);
+    streamed->InitNew();
+  }
+  if (stream != nullptr) {
+    stream->Release();
+  }
+  if (streamed != nullptr) {
+    streamed->Release();
+  }
   persist->Release();
 }
 
