@@ -16,7 +16,7 @@ static_assert(std::atomic<ErrorState>::is_always_lock_free);
 static_assert(kRingSlotBytes <= kMessageBufferSize);
 
 // System code recorded when the camera does not assert CTS at open.
-inline constexpr int kNoCameraCode = ENODEV;
+inline constexpr int kNoCameraCode = kSystemNoDevice;
 
 // ---- CommandBuilder ----
 
@@ -209,7 +209,7 @@ int CameraSession::WaitUntilSent(std::chrono::steady_clock::time_point deadline)
     }
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) {
-      return ETIMEDOUT;
+      return kSystemTimedOut;
     }
     const auto step = DrainPollInterval(pending, settings_.baudRate);
     std::this_thread::sleep_for(
@@ -227,7 +227,7 @@ int32_t CameraSession::WriteFrame(const uint8_t* frame, size_t length) {
     if (error == 0) {
       error = WaitUntilSent(deadline);
     }
-    if (error == ETIMEDOUT) {
+    if (error == kSystemTimedOut) {
       // What is left of the frame must not go out ahead of the next one.
       port_.DiscardOutput();
     }
@@ -280,7 +280,7 @@ int32_t CameraSession::LinkState() const {
 }
 
 void CameraSession::OnReaderFault(int systemCode) {
-  systemCode = systemCode > 0 ? systemCode : EIO;  // a stop is never "no error"
+  systemCode = systemCode > 0 ? systemCode : kSystemIoFailure;  // a stop is never "no error"
   readerFault_.store(systemCode, std::memory_order_relaxed);
   SetError(kErrSystem, static_cast<uint32_t>(systemCode));
   Note("reader stopped, system error %d", systemCode);

@@ -40,7 +40,12 @@ void FrameTrace::Write(TraceDirection direction, const uint8_t* frame, size_t le
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   tm local{};
+#ifdef _WIN32
+  const time_t seconds = now.tv_sec;
+  localtime_s(&local, &seconds);
+#else
   localtime_r(&now.tv_sec, &local);
+#endif
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
 

@@ -92,7 +92,11 @@ PortTargetChoice ChoosePortTarget(int32_t portNumber, const char* environmentVal
     return {PortTargetSource::kSettings, Copy(storedValue, out, outSize)};
   }
   char fallback[32];
+#ifdef _WIN32
+  std::snprintf(fallback, sizeof fallback, "COM%d", static_cast<int>(portNumber));
+#else
   std::snprintf(fallback, sizeof fallback, "/dev/ttyS%d", static_cast<int>(portNumber) - 1);
+#endif
   return {PortTargetSource::kDefault, Copy(fallback, out, outSize)};
 }
 
@@ -126,7 +130,11 @@ PortTarget CurrentPortTarget(int32_t portNumber) {
 }
 
 std::string DefaultPortTarget(int32_t portNumber) {
+#ifdef _WIN32
+  return "COM" + std::to_string(portNumber);
+#else
   return "/dev/ttyS" + std::to_string(portNumber - 1);
+#endif
 }
 
 std::string PortEnvironmentVariable(int32_t portNumber) {
@@ -168,9 +176,16 @@ std::string PortTargetProblem(std::string_view target) {
     }
     return {};
   }
+#ifdef _WIN32
+  // A Windows device name: COMn, or a full name such as \\.\COM12.
+  if (target.rfind("COM", 0) != 0 && target.rfind("\\\\", 0) != 0) {
+    return "a device name must be COMn or \\\\.\\NAME, or an address rfc2217://HOST:PORT";
+  }
+#else
   if (target.front() != '/') {
     return "a device path must be absolute (/dev/...), or an address rfc2217://HOST:PORT";
   }
+#endif
   if (target.size() > kMaxDevicePathLength) {
     return "the device path is longer than 255 bytes";
   }

@@ -5,7 +5,7 @@
 //   2. the text value "COM<n>" under HKEY_CURRENT_USER\Software\Orveda\QZLINK\Ports
 //      in the per-user settings store (platform/registry.h), when present and
 //      not empty;
-//   3. /dev/ttyS<n-1>.
+//   3. /dev/ttyS<n-1> (on Windows: the Windows port COM<n> itself).
 // A target is a device path (a device node, or a symbolic link to one such as
 // /dev/serial/by-id/...) or an rfc2217:// address (rfc2217_address.h). The
 // target found first is used as it stands: a mapping to a device that is
@@ -68,7 +68,7 @@ struct PortTarget {
 };
 PortTarget CurrentPortTarget(int32_t portNumber);
 
-// "/dev/ttyS<n-1>".
+// "/dev/ttyS<n-1>" ("COM<n>" on Windows).
 std::string DefaultPortTarget(int32_t portNumber);
 
 // "QZLINK_COM<n>".

@@ -33,15 +33,25 @@ class PortReader {
   inline static constexpr size_t kReadBufferSize = 4100;
   inline static constexpr size_t kReadChunk = 4096;
 
-  // Creates the wake and exit event descriptors; without them the reader is
-  // unusable.
+  // Creates the wake and exit event descriptors (Win32 events on Windows);
+  // without them the reader is unusable.
   PortReader();
   ~PortReader();
   PortReader(const PortReader&) = delete;
   PortReader& operator=(const PortReader&) = delete;
 
-  bool Usable() const { return wakeFd_ >= 0 && exitFd_ >= 0; }
-  bool Running() const { return thread_.joinable(); }
+#ifdef _WIN32
+  bool Usable() const {
+    return wakeEvent_ != nullptr && exitEvent_ != nullptr;
+  }
+#else
+  bool Usable() const {
+    return wakeFd_ >= 0 && exitFd_ >= 0;
+  }
+#endif
+  bool Running() const {
+    return thread_.joinable();
+  }
 
   // Starts the thread on an open port. Returns 0 or a system error code.
   int Start(SerialPort& port, ReaderClient& client);
@@ -59,12 +69,22 @@ class PortReader {
   // device.
   int Drain(SerialPort& port, ReaderClient& client, bool lineFailed);
 
+#ifdef _WIN32
+  // Manual-reset Win32 events (port_reader_win32.cpp).
+  void* wakeEvent_ = nullptr;
+  void* exitEvent_ = nullptr;
+  std::thread thread_;
+  // True while the reader hands a frame on (and so may be blocked in its
+  // send), so that Stop can tell the reader's own message from another's.
+  std::atomic<bool> handingOn_{false};
+#else
   int wakeFd_ = -1;
   int exitFd_ = -1;
   std::thread thread_;
   // The reader thread's identity for the message windows, so that Stop can
   // tell the reader's own send from another thread's.
   std::atomic<const void*> readerToken_{nullptr};
+#endif
   // Used by the reader thread only; fixed for the library's life.
   uint8_t readBuffer_[kReadBufferSize] = {};
   StreamSplitter splitter_;

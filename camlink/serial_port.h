@@ -2,10 +2,29 @@
 // run against a fake in tests and a Win32 backend can sit beside the POSIX one.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
 namespace qzlink {
+
+// System codes that the session itself records: the platform's own for a
+// frame that had not left the line within its write time-out, a camera that
+// does not assert CTS at open, a failed line without a code of its own, and a
+// port that is not open.
+#ifdef _WIN32
+inline constexpr int kSystemTimedOut = 1121;       // ERROR_COUNTER_TIMEOUT
+inline constexpr int kSystemNoDevice = 1167;       // ERROR_DEVICE_NOT_CONNECTED
+inline constexpr int kSystemIoFailure = 31;        // ERROR_GEN_FAILURE
+inline constexpr int kSystemBadHandle = 6;         // ERROR_INVALID_HANDLE
+inline constexpr int kSystemInvalidArgument = 87;  // ERROR_INVALID_PARAMETER
+#else
+inline constexpr int kSystemTimedOut = ETIMEDOUT;
+inline constexpr int kSystemNoDevice = ENODEV;
+inline constexpr int kSystemIoFailure = EIO;
+inline constexpr int kSystemBadHandle = EBADF;
+inline constexpr int kSystemInvalidArgument = EINVAL;
+#endif
 
 // Line settings as a client passes them to QzOpen: the baud rate and the
 // DCB codes for byte size (5 to 8), parity (0 none, 1 odd, 2 even, 3 mark,
@@ -24,7 +43,7 @@ inline constexpr uint32_t kModemRing = 0x40;
 inline constexpr uint32_t kModemRlsd = 0x80;
 
 // Results that carry a system error code use the platform's codes (errno
-// values on POSIX); 0 means success.
+// values on POSIX, Win32 error codes on Windows); 0 means success.
 class SerialPort {
  public:
   virtual ~SerialPort() = default;
@@ -47,9 +66,18 @@ class SerialPort {
 
   virtual bool IsOpen() const = 0;
 
+#ifdef _WIN32
+  // Waits (on the reader thread) for a communications event or until
+  // wakeEvent, a Win32 event, is set. Returns 1 when input may be queued, 0
+  // when woken or closed, or a negated system error code when the line
+  // failed. A failed wait that leaves the line usable counts as 1: the reader
+  // then reads what is queued.
+  virtual int WaitForInput(void* wakeEvent) = 0;
+#else
   // A descriptor that becomes readable when input is queued or the line
   // fails, for the reader to wait on; -1 while closed.
   virtual int ReadableFd() const = 0;
+#endif
 
   // Reads what is queued, at most capacity bytes. Returns the number of
   // bytes, 0 when nothing is queued, or a negated system error code when the

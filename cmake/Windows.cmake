@@ -18,3 +18,7 @@ set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 # Windows 7 and later: the Win32 calls the library and its tests use.
 add_compile_definitions(_WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
+
+# Programs and DLLs side by side in bin/, as they are installed: Windows
+# finds a program's DLLs in its own folder.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)

@@ -27,7 +27,9 @@
  *    create and destroy windows.
  *
  * The names that exist in user32 have the same meaning there; the Qz* names
- * are this layer's own. */
+ * are this layer's own. On Windows the names are user32's own, and the Qz*
+ * helpers work on user32 windows (msgwindow_win32.cpp); the wake descriptor
+ * has a handle wait in its place. */
 #ifndef QZ_PLATFORM_MSGWINDOW_H
 #define QZ_PLATFORM_MSGWINDOW_H
 
@@ -87,20 +89,6 @@ LRESULT DefWindowProcA(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
  * procedure or when the thread's wake descriptor cannot be created. */
 HWND QzCreateMessageWindow(WNDPROC proc);
 
-/* The calling thread's wake descriptor: readable exactly while messages wait
- * for this thread. Valid for the thread's life; never close it. Returns -1
- * only when the descriptor cannot be created. */
-int QzMessageWakeFd(void);
-
-/* An identity of the calling thread for QzInSendMessageFrom, the same for the
- * thread's whole life; NULL only while the thread is ending. */
-const void* QzCurrentThreadToken(void);
-
-/* TRUE when InSendMessage() holds and the message being run was sent by the
- * thread whose QzCurrentThreadToken is threadToken. Lets a procedure reply
- * early to one particular thread's message only. */
-BOOL QzInSendMessageFrom(const void* threadToken);
-
 /* Runs the messages pending for the calling thread's windows: sent messages
  * first (before each posted one), then posted ones. Sent messages that arrive
  * meanwhile are run too; posted messages that arrive meanwhile are left for the
@@ -120,6 +108,21 @@ int QzRunMessageLoop(void);
  * runs, it makes the next QzRunMessageLoop on this thread return at once. */
 void QzQuitMessageLoop(int exitCode);
 
+#ifndef _WIN32
+/* An identity of the calling thread for QzInSendMessageFrom, the same for the
+ * thread's whole life; NULL only while the thread is ending. */
+const void* QzCurrentThreadToken(void);
+
+/* TRUE when InSendMessage() holds and the message being run was sent by the
+ * thread whose QzCurrentThreadToken is threadToken. Lets a procedure reply
+ * early to one particular thread's message only. */
+BOOL QzInSendMessageFrom(const void* threadToken);
+
+/* The calling thread's wake descriptor: readable exactly while messages wait
+ * for this thread. Valid for the thread's life; never close it. Returns -1
+ * only when the descriptor cannot be created. */
+int QzMessageWakeFd(void);
+
 /* Waits until fd is readable or timeoutMs has passed (negative: no limit),
  * running meanwhile the messages that other threads send to the calling
  * thread's windows (posted messages stay queued). Returns 1 when fd became
@@ -128,6 +131,19 @@ void QzQuitMessageLoop(int exitCode);
  * be blocked sending to it waits here on the worker's exit eventfd, then joins
  * it. */
 int QzMsgWaitForFd(int fd, int timeoutMs);
+
+#else
+/* Waits until handle is signalled or timeoutMs has passed (negative: no
+ * limit), running meanwhile the messages that other threads send to the
+ * calling thread's windows (posted messages stay queued). Returns 1 when the
+ * handle was signalled, 0 on time-out, -1 on error (GetLastError tells). */
+int QzMsgWaitForHandle(HANDLE handle, int timeoutMs);
+
+/* Waits until a message (sent or posted) is waiting for the calling thread or
+ * timeoutMs has passed; runs the sent ones meanwhile. Returns 1 when messages
+ * wait, 0 on time-out. */
+int QzWaitForMessages(int timeoutMs);
+#endif /* _WIN32 */
 
 #ifdef __cplusplus
 }

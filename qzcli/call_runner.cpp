@@ -1,6 +1,10 @@
 #include "qzcli/call_runner.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <poll.h>
+#endif
 
 #include <chrono>
 #include <cstring>
@@ -59,7 +63,7 @@ struct Listener {
 };
 Listener gListener;
 
-LRESULT ClientWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ClientWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg != AckRxMessage && msg != NotifyRxMessage) {
     return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
@@ -78,17 +82,43 @@ LRESULT ClientWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // Runs messages until stop() is true or the deadline passes.
 template <typename Stop>
 void PumpUntil(Clock::time_point deadline, Stop stop) {
+#ifndef _WIN32
   const int wakeFd = QzMessageWakeFd();
+#endif
   while (!stop()) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {
       return;
     }
+#ifdef _WIN32
+    if (QzWaitForMessages(static_cast<int>(left)) > 0) {
+      QzDispatchMessages();
+    }
+#else
     pollfd fd{wakeFd, POLLIN, 0};
     if (poll(&fd, 1, static_cast<int>(left)) > 0) {
       QzDispatchMessages();
     }
+#endif
   }
+}
+
+// The system's own words for a system error code.
+std::string SystemErrorText(int32_t code) {
+#ifdef _WIN32
+  char text[256] = {};
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
+  std::string result(text, length);
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
+                             result.back() == ' ' || result.back() == '.')) {
+    result.pop_back();
+  }
+  return result.empty() ? "unknown error" : result;
+#else
+  return std::strerror(code);
+#endif
 }
 
 std::string ErrorText() {
@@ -96,7 +126,7 @@ std::string ErrorText() {
   const int32_t code = QzGetLastError(&systemCode);
   std::string text = "error " + std::to_string(code) + " " + ErrorName(code);
   if (code == ERR_SYSTEM) {
-    text += ", system code " + std::to_string(systemCode) + ": " + std::strerror(systemCode);
+    text += ", system code " + std::to_string(systemCode) + ": " + SystemErrorText(systemCode);
   }
   return text;
 }

@@ -11,12 +11,12 @@ namespace qzcli {
 namespace {
 
 template <typename R, typename... A>
-constexpr int ArityOf(R (*)(A...)) {
+constexpr int ArityOf(R(QZLINK_CALL*)(A...)) {
   return sizeof...(A);
 }
 
 template <typename R, typename... A, size_t... I>
-int32_t CallWith(R (*fn)(A...), const int32_t* args, std::index_sequence<I...>) {
+int32_t CallWith(R(QZLINK_CALL* fn)(A...), const int32_t* args, std::index_sequence<I...>) {
   return static_cast<int32_t>(fn(static_cast<A>(args[I])...));
 }
 

@@ -1,6 +1,8 @@
 #include "qzcli/port_commands.h"
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <cstdlib>
 
@@ -73,11 +75,13 @@ int SetPort(int32_t port, const std::string& target, FILE* out, FILE* err) {
     return 1;
   }
   std::fprintf(out, "COM%d: %s\n", static_cast<int>(port), target.c_str());
+#ifndef _WIN32
   struct stat info {};
   if (!qzlink::IsRfc2217Address(target.c_str()) && stat(target.c_str(), &info) != 0) {
     std::fprintf(err, "qzcli: note: %s is not there now; COM%d opens once it is\n", target.c_str(),
                  static_cast<int>(port));
   }
+#endif
   NoteEnvironment(port, err);
   return 0;
 }
