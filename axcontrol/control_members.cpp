@@ -34,4 +34,15 @@ size_t EntryCount() {
   return kFirstCameraEntry + kCameraMethodCount;
 }
 
+const char* EntryDecoratedName(size_t entry) {
+  switch (entry) {
+    case kQzGetLastError:
+      return "_QzGetLastError@4";
+    case kQzGetStatus:
+      return "_QzGetStatus@0";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace qzaxctrl

@@ -81,6 +81,12 @@ enum Entry : size_t {
 const char* EntryName(size_t entry);
 size_t EntryCount();
 
+// The decorated name that a library exporting the error and modem-status
+// functions only as _QzGetLastError@4 and _QzGetStatus@0 gives them (the
+// Windows build of the library does); null for the other entries. Bound when
+// the plain name is missing, so that a failed call still sets ERRORCODE.
+const char* EntryDecoratedName(size_t entry);
+
 // Calls camera export fn with the first arity of the arguments in a, in their
 // order.
 inline int32_t CallCameraExport(void* fn, int arity, const int32_t* a) {

@@ -37,6 +37,8 @@ tests=$root/axcontrol/win32/tests
 
 finish() {
   wineserver -k 2>/dev/null
+  # QZ_TEST_KEEP=DIR keeps the scratch folder's files there, for a look.
+  [ -n "${QZ_TEST_KEEP:-}" ] && mkdir -p "$QZ_TEST_KEEP" && cp -r "$work/." "$QZ_TEST_KEEP/"
   stop_camsim
 }
 trap finish EXIT
@@ -44,7 +46,7 @@ trap finish EXIT
 # ---- the prefix and its ports ----
 mkdir -p "$ports"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wine wineboot --init >/dev/null 2>&1 </dev/null
+  WINEDLLOVERRIDES="mscoree,mshtml=" wine wineboot --init >/dev/null 2>&1 </dev/null
   wineserver -w
 fi
 reg="$work/ports.reg"
@@ -95,9 +97,9 @@ Function LastCmd()
   n = cam.GetLastCmdStr()
   text = ""
   For i = 0 To n - 1
-    text = text & Chr(cam.GetPicLastCmd(i))
+    text = text & " " & Right("0" & Hex(cam.GetPicLastCmd(i)), 2)
   Next
-  LastCmd = text
+  LastCmd = Mid(text, 2)
 End Function
 VBS
   [ "$mode" = line ] && echo "WScript.Echo \"open \" & cam.CommOpen($port, 9600, 8, 0, 0)"
@@ -111,7 +113,7 @@ VBS
     for p in "${params[@]}"; do
       if [ "$mode" = fake ]; then v=$k; else
         case $p in
-          lUnit) v=1 ;; lFocusPos) v=4096 ;; lPos) v=256 ;; lSpeed) v=3 ;; lGain) v=16 ;;
+          lUnit) v=1 ;; lFocusPos) v=4096 ;; lPos) v=64 ;; lSpeed) v=3 ;; lGain) v=16 ;;
           lIris) v=4 ;; lAEVal) v=32 ;; lAngle1 | lAngle2) v=0 ;; lMemory) v=1 ;;
           lx | ly) v=1 ;; lCharacter) v=65 ;; lYear) v=24 ;; lMoon) v=5 ;; lDay) v=17 ;;
           lHour) v=10 ;; lMinutes) v=20 ;; lSecond) v=30 ;; lDome) v=1 ;;
@@ -124,11 +126,21 @@ VBS
     done
     local joined
     joined=$(IFS=,; echo "${args[*]}")
-    echo "Err.Clear : r = \"\" : r = cam.$name(${joined//,/, })"
+    echo "Err.Clear : r = \"-\" : r = cam.$name(${joined//,/, })"
     echo "WScript.Echo \"call $name($joined) \" & r & \" \" & Err.Number & \" \" & LastCmd()"
   done <"$root/axcontrol/camera_methods.inc"
+  if [ "$mode" = line ]; then
+    # Failures of the real library: ERRORCODE and the modem status come
+    # through its decorated _QzGetLastError@4 and _QzGetStatus@0.
+    echo "Err.Clear : r = cam.CommOpen($port, 9600, 8, 0, 0)"
+    echo "WScript.Echo \"second open \" & r & \" \" & Err.Number & \" \" & cam.ERRORCODE"
+    echo "Err.Clear : r = cam.GetCommModemStatus()"
+    echo "WScript.Echo \"modem status \" & Err.Number & \" \" & r"
+  fi
   echo "On Error GoTo 0"
-  [ "$mode" = line ] && echo "WScript.Echo \"close \" & cam.CommClose()"
+  [ "$mode" = line ] && echo "WScript.Echo \"close \" & cam.CommClose()" &&
+    echo "Dim detail : r = cam.CommOpen(9, 9600, 8, 0, 0)" &&
+    echo "WScript.Echo \"missing port \" & r & \" \" & cam.ERRORCODE & \" \" & cam.GetLastError(detail) & \" \" & detail"
   echo "cam.Terminate"
   echo "WScript.Echo \"done, 0 failed\""
 }
@@ -195,7 +207,7 @@ for b in $bits_list; do
     n=${arity_of[$name]}
     args=$(seq -s, 1 "$n")
     if [ "$name" = GetOperateStatus4 ]; then
-      grep -qx "call $name($args)  453 .*" "$work/every$b.out" || { echo "  $name"; bad=1; }
+      grep -qx "call $name($args) - 453 .*" "$work/every$b.out" || { echo "  $name"; bad=1; }
     elif ! grep -qx "call $name($args) 1 0 FF 30 31 00 A2 32 EF" "$work/every$b.out" ||
          ! grep -qx "${export_of[$name]}($args) -> 1" "$QZ_FAKE_QZLINKE_LOG"; then
       echo "  $name: $(grep "^call $name(" "$work/every$b.out")"; bad=1
@@ -232,11 +244,12 @@ if [ $real_found -eq 1 ] && [ -f "$shim" ]; then
   ln -sfn "$work/cam" "$ports/com1"
   # The Linux build's frames for the same calls.
   every_method_vbs line 1 >"$work/every_line.vbs"
+  "$native/qzcli/qzcli" --list >"$work/linux.exports"
   cli=()
   while IFS= read -r l; do
-    [[ $l =~ ^Err.Clear\ :\ r\ =\ \"\"\ :\ r\ =\ cam\.([A-Za-z0-9]+)\((.*)\)$ ]] || continue
+    [[ $l =~ ^Err.Clear\ :\ r\ =\ \"-\"\ :\ r\ =\ cam\.([A-Za-z0-9]+)\((.*)\)$ ]] || continue
     e=${export_of[${BASH_REMATCH[1]}]}
-    "$native/qzcli/qzcli" --list | grep -q "^$e " || continue
+    grep -q "^$e " "$work/linux.exports" || continue
     cli+=(-- "$e" ${BASH_REMATCH[2]//,/})
   done <"$work/every_line.vbs"
   QZLINK_COM1="$work/cam" "$native/qzcli/qzcli" --port 1 --seconds 0 --wait-ms 500 "${cli[@]:1}" \
@@ -272,7 +285,12 @@ if [ $real_found -eq 1 ] && [ -f "$shim" ]; then
     done
     check "$b-bit: the simulator received them all ($((after - before)) of $sent)" \
       [ "$after" -eq $((before + sent)) ]
+    check "$b-bit: CommOpen while open: 0, ERRORCODE ERR_PORT_BUSY (-3)" \
+      grep -qx 'second open 0 0 -3' "$work/line$b.out"
+    check "$b-bit: GetCommModemStatus answers" grep -qE '^modem status 0 [0-9]+$' "$work/line$b.out"
     check "$b-bit: CommClose closes" grep -qx 'close 1' "$work/line$b.out"
+    check "$b-bit: a port with no device: 0, ERRORCODE ERR_SYSTEM with the system's code" \
+      grep -qE '^missing port 0 -1 -1 [1-9][0-9]*$' "$work/line$b.out"
     LD_PRELOAD="$work/shim/\$LIB/libptymodem.so" \
       wine "$root/build-win$b/axcontrol/win32/tests/control_client.exe" 1 >"$work/rclient$b.out" 2>&1 </dev/null
     check "$b-bit: events from the simulator through a compiled sink" [ $? -eq 0 ]

@@ -33,6 +33,9 @@ HRESULT LibraryBinding::Bind(size_t entry, void** address) {
     return RaiseError(kErrFileNotFound, std::string("File not found: ") + fileName_);
   }
   void* bound = reinterpret_cast<void*>(GetProcAddress(handle, EntryName(entry)));
+  if (bound == nullptr && EntryDecoratedName(entry) != nullptr) {
+    bound = reinterpret_cast<void*>(GetProcAddress(handle, EntryDecoratedName(entry)));
+  }
   if (bound == nullptr) {
     return RaiseError(kErrDllEntryPointNotFound, std::string("Can't find DLL entry point ") +
                                                      EntryName(entry) + " in " + fileName_);

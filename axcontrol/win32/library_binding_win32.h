@@ -1,7 +1,8 @@
 // Late binding to the camera link library QZLINKE.DLL: the file is loaded on
 // the first call that needs it and each function is bound by its exact,
-// case-sensitive export name on its own first call; the address is kept for
-// the life of the process.
+// case-sensitive export name on its own first call (QzGetLastError and
+// QzGetStatus under their decorated names where the plain ones are missing);
+// the address is kept for the life of the process.
 //
 // Where the file is looked for: first the control's own folder (the module
 // handle's path), where an installation puts it; then the ordinary search of

@@ -34,8 +34,8 @@ Check "and sets ERRORCODE -1, lError 87", cam.ERRORCODE = -1 And cam.GetLastErro
 Check "a camera call returns the library's result", cam.SetZooming(5, 2) = 5
 Check "and clears both error values", cam.ERRORCODE = 0 And cam.GetLastError(detail) = 0 And detail = 0
 Check "GetPicData before any message: 0", cam.GetPicData(0) = 0 And cam.GetPicData(-1) = 0
-Check "GetLastCmdStr: the length of the command text", cam.GetLastCmdStr() = 20
-Check "GetPicLastCmd(0), (19): its bytes", cam.GetPicLastCmd(0) = Asc("F") And cam.GetPicLastCmd(19) = Asc("F")
+Check "GetLastCmdStr: the length of the last command", cam.GetLastCmdStr() = 7
+Check "GetPicLastCmd(0), (6): its bytes", cam.GetPicLastCmd(0) = &HFF And cam.GetPicLastCmd(6) = &HEF
 Check "GetPicLastCmd(127) calls the library, (128) and (-1) give 0", _
   cam.GetPicLastCmd(127) = 0 And cam.GetPicLastCmd(128) = 0 And cam.GetPicLastCmd(-1) = 0
 Check "GetCommModemStatus: the library's QzGetStatus", cam.GetCommModemStatus() = &H51

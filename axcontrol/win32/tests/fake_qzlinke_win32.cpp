@@ -32,7 +32,8 @@ int32_t nextSequence = 1;
 std::map<int32_t, std::vector<uint8_t>> frames;  // by sequence number
 std::vector<HANDLE> senders;
 uint8_t message[256] = {};
-std::string lastCommand = "FF 30 31 00 A2 32 EF";
+// The last command's bytes, as the library keeps them.
+const std::vector<uint8_t> lastCommand = {0xFF, 0x30, 0x31, 0x00, 0xA2, 0x32, 0xEF};
 
 void Log(const std::string& line) {
   const char* path = std::getenv("QZ_FAKE_QZLINKE_LOG");
@@ -158,9 +159,7 @@ FAKE_EXPORT int32_t __stdcall QzGetLastCmdstrVB() {
 
 FAKE_EXPORT uint8_t __stdcall QzPicLastCmdVB(int32_t i) {
   Record("QzPicLastCmdVB", {i}, 0);
-  return i >= 0 && static_cast<size_t>(i) < lastCommand.size()
-             ? static_cast<uint8_t>(lastCommand[i])
-             : 0;
+  return i >= 0 && static_cast<size_t>(i) < lastCommand.size() ? lastCommand[i] : 0;
 }
 
 FAKE_EXPORT int32_t __stdcall QzGetMsgVB(int32_t sequence) {
