@@ -23,7 +23,7 @@ native=${QZ_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-windows-deps.sh" || exit 1
 command -v zip >/dev/null || { echo "zip is missing (scripts/install-windows-deps.sh)" >&2; exit 1; }
 bash "$root/scripts/build.sh" "$native" -- -j2 --target qtr90x-camsim qzcli >/dev/null || exit 1
-QZ_WINDOWS_BITS="$bits_list" bash "$root/scripts/build-windows.sh" -- -j2 >/dev/null || exit 1
+QZ_WINDOWS_BITS="$bits_list" bash "$root/scripts/build-windows.sh" -DQZ_WERROR=ON -- -j2 >/dev/null || exit 1
 
 . "$root/testsupport/checks.sh"
 . "$root/testsupport/camsim.sh"   # $work, start_camsim; stops it at exit
