@@ -7,7 +7,8 @@
 #   - the Google Test suites of both builds (ctest through Wine),
 #   - qzcli.exe of both bitnesses against qtr90x-camsim, compared line by
 #     line with the Linux qzcli for the same calls; baud rates, a closed
-#     port, a missing device.
+#     port, a missing device;
+#   - the benchmark bench/win32_answer_bench.cpp (figures, no check).
 # Every COM port 1 to 9 is mapped to a path of this run before anything
 # opens a port: Wine's default maps COM1 to the machine's real serial port.
 # Where Wine differs from Windows the checks say so and skip:
@@ -187,6 +188,17 @@ for bits in 32 64; do
     grep -q '^recv ack #1 FE 30 31 30 30 EF$' "$work/mapped-$bits"
 done
 echo "skip a second open of a held port under Wine: Wine lets it succeed (Windows refuses it)"
+
+# ---- the benchmark: figures only, never a check ----
+for bits in 32 64; do
+  start_sim "$work/cam1" --fast
+  timeout 120 wine "$root/build-win$bits/bin/win32_answer_bench.exe" 1 300 \
+    >"$work/bench-$bits" 2>&1 || true
+  stop_sims
+  unix_lines "$work/bench-$bits"
+  echo "benchmark, $bits-bit:"
+  sed 's/^/  /' "$work/bench-$bits"
+done
 
 finished=$(date +%s)
 echo "windows tests: build $((built - started)) s, tests $((finished - built)) s, total $((finished - started)) s"
