@@ -17,9 +17,6 @@ using NoArgFn = int32_t (*)();
 using LastErrorFn = int32_t (*)(int32_t*);
 using PickByteFn = uint8_t (*)(int32_t);
 using Arg1Fn = int32_t (*)(int32_t);
-using Arg2Fn = int32_t (*)(int32_t, int32_t);
-using Arg3Fn = int32_t (*)(int32_t, int32_t, int32_t);
-using Arg4Fn = int32_t (*)(int32_t, int32_t, int32_t, int32_t);
 
 constexpr int32_t kErrPortBusy = -3;
 constexpr int32_t kCommCloseWithoutSession = -2;
@@ -191,21 +188,7 @@ HRESULT QzlinkCtrl::CallCamera(size_t method, const int32_t* a, int32_t* result,
   if (Failed(hr)) {
     return hr;
   }
-  int32_t r = 0;
-  switch (QzlinkCtrlInterface().funcs[kFirstCameraMember + method].params.size()) {
-    case 1:
-      r = reinterpret_cast<Arg1Fn>(fn)(a[0]);
-      break;
-    case 2:
-      r = reinterpret_cast<Arg2Fn>(fn)(a[0], a[1]);
-      break;
-    case 3:
-      r = reinterpret_cast<Arg3Fn>(fn)(a[0], a[1], a[2]);
-      break;
-    default:
-      r = reinterpret_cast<Arg4Fn>(fn)(a[0], a[1], a[2], a[3]);
-      break;
-  }
+  const int32_t r = CallCameraExport(fn, kCameraMethods[method].arity, a);
   hr = SetErrorState(r, excepInfo);
   *result = r;
   return hr;

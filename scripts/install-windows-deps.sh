@@ -16,6 +16,7 @@ packages=(
   wine wine32:i386 wine64
   libwine-dev     # widl's IDL files (oaidl.idl, ocidl.idl) for the type library
   nsis            # the installer
+  zip unzip       # the distribution zips and their test
   googletest      # /usr/src/googletest, cross-compiled for the Windows tests
 )
 

@@ -2,6 +2,9 @@
 // and parameter names, as printed in IDL.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "axcontrol/type_library.h"
 
 namespace qzaxctrl {
@@ -176,6 +179,30 @@ TEST(TypeLibraryTest, ResultTypesAndEvents) {
             std::string::npos);
   EXPECT_NE(idl.find("[default, source] dispinterface __QzlinkCtrl;"), std::string::npos);
   EXPECT_NE(idl.find("library QzlinkAXCtrlE"), std::string::npos);
+}
+
+// The Windows build compiles its type library from an IDL of its own: the
+// library, the class and both interfaces keep the ids of this one.
+TEST(TypeLibraryTest, WindowsIdlHasTheSameIds) {
+  std::ifstream file(QZ_WINDOWS_IDL_TEMPLATE);
+  ASSERT_TRUE(file) << QZ_WINDOWS_IDL_TEMPLATE;
+  std::stringstream text;
+  text << file.rdbuf();
+  const std::string idl = text.str();
+  const struct {
+    const GUID& id;
+    const char* declaration;
+  } types[] = {{kLibId, "library QzlinkAXCtrlE"},
+               {kIidQzlinkCtrl, "interface _QzlinkCtrl : IDispatch"},
+               {kIidQzlinkCtrlEvents, "dispinterface __QzlinkCtrl"},
+               {kClsidQzlinkCtrl, "coclass QzlinkCtrl"}};
+  for (const auto& type : types) {
+    const std::string guid = GuidToString(type.id);
+    const size_t at = idl.find("[uuid(" + guid.substr(1, guid.size() - 2) + ")");
+    ASSERT_NE(at, std::string::npos) << type.declaration;
+    // Declared under these attributes, before the next type's.
+    EXPECT_LT(idl.find(type.declaration, at), idl.find("[uuid(", at + 1)) << type.declaration;
+  }
 }
 
 }  // namespace
