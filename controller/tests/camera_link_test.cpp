@@ -225,7 +225,7 @@ class CameraLinkTest : public QObject {
     QCOMPARE(SentSince(back).count(QStringLiteral("60 30 30")), 1);
     QVERIFY(link.Moves().Empty());
     const QString pan = camera.Camera().value(QStringLiteral("pan"));
-    QTest::qWait(300);
+    QTest::qWait(300);  // a span: a move still running would change the camera meanwhile
     QCOMPARE(camera.Camera().value(QStringLiteral("pan")), pan);
   }
 };

@@ -10,6 +10,7 @@
 #include <QTest>
 #include <memory>
 
+#include "resources/control_ids.h"
 #include "tests/gui_test_support.h"
 #include "ui/main/main_dialog.h"
 #include "ui/tools/debug_window.h"
@@ -39,20 +40,20 @@ qint64 TraceEnd() {
   return QFile(qEnvironmentVariable("QZLINK_TRACE")).size();
 }
 
-bool Settled(MainDialog& dialog, int timeoutMs = 5000) {
-  QTest::qWait(50);  // messages already posted start their sequences first
-  return QTest::qWaitFor(
-      [&] {
-        return !dialog.Engine().SequenceActive() && !dialog.Engine().Cursor().Shown() &&
-               dialog.Engine().Cursor().State() == 0;
-      },
-      timeoutMs);
+bool Settled(MainDialog& dialog, int timeoutMs = kPatienceMs) {
+  const auto idle = [&] {
+    return !dialog.Engine().SequenceActive() && !dialog.Engine().Cursor().Shown() &&
+           dialog.Engine().Cursor().State() == 0;
+  };
+  // Messages already posted start their sequences first: idle still once
+  // they are delivered.
+  return WaitUntil([&] { return idle() && (DeliverPosted(), idle()); }, timeoutMs);
 }
 
 // Waits until the debug window lists `frame` as a notification.
 bool Notified(MainDialog& dialog, const QString& frame) {
-  return QTest::qWaitFor(
-      [&] { return dialog.Debug()->Rows().contains(QStringLiteral("notify\t") + frame); }, 3000);
+  return WaitUntil(
+      [&] { return dialog.Debug()->Rows().contains(QStringLiteral("notify\t") + frame); });
 }
 
 }  // namespace
@@ -73,7 +74,7 @@ class CascadeTest : public QObject {
     if (!Settled(dialog)) {
       return false;
     }
-    auto* cameras = qobject_cast<QComboBox*>(dialog.Control(1042));
+    auto* cameras = qobject_cast<QComboBox*>(dialog.Control(ctl::kCameraCombo));
     if (cameras == nullptr || cameras->count() != 2) {
       return false;
     }
@@ -85,7 +86,7 @@ class CascadeTest : public QObject {
       }
     }
     return dialog.SelectedCamera() == 1 && dialog.Camera().cameraPower &&
-           dialog.Control(1005)->isEnabled();
+           dialog.Control(ctl::kPadUpLeft)->isEnabled();
   }
 
  private slots:
@@ -103,8 +104,8 @@ class CascadeTest : public QObject {
     QVERIFY(Notified(dialog, QStringLiteral("FA 30 32 00 A0 30 EF")));
     QVERIFY(Settled(dialog));
     QVERIFY(dialog.Camera().cameraPower);
-    QVERIFY(dialog.Control(1005)->isEnabled());  // the pad
-    QVERIFY(dialog.Control(1017)->isEnabled());  // Tele
+    QVERIFY(dialog.Control(ctl::kPadUpLeft)->isEnabled());  // the pad
+    QVERIFY(dialog.Control(ctl::kZoomTele)->isEnabled());   // Tele
   }
 
   void AnotherCamerasPowerOnNeverSwitchesTheSelectedCameraOn() {
@@ -113,19 +114,19 @@ class CascadeTest : public QObject {
     QVERIFY(StartOnCameraOne(camera, dialog));
     // Camera 1 off at its own switch: shown off.
     QCOMPARE(camera.Control(QStringLiteral("power 1 off")), QStringList{QStringLiteral("ok")});
-    QVERIFY(QTest::qWaitFor([&] { return !dialog.Control(1005)->isEnabled(); }, 3000));
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.Control(ctl::kPadUpLeft)->isEnabled(), kPatienceMs);
     QVERIFY(Settled(dialog));
     const qint64 start = TraceEnd();
     QCOMPARE(camera.Control(QStringLiteral("power 2 off")), QStringList{QStringLiteral("ok")});
     QVERIFY(Notified(dialog, QStringLiteral("FA 30 32 00 A0 30 EF")));
     QCOMPARE(camera.Control(QStringLiteral("power 2 on")), QStringList{QStringLiteral("ok")});
     QVERIFY(Notified(dialog, QStringLiteral("FA 30 32 00 A0 31 EF")));
-    QTest::qWait(300);
+    RunFor(300);  // a power-on of camera 1 would be sent meanwhile
     QVERIFY(Settled(dialog));
     const QStringList sent = SentSince(start);
     QVERIFY2(!sent.contains(QStringLiteral("FF 30 31 00 A0 31 EF")), qPrintable(sent.join(", ")));
     QVERIFY(!dialog.Camera().cameraPower);
-    QVERIFY(!dialog.Control(1005)->isEnabled());
+    QVERIFY(!dialog.Control(ctl::kPadUpLeft)->isEnabled());
     QCOMPARE(camera.Camera().value(QStringLiteral("power")), QStringLiteral("off"));
   }
 
@@ -139,17 +140,16 @@ class CascadeTest : public QObject {
     {
       MainDialog dialog;
       dialog.show();
-      QTest::qWait(1500);  // the cascade query is given up after its answer time
-      QVERIFY(Settled(dialog));
+      QVERIFY(Settled(dialog));  // the cascade query is given up after its answer time
       QVERIFY(dialog.Connected());
       QCOMPARE(dialog.SelectedCamera(), 0);
-      auto* cameras = qobject_cast<QComboBox*>(dialog.Control(1042));
+      auto* cameras = qobject_cast<QComboBox*>(dialog.Control(ctl::kCameraCombo));
       QCOMPARE(cameras->count(), 0);
       QVERIFY(!cameras->isEnabled());
-      QVERIFY(!dialog.Control(1082)->isEnabled());                           // its label
-      QCOMPARE(qobject_cast<QComboBox*>(dialog.Control(1072))->count(), 0);  // presets
-      QVERIFY(!qobject_cast<QCheckBox*>(dialog.Control(1081))->isChecked());
-      QVERIFY(!dialog.Control(1005)->isEnabled());
+      QVERIFY(!dialog.Control(ctl::kCameraLabel)->isEnabled());  // its label
+      QCOMPARE(qobject_cast<QComboBox*>(dialog.Control(ctl::kPresetCombo))->count(), 0);  // presets
+      QVERIFY(!qobject_cast<QCheckBox*>(dialog.Control(ctl::kNightMode))->isChecked());
+      QVERIFY(!dialog.Control(ctl::kPadUpLeft)->isEnabled());
     }  // exit
     QFile registry(qEnvironmentVariable("QZLINK_REGISTRY"));
     QVERIFY(registry.open(QIODevice::ReadOnly));

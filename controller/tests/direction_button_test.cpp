@@ -8,6 +8,7 @@
 #include "camlink/qzlink.h"
 #include "core/engine/private_messages.h"
 #include "resources/bitmap_ids.h"
+#include "resources/control_ids.h"
 #include "tests/gui_test_support.h"
 #include "ui/common/bitmaps.h"
 #include "ui/main/direction_button.h"
@@ -65,14 +66,14 @@ class DirectionButtonTest : public QObject {
     QTest::addColumn<int>("id");
     QTest::addColumn<QString>("field");
     QTest::addColumn<int>("direction");  // sign of the change
-    QTest::newRow("D&L pans left") << 1011 << "pan" << -1;
-    QTest::newRow("D&L tilts down") << 1011 << "tilt" << -1;
-    QTest::newRow("U&R tilts up") << 1007 << "tilt" << 1;
-    QTest::newRow("R pans right") << 1010 << "pan" << 1;
-    QTest::newRow("Tele") << 1017 << "zoom" << 1;
-    QTest::newRow("Wide") << 1018 << "zoom" << -1;
-    QTest::newRow("Far") << 1015 << "focus" << 1;
-    QTest::newRow("Near") << 1016 << "focus" << -1;
+    QTest::newRow("D&L pans left") << ctl::kPadDownLeft << "pan" << -1;
+    QTest::newRow("D&L tilts down") << ctl::kPadDownLeft << "tilt" << -1;
+    QTest::newRow("U&R tilts up") << ctl::kPadUpRight << "tilt" << 1;
+    QTest::newRow("R pans right") << ctl::kPadRight << "pan" << 1;
+    QTest::newRow("Tele") << ctl::kZoomTele << "zoom" << 1;
+    QTest::newRow("Wide") << ctl::kZoomWide << "zoom" << -1;
+    QTest::newRow("Far") << ctl::kFocusFar << "focus" << 1;
+    QTest::newRow("Near") << ctl::kFocusNear << "focus" << -1;
   }
   void LeftClickMovesAndStops() {
     QFETCH(int, id);
@@ -82,10 +83,13 @@ class DirectionButtonTest : public QObject {
       return field == "zoom" ? Zoom() : field == "focus" ? Focus() : PanTilt(qPrintable(field));
     };
     if (direction < 0) {  // leave room to move back
-      Pad setup(&host_, id == 1018 ? 1017 : id == 1016 ? 1015 : 1007);
+      Pad setup(&host_, id == ctl::kZoomWide    ? ctl::kZoomTele
+                        : id == ctl::kFocusNear ? ctl::kFocusFar
+                                                : ctl::kPadUpRight);
+      const int start = read();
       QTest::mousePress(setup.button, Qt::LeftButton);
       QVERIFY(session_->WaitForAnswers(1));
-      QTest::qWait(150);
+      QTRY_VERIFY_WITH_TIMEOUT(read() != start, kPatienceMs);
       QTest::mouseRelease(setup.button, Qt::LeftButton);
       QVERIFY(session_->WaitForAnswers(1));
     }
@@ -94,11 +98,11 @@ class DirectionButtonTest : public QObject {
     const int commands = camera_->Commands();
     QTest::mousePress(pad.button, Qt::LeftButton);
     QVERIFY(session_->WaitForAnswers(1));
-    QTest::qWait(100);
+    QTRY_VERIFY_WITH_TIMEOUT(read() != before, kPatienceMs);  // moving
     QTest::mouseRelease(pad.button, Qt::LeftButton);
     QVERIFY(session_->WaitForAnswers(1));
     const int stopped = read();
-    QTest::qWait(60);
+    RunFor(60);                 // a move still running would change the camera meanwhile
     QCOMPARE(read(), stopped);  // the move has stopped
     QVERIFY2((stopped - before) * direction > 0,
              qPrintable(QString("%1 -> %2").arg(before).arg(stopped)));
@@ -107,9 +111,9 @@ class DirectionButtonTest : public QObject {
 
   void RightButtonOnFocusAndHomeDoesNothing_data() {
     QTest::addColumn<int>("id");
-    QTest::newRow("Near") << 1016;
-    QTest::newRow("Far") << 1015;
-    QTest::newRow("Home") << 1009;
+    QTest::newRow("Near") << ctl::kFocusNear;
+    QTest::newRow("Far") << ctl::kFocusFar;
+    QTest::newRow("Home") << ctl::kPadHome;
   }
   void RightButtonOnFocusAndHomeDoesNothing() {
     QFETCH(int, id);
@@ -118,7 +122,7 @@ class DirectionButtonTest : public QObject {
     const int commands = camera_->Commands();
     QTest::mousePress(pad.button, Qt::RightButton);
     QTest::mouseRelease(pad.button, Qt::RightButton);
-    Settle(50);
+    RunFor(50);  // a command sent anyway would reach the camera meanwhile
     QCOMPARE(camera_->Commands(), commands);
     QVERIFY(host_.posted.isEmpty());
   }
@@ -126,10 +130,10 @@ class DirectionButtonTest : public QObject {
   void InchingStartsOnlyAfterMoveGo_data() {
     QTest::addColumn<int>("id");
     QTest::addColumn<int>("kind");
-    QTest::newRow("U&R diagonal") << 1007 << 2;
-    QTest::newRow("L pan") << 1008 << 0;
-    QTest::newRow("D tilt") << 1012 << 1;
-    QTest::newRow("Wide zoom") << 1018 << 3;
+    QTest::newRow("U&R diagonal") << ctl::kPadUpRight << 2;
+    QTest::newRow("L pan") << ctl::kPadLeft << 0;
+    QTest::newRow("D tilt") << ctl::kPadDown << 1;
+    QTest::newRow("Wide zoom") << ctl::kZoomWide << 3;
   }
   void InchingStartsOnlyAfterMoveGo() {
     QFETCH(int, id);
@@ -138,7 +142,7 @@ class DirectionButtonTest : public QObject {
     host_.posted.clear();
     const int commands = camera_->Commands();
     QTest::mousePress(pad.button, Qt::RightButton);
-    Settle(20);
+    RunFor(20);  // nothing goes out before the main dialog's speed; a command would show
     QCOMPARE(host_.Messages(um::kInchStart).size(), 1);
     QCOMPARE(int(host_.Messages(um::kInchStart)[0].lParam), kind);
     QVERIFY(pad.button->isDown());
@@ -147,7 +151,7 @@ class DirectionButtonTest : public QObject {
     QVERIFY(session_->WaitForAnswers(1));
     QCOMPARE(camera_->Commands(), commands + 1);
     QTest::mouseRelease(pad.button, Qt::RightButton);
-    Settle(20);
+    RunFor(20);  // nor before the restored speed; a stop sent early would show
     QCOMPARE(host_.Messages(um::kInchStop).size(), 1);
     QCOMPARE(camera_->Commands(), commands + 1);  // the stop waits for the restored speed
     PostMessageTo(pad.button, um::kMoveGo, 0, 0);
@@ -164,7 +168,7 @@ class DirectionButtonTest : public QObject {
   }
   void LosingTheFocusWhileHeldStops() {
     QFETCH(bool, inching);
-    Pad pad(&host_, 1010);
+    Pad pad(&host_, ctl::kPadRight);
     host_.posted.clear();
     const int commands = camera_->Commands();
     if (inching) {
@@ -177,17 +181,17 @@ class DirectionButtonTest : public QObject {
     pad.other->setFocus();  // a window pops up, the operator switches away...
     QVERIFY(session_->WaitForAnswers(1));
     const int pan = PanTilt("pan");
-    QTest::qWait(60);
+    RunFor(60);  // a move still running would change the camera meanwhile
     QCOMPARE(PanTilt("pan"), pan);
     QCOMPARE(camera_->Commands(), commands + 2);
     if (inching) {
       QCOMPARE(host_.Messages(um::kInchStop).size(), 1);  // speeds restored
       PostMessageTo(pad.button, um::kMoveGo, 0, 0);       // the main dialog's late stop
-      Settle(50);
+      RunFor(50);  // a second stop would reach the camera meanwhile
       QCOMPARE(camera_->Commands(), commands + 2);
     } else {
       QTest::mouseRelease(pad.button, Qt::LeftButton);  // the release arrives after all
-      Settle(50);
+      RunFor(50);  // a second stop would reach the camera meanwhile
       QCOMPARE(camera_->Commands(), commands + 2);
     }
   }
@@ -205,7 +209,7 @@ class DirectionButtonTest : public QObject {
     QFETCH(bool, inching);
     QFETCH(bool, moveGo);
     QFETCH(int, sent);
-    Pad pad(&host_, 1010);
+    Pad pad(&host_, ctl::kPadRight);
     const int commands = camera_->Commands();
     if (inching) {
       QTest::mousePress(pad.button, Qt::RightButton);
@@ -219,30 +223,30 @@ class DirectionButtonTest : public QObject {
     QTest::mouseRelease(pad.button, Qt::LeftButton);
     QVERIFY(session_->WaitForAnswers(1));
     const int pan = PanTilt("pan");
-    QTest::qWait(60);
+    RunFor(60);                     // a move still running would change the camera meanwhile
     QCOMPARE(PanTilt("pan"), pan);  // stopped
     QVERIFY(!pad.button->IsMoving());
     if (inching) {
       QTest::mouseRelease(pad.button, Qt::RightButton);
       PostMessageTo(pad.button, um::kMoveGo, 0, 0);  // the speed restored
-      Settle(50);
+      RunFor(50);  // a second stop would reach the camera meanwhile
     }
     QCOMPARE(camera_->Commands() - commands, sent);
   }
 
   void ALateMoveGoCannotRestartACancelledInch() {
-    Pad pad(&host_, 1008);
+    Pad pad(&host_, ctl::kPadLeft);
     const int commands = camera_->Commands();
     QTest::mousePress(pad.button, Qt::RightButton);
     QTest::mouseRelease(pad.button, Qt::RightButton);  // let go before the speed answer
     PostMessageTo(pad.button, um::kMoveGo, 0, 1);
     PostMessageTo(pad.button, um::kMoveGo, 0, 0);
-    Settle(60);
+    RunFor(60);  // a restarted move would reach the camera meanwhile
     QCOMPARE(camera_->Commands(), commands);
   }
 
   void StopAllStopsAHeldButton() {
-    Pad pad(&host_, 1006);
+    Pad pad(&host_, ctl::kPadUp);
     QTest::mousePress(pad.button, Qt::LeftButton);
     QVERIFY(session_->WaitForAnswers(1));
     DirectionButton::StopAll();  // the session is about to close
@@ -252,7 +256,7 @@ class DirectionButtonTest : public QObject {
 
   void BitmapsLoadWithTheKeyColourReplaced() {
     DirectionButton button;
-    button.SetControl(1005, QStringLiteral("U&&L"));
+    button.SetControl(ctl::kPadUpLeft, QStringLiteral("U&&L"));
     button.SetKeyColour(qRgb(255, 0, 255));
     QVERIFY(button.LoadBitmaps(bmp::kUpLeft[0], bmp::kUpLeft[1], bmp::kUpLeft[2], bmp::kUpLeft[3]));
     QCOMPARE(button.sizeHint(), QSize(24, 24));
@@ -321,7 +325,7 @@ class ActionSliderTest : public QObject {
       QTest::keyRelease(&slider, Qt::Key_Right);
     } else if (action == "two presses") {
       QTest::keyClick(&slider, Qt::Key_Right);
-      QTest::qWait(100);
+      QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, kPatienceMs);  // the first release has sent
       QTest::keyClick(&slider, Qt::Key_Right);
     } else if (action == "page") {
       QTest::keyClick(&slider, Qt::Key_PageUp);
@@ -336,7 +340,10 @@ class ActionSliderTest : public QObject {
     } else {
       slider.setValue(300);
     }
-    QTest::qWait(100);  // an arrow key's release sends once no repeat follows
+    // An arrow key's release sends once no repeat follows: the span is well
+    // beyond that gap, so whatever the actions send has been sent, and a
+    // send too many would show.
+    RunFor(100);
     QCOMPARE(spy.size(), sends);
     if (action == "click") {
       QCOMPARE(spy[0][0].toInt(), 100);

@@ -19,6 +19,8 @@
 #include <memory>
 
 #include "core/gamepad/gamepad_core.h"
+#include "resources/control_ids.h"
+#include "resources/menu_ids.h"
 #include "tests/gui_test_support.h"
 #include "tests/virtual_pad.h"
 #include "ui/gamepad/gamepad_control.h"
@@ -68,12 +70,13 @@ qint64 TraceEnd() {
   return QFile(qEnvironmentVariable("QZLINK_TRACE")).size();
 }
 
-// Runs `act` and gives the frames the library sent within `ms` after it.
+// Runs `act` and gives the frames the library sent within `ms` after it: a
+// span for the checks that nothing is sent.
 template <typename Act>
 QStringList SentDuring(Act act, int ms = 150) {
   const qint64 offset = TraceEnd();
   act();
-  QTest::qWait(ms);
+  RunFor(ms);
   return SentSince(offset);
 }
 
@@ -100,16 +103,16 @@ class GamepadTest : public QObject {
         return false;
       return !plug || (pad.Attach() && QTest::qWaitFor([&] { return Pad().Attached(); }, 3000));
     }
-    bool Settled(int timeoutMs = 8000) {
-      const auto* model = qobject_cast<QLabel*>(dialog->Control(1162));
-      QTest::qWait(30);
-      return QTest::qWaitFor(
-          [&] {
-            return !model->text().isEmpty() && !dialog->Engine().SequenceActive() &&
-                   dialog->Engine().CallsInFlight() == 0 && !dialog->Engine().Cursor().Shown() &&
-                   dialog->Engine().Cursor().State() == 0;
-          },
-          timeoutMs);
+    bool Settled(int timeoutMs = kPatienceMs) {
+      const auto* model = qobject_cast<QLabel*>(dialog->Control(ctl::kModelLine));
+      const auto idle = [&] {
+        return !model->text().isEmpty() && !dialog->Engine().SequenceActive() &&
+               dialog->Engine().CallsInFlight() == 0 && !dialog->Engine().Cursor().Shown() &&
+               dialog->Engine().Cursor().State() == 0;
+      };
+      // Messages already posted start their sequences first: idle still once
+      // they are delivered.
+      return WaitUntil([&] { return idle() && (DeliverPosted(), idle()); }, timeoutMs);
     }
     GamepadControl& Pad() { return *dialog->Gamepad(); }
     // The gamepad's commands answered and nothing else in flight.
@@ -127,11 +130,17 @@ class GamepadTest : public QObject {
     }
     // A field of the simulated camera's state ("pan", "zoomSpeed", ...).
     QString State(const char* key) { return camera.Camera().value(QLatin1String(key)); }
-    // Whether the field changes over `ms`.
-    bool Changing(const char* key, int ms = 150) {
+    // Whether the field changes, waiting until it does.
+    bool Changing(const char* key) {
       const QString before = State(key);
-      QTest::qWait(ms);
-      return State(key) != before;
+      return WaitUntil([&] { return State(key) != before; });
+    }
+    // Whether the field stays as it is over `ms`: a span, for a move that
+    // must have stopped.
+    bool Still(const char* key, int ms = 150) {
+      const QString before = State(key);
+      RunFor(ms);
+      return State(key) == before;
     }
     SimulatedCamera camera;
     std::unique_ptr<MainDialog> dialog;
@@ -164,7 +173,9 @@ class GamepadTest : public QObject {
     QVERIFY(run.Changing("pan"));
     // Held a while: still moving, nothing more sent.
     const int sent = run.Pad().CommandsSent();
-    QVERIFY(run.Changing("pan", 300));
+    const QString held = run.State("pan");
+    RunFor(300);  // a command sent while the stick is held would show meanwhile
+    QVERIFY(run.State("pan") != held);
     QCOMPARE(run.Pad().CommandsSent(), sent);
 
     // Half way: a slower speed under the running move.
@@ -177,7 +188,7 @@ class GamepadTest : public QObject {
     run.pad.Axis(kX, 0);
     QTRY_COMPARE_WITH_TIMEOUT(run.State("panSpeed"), QStringLiteral("400"), 3000);
     QVERIFY(run.Quiet());
-    QVERIFY(!run.Changing("pan", 200));
+    QVERIFY(run.Still("pan", 200));
     const QStringList frames = SentSince(offset);
     QCOMPARE(frames.count(QStringLiteral("60 30 30")), 1);
     QVERIFY2(frames.indexOf(QStringLiteral("60 31 30")) >= 0, qPrintable(frames.join(" | ")));
@@ -193,14 +204,14 @@ class GamepadTest : public QObject {
     QVERIFY(run.Start(false));
     QTRY_VERIFY_WITH_TIMEOUT(run.Pad().SourceSleeping(), 3000);
     const int wakes = run.Pad().SourceWakes();
-    QTest::qWait(100);
+    RunFor(100);                               // a wake-up would show meanwhile
     QCOMPARE(run.Pad().SourceWakes(), wakes);  // nothing wakes it by itself
     const int other = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 2, 0, 0);
     QVERIFY2(other >= 0, SDL_GetError());
     const SDL_JoystickID otherId = SDL_JoystickGetDeviceInstanceID(other);
     QTRY_VERIFY_WITH_TIMEOUT(run.Pad().SourceWakes() == wakes + 1 && run.Pad().SourceSleeping(),
                              3000);
-    QTest::qWait(100);
+    RunFor(100);                                   // a wake-up would show meanwhile
     QCOMPARE(run.Pad().SourceWakes(), wakes + 1);  // back to sleep for good
     QVERIFY(!run.Pad().Attached());
     for (int round = 0; round < 2; ++round) {
@@ -240,17 +251,17 @@ class GamepadTest : public QObject {
     run.pad.Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
     QTRY_COMPARE_WITH_TIMEOUT(run.State("zoomSpeed"), zoomSpeed, 3000);
     QVERIFY(run.Quiet());
-    QVERIFY(!run.Changing("zoom"));
+    QVERIFY(run.Still("zoom"));
 
     // Focus follows Near and Far: nothing in auto focus, a drive in manual.
-    QVERIFY(!run.dialog->Control(1016)->isEnabled());
+    QVERIFY(!run.dialog->Control(ctl::kFocusNear)->isEnabled());
     const auto tap = [&] {
       run.pad.Button(kNear, true);
-      QTest::qWait(100);
+      RunFor(100);  // held that long; a drive would be sent meanwhile
       run.pad.Button(kNear, false);
     };
     QCOMPARE(SentDuring(tap, 50), QStringList());
-    qobject_cast<QRadioButton*>(run.dialog->Control(1020))->click();  // Manual
+    qobject_cast<QRadioButton*>(run.dialog->Control(ctl::kFocusManual))->click();  // Manual
     QVERIFY(run.Quiet());
     const qint64 offset = TraceEnd();
     run.pad.Button(kNear, true);
@@ -259,7 +270,7 @@ class GamepadTest : public QObject {
     run.pad.Button(kNear, false);
     QTRY_COMPARE_WITH_TIMEOUT(SentSince(offset).last(), QStringLiteral("A1 31"), 3000);
     QVERIFY(run.Quiet());
-    QVERIFY(!run.Changing("focus"));
+    QVERIFY(run.Still("focus"));
   }
 
   // A diagonal move stops when the controller goes (SDL lets go of its
@@ -287,10 +298,10 @@ class GamepadTest : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(!run.Pad().Attached(), 3000);
       QVERIFY(run.Quiet());
     } else {
-      run.dialog->RunCommand(32771);  // File -> Connect: disconnect
+      run.dialog->RunCommand(cmd::kConnect);  // File -> Connect: disconnect
       QVERIFY(!run.dialog->Connected());
     }
-    QVERIFY(!run.Changing("pan", 200));
+    QVERIFY(run.Still("pan", 200));
     const QStringList frames = SentSince(offset);
     const QStringList moves = frames.filter(QRegularExpression(QStringLiteral("^60 ")));
     const int speedBack = frames.indexOf(QStringLiteral("50 31 39 30"));
@@ -303,7 +314,7 @@ class GamepadTest : public QObject {
     Running run({QStringLiteral("--cameras"), QStringLiteral("2")});
     QVERIFY(run.Start());
     // Store preset 1 where the camera is, so that Go is enabled for it.
-    qobject_cast<QPushButton*>(run.dialog->Control(1031))->click();  // Set
+    qobject_cast<QPushButton*>(run.dialog->Control(ctl::kPresetSet))->click();  // Set
     QVERIFY(run.Quiet());
     qint64 offset = TraceEnd();
     run.pad.Button(SDL_CONTROLLER_BUTTON_BACK, true);  // the modifier first
@@ -312,9 +323,9 @@ class GamepadTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(SentSince(offset).contains(QStringLiteral("8A 31")), 3000);
     run.pad.Button(SDL_CONTROLLER_BUTTON_A, false);
     run.pad.Button(SDL_CONTROLLER_BUTTON_B, true);  // preset 2: not stored, Go disabled
-    QTest::qWait(100);
+    RunFor(100);                                    // a recall sent anyway would show meanwhile
     QVERIFY(!SentSince(offset).contains(QStringLiteral("8A 32")));
-    QCOMPARE(qobject_cast<QComboBox*>(run.dialog->Control(1072))->currentIndex(), 1);
+    QCOMPARE(qobject_cast<QComboBox*>(run.dialog->Control(ctl::kPresetCombo))->currentIndex(), 1);
     run.pad.Button(SDL_CONTROLLER_BUTTON_B, false);
     run.pad.Button(SDL_CONTROLLER_BUTTON_BACK, false);
 
@@ -325,21 +336,21 @@ class GamepadTest : public QObject {
     QVERIFY(run.Settled());
 
     // In Local mode the stick does nothing at all.
-    qobject_cast<QRadioButton*>(run.dialog->Control(1139))->click();
+    qobject_cast<QRadioButton*>(run.dialog->Control(ctl::kLocal))->click();
     QVERIFY(run.Settled());
-    QVERIFY(!run.dialog->Control(1006)->isEnabled());
+    QVERIFY(!run.dialog->Control(ctl::kPadUp)->isEnabled());
     QCOMPARE(SentDuring([&] { run.pad.Axis(kX, kFull); }), QStringList());
     // Back in Host mode with the stick still held: it waits to be let go.
-    qobject_cast<QRadioButton*>(run.dialog->Control(1138))->click();
+    qobject_cast<QRadioButton*>(run.dialog->Control(ctl::kHost))->click();
     QVERIFY(run.Settled());
-    QTest::qWait(100);
+    RunFor(100);  // a move started by the held stick would show meanwhile
     QVERIFY(!run.Pad().Core().Moving());
     run.pad.Axis(kX, 0);
     QTRY_COMPARE_WITH_TIMEOUT(run.Pad().Core().AxisValue(GamepadAxis::kLeftX), 0, 3000);
     QVERIFY(run.Deflect(kX, kFull));
     // Choosing the first camera again stops the second before anything else.
     offset = TraceEnd();
-    auto* cameras = qobject_cast<QComboBox*>(run.dialog->Control(1042));
+    auto* cameras = qobject_cast<QComboBox*>(run.dialog->Control(ctl::kCameraCombo));
     cameras->setCurrentIndex(0);
     emit cameras->activated(0);
     QVERIFY(run.Settled());
@@ -375,7 +386,7 @@ class GamepadTest : public QObject {
     stored.enabled = true;
     run.Pad().ApplySettings(stored);
     QTRY_VERIFY_WITH_TIMEOUT(run.Pad().Attached(), 3000);
-    QTest::qWait(100);
+    RunFor(100);  // a move started by the held stick would show meanwhile
     QVERIFY(!run.Pad().Core().Moving());
   }
 
@@ -394,7 +405,7 @@ class GamepadTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(run.Pad().Core().ButtonDown(gamepad_button::kBack), 3000);
     GamepadDialog dialog(run.Pad());
     dialog.show();
-    QTest::qWait(50);
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QVERIFY(dialog.grab().save(QDir(dir).filePath(QStringLiteral("gamepad-dialog.png"))));
   }
 

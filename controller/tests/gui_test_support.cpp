@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 
 #include "camlink/qzlink.h"
@@ -200,12 +201,32 @@ AccessibleNames CheckAccessibleNames(QWidget* top, bool visibleOnly) {
   return result;
 }
 
-void Settle(int ms) {
-  QDeadlineTimer deadline(ms);
-  while (!deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+  QDeadlineTimer deadline(timeoutMs);
+  QTimer tick;  // wakes the blocking wait below at least this often
+  tick.start(5);
+  while (!done()) {
+    if (deadline.hasExpired()) {
+      return done();
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     QzDispatchMessages();
   }
+  return true;
+}
+
+void DeliverPosted() {
+  // Each round delivers what was posted before it began.
+  for (int round = 0; round < 8; ++round) {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QzDispatchMessages();
+  }
+}
+
+void RunFor(int ms) {
+  QDeadlineTimer deadline(ms);
+  WaitUntil([&] { return deadline.hasExpired(); }, ms + 1000);
 }
 
 }  // namespace qtr90x::testing

@@ -2,6 +2,7 @@
 // answers are pumped by the Qt event loop, and a fake main dialog.
 #pragma once
 
+#include <QEvent>
 #include <QMap>
 #include <QObject>
 #include <QProcess>
@@ -10,6 +11,7 @@
 #include <QStringList>
 #include <QVector>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "core/link/camera_state.h"
@@ -113,7 +115,47 @@ struct AccessibleNames {
 };
 AccessibleNames CheckAccessibleNames(QWidget* top, bool visibleOnly);
 
-// Processes posted events (and the library's wake descriptor) for a while.
-void Settle(int ms = 30);
+// The control `id` (a ctl:: name) below `parent`: every control carries its
+// id as its object name. Null when there is none.
+template <typename W = QWidget>
+W* FindControl(const QObject* parent, int id) {
+  return parent->findChild<W*>(QString::number(id));
+}
+
+// Counts the paint events `widget` receives from now on.
+class PaintWatch : public QObject {
+ public:
+  explicit PaintWatch(QWidget* widget) { widget->installEventFilter(this); }
+  int Count() const { return count_; }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    count_ += e->type() == QEvent::Paint ? 1 : 0;
+    return false;
+  }
+
+ private:
+  int count_ = 0;
+};
+
+// How long a wait on a condition may take before the test fails. Generous:
+// the machine running the tests may be loaded, and a wait that is met ends
+// at once, so the bound costs nothing when all is well.
+inline constexpr int kPatienceMs = 10000;
+
+// Runs the event loop (and the library's messages) until `done` holds or
+// `timeoutMs` has passed; whether it holds.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = kPatienceMs);
+
+// Delivers the events posted so far, and those their handlers post in turn
+// (a few rounds deep), without waiting on time: for the private messages,
+// which are always posted.
+void DeliverPosted();
+
+// Runs the event loop for a fixed span. Only for spans that are themselves
+// the point: that nothing happens within them (no frame sent late, no second
+// release, no wake-up), or an input held that long. A wait for something to
+// happen is WaitUntil or QTRY_* instead.
+void RunFor(int ms);
 
 }  // namespace qtr90x::testing

@@ -34,6 +34,7 @@
 #include "app/controller_app.h"
 #include "app/single_instance.h"
 #include "core/settings/settings.h"
+#include "resources/control_ids.h"
 #include "resources/menu_ids.h"
 #include "tests/gui_test_support.h"
 #include "ui/common/message_box.h"
@@ -90,16 +91,16 @@ class MainDialogTest : public QObject {
 
   // Waits until the connect sequence has shown the camera (when connected)
   // and every sequence since has ended with the wait cursor.
-  static bool Settled(MainDialog& dialog, int timeoutMs = 5000) {
-    const auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
-    QTest::qWait(30);  // messages already posted start their sequences first
-    return QTest::qWaitFor(
-        [&] {
-          return (!dialog.Connected() || !model->text().isEmpty()) &&
-                 !dialog.Engine().SequenceActive() && !dialog.Engine().Cursor().Shown() &&
-                 dialog.Engine().Cursor().State() == 0;
-        },
-        timeoutMs);
+  static bool Settled(MainDialog& dialog, int timeoutMs = kPatienceMs) {
+    const auto* model = qobject_cast<QLabel*>(dialog.Control(ctl::kModelLine));
+    const auto idle = [&] {
+      return (!dialog.Connected() || !model->text().isEmpty()) &&
+             !dialog.Engine().SequenceActive() && !dialog.Engine().Cursor().Shown() &&
+             dialog.Engine().Cursor().State() == 0;
+    };
+    // Messages already posted start their sequences first: idle still once
+    // they are delivered.
+    return WaitUntil([&] { return idle() && (DeliverPosted(), idle()); }, timeoutMs);
   }
   // The simulator and the dialog connected to it, its connect sequence over.
   struct Running {
@@ -120,7 +121,7 @@ class MainDialogTest : public QObject {
   // bar), and the debug window beside it.
   static void SaveWithCaption(MainDialog& dialog, const QString& path) {
     dialog.Debug()->show();
-    QTest::qWait(50);
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.Debug()));
     const QPixmap body = dialog.grab();
     const QPixmap log = dialog.Debug()->grab();
     const int caption = 26;
@@ -203,9 +204,12 @@ class MainDialogTest : public QObject {
     for (int round = 0; round < 2; ++round) {
       MainDialog dialog;
       dialogForBoxes_ = &dialog;
+      const PaintWatch painted(&dialog);
       dialog.show();
       QVERIFY(Settled(dialog));
-      QTest::qWait(50);
+      // What is told, is told once the dialog has been painted.
+      QTRY_VERIFY_WITH_TIMEOUT(painted.Count() > 0, kPatienceMs);
+      DeliverPosted();
       if (round == 1) {
         // Names set in the dialog that cannot be stored are not told again.
         QTimer::singleShot(0, [] {
@@ -214,7 +218,7 @@ class MainDialogTest : public QObject {
           names->Edit(0)->setText(QStringLiteral("Gate"));
           names->accept();
         });
-        dialog.RunCommand(32790);  // Tools -> Preset Name...
+        dialog.RunCommand(cmd::kPresetName);  // Tools -> Preset Name...
       }
     }
     QCOMPARE(boxes_.size(), 1);
@@ -257,7 +261,7 @@ class MainDialogTest : public QObject {
     QCOMPARE(dialog.PortNumber(), 1);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
     QVERIFY(dialog.Connected());
-    QVERIFY(!dialog.Control(1043)->isVisibleTo(&dialog));  // Debug
+    QVERIFY(!dialog.Control(ctl::kDebug)->isVisibleTo(&dialog));  // Debug
     QStringList tools;
     for (QAction* entry : dialog.ToolsMenu()->actions()) {
       // The gamepad's (there with SDL2) and the network's entries come after.
@@ -316,7 +320,7 @@ class MainDialogTest : public QObject {
     MainDialog dialog;
     dialog.show();
     QVERIFY(Settled(dialog));
-    QTest::qWait(100);  // anything sent late would show now
+    RunFor(100);  // anything sent late would show now
 
     QStringList sent = SentSince(start);
     // Date and time carry the PC's clock: compare their command bytes only.
@@ -330,17 +334,18 @@ class MainDialogTest : public QObject {
     }
     QCOMPARE(sent, expected);
 
-    QCOMPARE(qobject_cast<QLabel*>(dialog.Control(1162))->text(), modelLine);
-    auto* cameraList = qobject_cast<QComboBox*>(dialog.Control(1042));
+    QCOMPARE(qobject_cast<QLabel*>(dialog.Control(ctl::kModelLine))->text(), modelLine);
+    auto* cameraList = qobject_cast<QComboBox*>(dialog.Control(ctl::kCameraCombo));
     QCOMPARE(cameraList->count(), cameras);
     QVERIFY(cameraList->isEnabled());
     QCOMPARE(cameraList->currentIndex(), 0);
-    QCOMPARE(dialog.Control(1081)->isEnabled(), nightModeEnabled);
-    QVERIFY(dialog.Control(1005)->isEnabled());   // the pad
-    QVERIFY(dialog.Control(1031)->isEnabled());   // Set
-    QVERIFY(!dialog.Control(1030)->isEnabled());  // Go: no preset stored
-    QVERIFY(qobject_cast<QRadioButton*>(dialog.Control(1138))->isChecked());  // Host
-    QCOMPARE(qobject_cast<QComboBox*>(dialog.Control(1072))->itemText(0), QStringLiteral("1"));
+    QCOMPARE(dialog.Control(ctl::kNightMode)->isEnabled(), nightModeEnabled);
+    QVERIFY(dialog.Control(ctl::kPadUpLeft)->isEnabled());  // the pad
+    QVERIFY(dialog.Control(ctl::kPresetSet)->isEnabled());  // Set
+    QVERIFY(!dialog.Control(ctl::kPresetGo)->isEnabled());  // Go: no preset stored
+    QVERIFY(qobject_cast<QRadioButton*>(dialog.Control(ctl::kHost))->isChecked());  // Host
+    QCOMPARE(qobject_cast<QComboBox*>(dialog.Control(ctl::kPresetCombo))->itemText(0),
+             QStringLiteral("1"));
     QVERIFY(!dialog.Engine().Cursor().Shown());
   }
 
@@ -360,7 +365,7 @@ class MainDialogTest : public QObject {
              (QStringList{"8F 30", "8F 31", "90 30", "94 31", "86 30", "A0 31", "86 30", "A0 31"}));
     QCOMPARE(SentSince(start).value(8), QStringLiteral("87"));
     QVERIFY(dialog.Camera().cameraPower);
-    QVERIFY(dialog.Control(1005)->isEnabled());
+    QVERIFY(dialog.Control(ctl::kPadUpLeft)->isEnabled());
     QCOMPARE(camera.Camera().value(QStringLiteral("power")), QStringLiteral("on"));
   }
 
@@ -377,8 +382,8 @@ class MainDialogTest : public QObject {
     QVERIFY2(boxes_[0].details.contains(QLatin1String("No such device")),
              qPrintable(boxes_[0].details));
     QVERIFY(!dialog.Connected());
-    QVERIFY(!dialog.Control(1042)->isEnabled());
-    QVERIFY(!dialog.Control(1082)->isEnabled());
+    QVERIFY(!dialog.Control(ctl::kCameraCombo)->isEnabled());
+    QVERIFY(!dialog.Control(ctl::kCameraLabel)->isEnabled());
     // The start-up connect sequence ran into the closed session and ended.
     QVERIFY(Settled(dialog));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1)"));
@@ -403,13 +408,14 @@ class MainDialogTest : public QObject {
     dialog.show();
     QVERIFY(Settled(dialog));
     if (!atStartup) {
-      QVERIFY(dialog.Control(1005)->isEnabled());
+      QVERIFY(dialog.Control(ctl::kPadUpLeft)->isEnabled());
       dialog.RunCommand(cmd::kPortCom1 + 1);
     }
     QTRY_VERIFY_WITH_TIMEOUT(!boxes_.isEmpty(), 3000);
     QCOMPARE(boxes_.last().text, QStringLiteral("Failed to open COM%1").arg(atStartup ? 1 : 2));
     QVERIFY(Settled(dialog));
-    for (int id : {1005, 1009, 1017, 1016, 1121, 1072}) {
+    for (int id : {ctl::kPadUpLeft, ctl::kPadHome, ctl::kZoomTele, ctl::kFocusNear, ctl::kOnePushAf,
+                   ctl::kPresetCombo}) {
       QVERIFY2(!dialog.Control(id)->isEnabled(), qPrintable(QString::number(id)));
     }
     QVERIFY(!dialog.Adjust()->isEnabled());
@@ -454,13 +460,13 @@ class MainDialogTest : public QObject {
     const qint64 start = TraceEnd();
     QStringList expected;
     if (held) {
-      QTest::mousePress(dialog.Control(1010), Qt::LeftButton);  // R
+      QTest::mousePress(dialog.Control(ctl::kPadRight), Qt::LeftButton);  // R
       QVERIFY(QTest::qWaitFor([&] { return SentSince(start).size() == 1; }, 2000));
       // The move stops while the camera still takes commands from here.
       expected << QStringLiteral("60 31 30") << QStringLiteral("60 30 30");
     }
     if (escape) {
-      QTest::keyClick(dialog.Control(1044), Qt::Key_Escape);
+      QTest::keyClick(dialog.Control(ctl::kExit), Qt::Key_Escape);
       expected << QStringLiteral("90 31");
     } else {
       dialog.close();
@@ -484,7 +490,7 @@ class MainDialogTest : public QObject {
     MainDialog dialog;
     dialog.show();
     QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().Step() >= 10; }, 3000));
-    dialog.RunCommand(32777);  // Port -> COM 2 (no such device here)
+    dialog.RunCommand(cmd::kPortCom1 + 1);  // Port -> COM 2 (no such device here)
     PresetNames after{};
     QCOMPARE(LoadPresetNames(1, 1, &after), 0);
     QCOMPARE(QString::fromUtf8(after[0].data()), QStringLiteral("Spot 1"));
@@ -494,16 +500,16 @@ class MainDialogTest : public QObject {
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    auto* nightMode = qobject_cast<QCheckBox*>(dialog.Control(1081));
+    auto* nightMode = qobject_cast<QCheckBox*>(dialog.Control(ctl::kNightMode));
     const bool before = nightMode->isChecked();
     // A page read that never ends keeps a sequence running.
     run.camera.Control(QStringLiteral("noanswer cmd 52"));
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail reads the page
+    QTest::mouseClick(dialog.Control(ctl::kDetail), Qt::LeftButton);  // Detail reads the page
     QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().SequenceActive(); }, 2000));
     const qint64 start = TraceEnd();
     nightMode->click();
     QCOMPARE(nightMode->isChecked(), before);
-    QTest::qWait(50);
+    RunFor(50);  // a Night Mode command sent anyway would show meanwhile
     QVERIFY(!SentSince(start).contains(QStringLiteral("B5 30")));
   }
 
@@ -511,8 +517,8 @@ class MainDialogTest : public QObject {
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: full size
-    auto* tab = qobject_cast<QTabWidget*>(dialog.Control(1001));
+    QTest::mouseClick(dialog.Control(ctl::kDetail), Qt::LeftButton);  // Detail: full size
+    auto* tab = qobject_cast<QTabWidget*>(dialog.Control(ctl::kTab));
     QVERIFY(QTest::qWaitForWindowActive(&dialog) || true);
     const int order[] = {1, 2, 0};
     for (int expected : order) {
@@ -541,7 +547,7 @@ class MainDialogTest : public QObject {
       Running run;
       QVERIFY(run.Start());
       MainDialog& dialog = *run.dialog;
-      QCOMPARE(dialog.Control(1043)->isVisibleTo(&dialog), dispCommandWindow != 0);
+      QCOMPARE(dialog.Control(ctl::kDebug)->isVisibleTo(&dialog), dispCommandWindow != 0);
       const auto added = [&](const char* name) {
         const QList<QAction*> entries = dialog.ToolsMenu()->actions();
         return int(std::any_of(entries.begin(), entries.end(), [&](QAction* entry) {
@@ -572,7 +578,7 @@ class MainDialogTest : public QObject {
     MainDialog& dialog = *run.dialog;
     const QString speed = run.camera.Camera().value(QStringLiteral("panSpeed"));
     const qint64 start = TraceEnd();
-    QWidget* right = dialog.Control(1010);
+    QWidget* right = dialog.Control(ctl::kPadRight);
     QTest::mousePress(right, Qt::RightButton);
     QVERIFY(QTest::qWaitFor([&] { return SentSince(start).size() == 2; }, 2000));
     QCOMPARE(run.camera.Camera().value(QStringLiteral("panSpeed")).toInt(nullptr, 16), 8);
@@ -602,20 +608,21 @@ class MainDialogTest : public QObject {
           {reinterpret_cast<const std::uint8_t*>(bytes.data()), std::size_t(bytes.size())}));
     }
     QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().CallsInFlight() == 0; }, 3000));
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: the Adjust read starts
+    QTest::mouseClick(dialog.Control(ctl::kDetail),
+                      Qt::LeftButton);  // Detail: the Adjust read starts
     QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().Step() == 1; }, 2000));
-    QTest::mouseClick(dialog.Control(1009), Qt::LeftButton);  // Home, while a step waits
+    QTest::mouseClick(dialog.Control(ctl::kPadHome), Qt::LeftButton);  // Home, while a step waits
     QVERIFY(Settled(dialog));
     const QMap<QString, QString> camera = run.camera.Camera();
     AdjustPage* page = dialog.Adjust();
     QCOMPARE(page->PanSpeed()->value(), camera.value(QStringLiteral("panSpeed")).toInt());
     QCOMPARE(page->TiltSpeed()->value(), camera.value(QStringLiteral("tiltSpeed")).toInt());
     QCOMPARE(page->ZoomSpeed()->value(), camera.value(QStringLiteral("zoomSpeed")).toInt());
-    QCOMPARE(page->findChild<QCheckBox*>(QStringLiteral("1047"))->isChecked(),
+    QCOMPARE(FindControl<QCheckBox>(page, ctl::adjust::kExternalLight)->isChecked(),
              camera.value(QStringLiteral("extlight")) == QLatin1String("on"));
-    QCOMPARE(page->findChild<QCheckBox*>(QStringLiteral("1049"))->isChecked(),
+    QCOMPARE(FindControl<QCheckBox>(page, ctl::adjust::kAlarmOutput)->isChecked(),
              camera.value(QStringLiteral("alarm")) == QLatin1String("on"));
-    QCOMPARE(page->findChild<QComboBox*>(QStringLiteral("1041"))->currentText(),
+    QCOMPARE(FindControl<QComboBox>(page, ctl::adjust::kElectronicZoom)->currentText(),
              QStringLiteral("x %1").arg(camera.value(QStringLiteral("ezoom"))));
     QCOMPARE(camera.value(QStringLiteral("panSpeed")), QStringLiteral("420"));
   }
@@ -627,7 +634,7 @@ class MainDialogTest : public QObject {
     Running run({"--cameras", "3"});
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    auto* cameras = qobject_cast<QComboBox*>(dialog.Control(1042));
+    auto* cameras = qobject_cast<QComboBox*>(dialog.Control(ctl::kCameraCombo));
     cameras->setCurrentIndex(1);
     emit cameras->activated(1);
     QVERIFY(Settled(dialog));
@@ -644,7 +651,7 @@ class MainDialogTest : public QObject {
     QVERIFY(QTest::qWaitFor([&] { return dialog.windowTitle().contains("no connection"); }, 3000));
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM1 - no connection)"));
     QVERIFY(!connect->isChecked());
-    QVERIFY(!dialog.Control(1005)->isEnabled());
+    QVERIFY(!dialog.Control(ctl::kPadUpLeft)->isEnabled());
     QVERIFY(dialog.Debug()->Rows().contains(
         QStringLiteral("error\tthe line to the camera is lost (the device hung up or was "
                        "unplugged); opening it again every 2 s")));
@@ -661,7 +668,7 @@ class MainDialogTest : public QObject {
     QVERIFY(connect->isChecked());
     QCOMPARE(dialog.SelectedCamera(), 2);
     QCOMPARE(cameras->currentIndex(), 1);
-    QVERIFY(dialog.Control(1005)->isEnabled());
+    QVERIFY(dialog.Control(ctl::kPadUpLeft)->isEnabled());
 
     // Lost again; File -> Connect fails while the line is away, and the
     // tries go on: the replug reconnects by itself.
@@ -683,7 +690,7 @@ class MainDialogTest : public QObject {
     dialog.RunCommand(cmd::kPortCom1 + 1);
     boxes_.clear();
     QVERIFY(run.camera.Control(QStringLiteral("replug")).value(0).startsWith("ok "));
-    QTest::qWait(2500);
+    RunFor(2500);  // longer than the 2 s between tries: a try would reconnect meanwhile
     QVERIFY(!dialog.Connected());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("QT-R90x Controler (COM2)"));
   }
@@ -701,7 +708,7 @@ class MainDialogTest : public QObject {
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    QWidget* right = dialog.Control(1010);
+    QWidget* right = dialog.Control(ctl::kPadRight);
     const qint64 start = TraceEnd();
     QTest::mousePress(right, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(SentSince(start), QStringList{QStringLiteral("60 31 30")}, 2000);
@@ -717,14 +724,14 @@ class MainDialogTest : public QObject {
     QVERIFY(Settled(dialog));
     if (!releasedWhileLost) {
       QTest::mouseRelease(right, Qt::LeftButton);
-      QTest::qWait(50);
+      RunFor(50);  // a second stop would be sent meanwhile
     }
     const QStringList sent = SentSince(lost);
     QCOMPARE(sent.value(0), QStringLiteral("60 30 30"));
     QCOMPARE(sent.count(QStringLiteral("60 30 30")), 1);
     QVERIFY(!sent.contains(QStringLiteral("60 31 30")));
     const QString pan = run.camera.Camera().value(QStringLiteral("pan"));
-    QTest::qWait(300);
+    RunFor(300);  // a move still running would change the camera meanwhile
     QCOMPARE(run.camera.Camera().value(QStringLiteral("pan")), pan);
   }
 
@@ -742,14 +749,14 @@ class MainDialogTest : public QObject {
              QStringList{QStringLiteral("ok")});
     QElapsedTimer clock;
     clock.start();
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: the Adjust read
+    QTest::mouseClick(dialog.Control(ctl::kDetail), Qt::LeftButton);  // Detail: the Adjust read
     QVERIFY(QTest::qWaitFor([&] { return dialog.Engine().SequenceActive(); }, 1000));
     QVERIFY(QTest::qWaitFor([&] { return !dialog.Engine().SequenceActive(); }, 2400));
     QVERIFY(clock.elapsed() < 2000);  // given up at its bound, not at the answer
     QVERIFY(QTest::qWaitFor([&] { return !dialog.Engine().Cursor().Shown(); }, 500));
     QVERIFY(dialog.Debug()->Rows().contains(
         QStringLiteral("error\tno answer from the camera, given up: QzGetMotorSpeed(1, 0)")));
-    qobject_cast<QRadioButton*>(dialog.Control(1139))->click();  // Local works
+    qobject_cast<QRadioButton*>(dialog.Control(ctl::kLocal))->click();  // Local works
     QVERIFY(QTest::qWaitFor(
         [&] {
           return dialog.Debug()->Rows().contains(QStringLiteral(
@@ -766,21 +773,21 @@ class MainDialogTest : public QObject {
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail
+    QTest::mouseClick(dialog.Control(ctl::kDetail), Qt::LeftButton);  // Detail
     QVERIFY(Settled(dialog));
     QVERIFY(dialog.DetailMode());
-    qobject_cast<QRadioButton*>(dialog.Control(1139))->click();  // Local
+    qobject_cast<QRadioButton*>(dialog.Control(ctl::kLocal))->click();  // Local
     QVERIFY(!dialog.DetailMode());
     QVERIFY(Settled(dialog));
     const auto operable = [&](bool expected) {
-      for (int id : {1005, 1009, 1017, 1032, 1001}) {
+      for (int id : {ctl::kPadUpLeft, ctl::kPadHome, ctl::kZoomTele, ctl::kDetail, ctl::kTab}) {
         QVERIFY2(dialog.Control(id)->isEnabled() == expected, qPrintable(QString::number(id)));
       }
     };
     QCOMPARE(run.camera.Camera().value(QStringLiteral("mode")), QStringLiteral("local"));
     operable(false);
-    QVERIFY(dialog.Control(1138)->isEnabled());  // Host stays usable
-    qobject_cast<QRadioButton*>(dialog.Control(1138))->click();
+    QVERIFY(dialog.Control(ctl::kHost)->isEnabled());  // Host stays usable
+    qobject_cast<QRadioButton*>(dialog.Control(ctl::kHost))->click();
     QVERIFY(Settled(dialog));
     QCOMPARE(run.camera.Camera().value(QStringLiteral("mode")), QStringLiteral("host"));
     operable(true);
@@ -790,24 +797,24 @@ class MainDialogTest : public QObject {
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail
-    qobject_cast<QTabWidget*>(dialog.Control(1001))->setCurrentIndex(1);
+    QTest::mouseClick(dialog.Control(ctl::kDetail), Qt::LeftButton);  // Detail
+    qobject_cast<QTabWidget*>(dialog.Control(ctl::kTab))->setCurrentIndex(1);
     QVERIFY(Settled(dialog));
-    auto* power = dialog.System()->findChild<QCheckBox*>(QStringLiteral("1047"));
+    auto* power = FindControl<QCheckBox>(dialog.System(), ctl::sys::kCameraPower);
     QVERIFY(power != nullptr && power->isChecked());
     power->click();
     QVERIFY(QTest::qWaitFor([&] { return !dialog.Camera().cameraPower; }, 3000));
     QVERIFY(Settled(dialog));
     QCOMPARE(run.camera.Camera().value(QStringLiteral("power")), QStringLiteral("off"));
-    QVERIFY(!dialog.Control(1005)->isEnabled());
+    QVERIFY(!dialog.Control(ctl::kPadUpLeft)->isEnabled());
     QVERIFY(!dialog.Adjust()->isEnabled());
     QVERIFY(power->isEnabled());
-    QVERIFY(dialog.Control(1001)->isEnabled());
+    QVERIFY(dialog.Control(ctl::kTab)->isEnabled());
     power->click();
     QVERIFY(QTest::qWaitFor([&] { return dialog.Camera().cameraPower; }, 3000));
     QVERIFY(Settled(dialog));
     QCOMPARE(run.camera.Camera().value(QStringLiteral("power")), QStringLiteral("on"));
-    QVERIFY(dialog.Control(1005)->isEnabled());
+    QVERIFY(dialog.Control(ctl::kPadUpLeft)->isEnabled());
     QVERIFY(dialog.Adjust()->isEnabled());
   }
 
@@ -818,16 +825,17 @@ class MainDialogTest : public QObject {
     Running run({"--cameras", "2", "--model", "QT-R90x,QT-R7"});
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    auto* presets = qobject_cast<QComboBox*>(dialog.Control(1072));
+    auto* presets = qobject_cast<QComboBox*>(dialog.Control(ctl::kPresetCombo));
     QCOMPARE(presets->itemText(0), QStringLiteral("Door"));
-    auto* cameras = qobject_cast<QComboBox*>(dialog.Control(1042));
+    auto* cameras = qobject_cast<QComboBox*>(dialog.Control(ctl::kCameraCombo));
     const qint64 start = TraceEnd();
     cameras->setCurrentIndex(1);
     emit cameras->activated(1);
     QVERIFY(QTest::qWaitFor([&] { return dialog.Camera().unitName == "QT-R7"; }, 3000));
     QVERIFY(Settled(dialog));
     QCOMPARE(dialog.SelectedCamera(), 2);
-    QCOMPARE(qobject_cast<QLabel*>(dialog.Control(1162))->text(), QStringLiteral("Model : QT-R7"));
+    QCOMPARE(qobject_cast<QLabel*>(dialog.Control(ctl::kModelLine))->text(),
+             QStringLiteral("Model : QT-R7"));
     QCOMPARE(presets->itemText(0), QStringLiteral("1"));
     QCOMPARE(SentSince(start).value(0), QStringLiteral("90 30"));
     PresetNames stored{};
@@ -841,7 +849,7 @@ class MainDialogTest : public QObject {
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    auto* presets = qobject_cast<QComboBox*>(dialog.Control(1072));
+    auto* presets = qobject_cast<QComboBox*>(dialog.Control(ctl::kPresetCombo));
     presets->setCurrentIndex(2);
     QTimer::singleShot(0, [] {
       auto* names = dynamic_cast<PresetNameDialog*>(QApplication::activeModalWidget());
@@ -849,7 +857,7 @@ class MainDialogTest : public QObject {
       names->Edit(2)->setText(QStringLiteral("Loading bay"));
       names->accept();
     });
-    dialog.RunCommand(32790);  // Tools -> Preset Name...
+    dialog.RunCommand(cmd::kPresetName);  // Tools -> Preset Name...
     QCOMPARE(presets->itemText(2), QStringLiteral("Loading bay"));
     QCOMPARE(presets->currentIndex(), 2);
     PresetNames stored{};
@@ -865,12 +873,12 @@ class MainDialogTest : public QObject {
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    QWidget* upLeft = dialog.Control(1005);
-    QWidget* exitButton = dialog.Control(1044);
+    QWidget* upLeft = dialog.Control(ctl::kPadUpLeft);
+    QWidget* exitButton = dialog.Control(ctl::kExit);
     const auto press = [&](bool back) {
       QTest::keyClick(QApplication::focusWidget(), back ? Qt::Key_Backtab : Qt::Key_Tab,
                       back ? Qt::ShiftModifier : Qt::NoModifier);
-      QTest::qWait(20);  // the hand-off is a posted message
+      DeliverPosted();  // the hand-off is a posted message
       return QApplication::focusWidget();
     };
     // Compact: round the dialog.
@@ -879,14 +887,14 @@ class MainDialogTest : public QObject {
     QCOMPARE(press(false), upLeft);
 
     // Full size: the tab control, the page's controls, back to U&L.
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);
+    QTest::mouseClick(dialog.Control(ctl::kDetail), Qt::LeftButton);
     QVERIFY(Settled(dialog));
     upLeft->setFocus();
-    QWidget* pageLast = dialog.Adjust()->findChild<QWidget*>(QStringLiteral("1041"));
-    QWidget* pageFirst = dialog.Adjust()->findChild<QWidget*>(QStringLiteral("1046"));
+    QWidget* pageLast = FindControl(dialog.Adjust(), ctl::adjust::kElectronicZoom);
+    QWidget* pageFirst = FindControl(dialog.Adjust(), ctl::adjust::kPanSpeed);
     QCOMPARE(press(true), pageLast);
     QCOMPARE(press(false), upLeft);
-    auto* tab = qobject_cast<QTabWidget*>(dialog.Control(1001));
+    auto* tab = qobject_cast<QTabWidget*>(dialog.Control(ctl::kTab));
     tab->tabBar()->setFocus();
     QCOMPARE(press(false), pageFirst);
     QCOMPARE(press(true), static_cast<QWidget*>(tab->tabBar()));
@@ -898,7 +906,7 @@ class MainDialogTest : public QObject {
     Running run;
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);  // Detail: the pages too
+    QTest::mouseClick(dialog.Control(ctl::kDetail), Qt::LeftButton);  // Detail: the pages too
     const AccessibleNames names = CheckAccessibleNames(&dialog, true);
     QVERIFY2(names.unnamed.isEmpty(), qPrintable(names.unnamed.join(", ")));
     QVERIFY(names.controls > 30);
@@ -920,7 +928,7 @@ class MainDialogTest : public QObject {
     QVERIFY(run.Start());
     MainDialog& dialog = *run.dialog;
     QVERIFY(dialog.grab().save(out + QStringLiteral("/main-dialog-compact.png")));
-    QTest::mouseClick(dialog.Control(1032), Qt::LeftButton);
+    QTest::mouseClick(dialog.Control(ctl::kDetail), Qt::LeftButton);
     QVERIFY(Settled(dialog));
     QVERIFY(dialog.grab().save(out + QStringLiteral("/main-dialog-full.png")));
   }

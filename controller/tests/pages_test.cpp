@@ -16,6 +16,7 @@
 #include "camlink/qzlink.h"
 #include "core/engine/private_messages.h"
 #include "resources/bitmap_ids.h"
+#include "resources/control_ids.h"
 #include "tests/gui_test_support.h"
 #include "ui/pages/action_slider.h"
 #include "ui/pages/adjust_page.h"
@@ -118,53 +119,75 @@ class PagesTest : public QObject {
     QWidget* autoPanel = pages.picture->AutoPanel();
     QWidget* manualPanel = pages.picture->ManualPanel();
     const Row rows[] = {
-        {"pan speed", [&] { StepTo(Control<QSlider>(adjust, 1046), 300); }, "panSpeed", "300"},
-        {"tilt speed", [&] { StepTo(Control<QSlider>(adjust, 1077), 200); }, "tiltSpeed", "200"},
-        {"zoom speed", [&] { StepTo(Control<QSlider>(adjust, 1045), 5); }, "zoomSpeed", "5"},
-        {"electronic zoom x 8", [&] { Choose(Control<QComboBox>(adjust, 1041), 3); }, "ezoom", "8"},
-        {"electronic zoom off", [&] { Choose(Control<QComboBox>(adjust, 1041), 0); }, "ezoom", "1"},
-        {"external light", [&] { Control<QCheckBox>(adjust, 1047)->click(); }, "extlight", "on"},
-        {"alarm output", [&] { Control<QCheckBox>(adjust, 1049)->click(); }, "alarm", "on"},
-        {"date 2003-12-31", [&] { Control<QPushButton>(system, 1055)->click(); }, "clock",
-         "031231-"},
-        {"time 10:20:30", [&] { Control<QPushButton>(system, 1056)->click(); }, "clock",
-         "031231-1020"},
-        {"date format dd.MM.yy", [&] { Choose(Control<QComboBox>(system, 1052), 2); }, "date", "9"},
-        {"time format hh:mm:ss", [&] { Choose(Control<QComboBox>(system, 1053), 1); }, "time", "5"},
-        {"noise reduction high", [&] { Choose(Control<QComboBox>(system, 1058), 2); }, "nr", "2"},
-        {"LED off", [&] { Choose(Control<QComboBox>(system, 1059), 4); }, "led", "2"},
-        {"LED red", [&] { Choose(Control<QComboBox>(system, 1059), 2); }, "led", "3"},
-        {"LED orange", [&] { Choose(Control<QComboBox>(system, 1059), 3); }, "led", "4"},
-        {"lock WB", [&] { Control<QCheckBox>(pages.picture, 1047)->click(); }, "wb", "1"},
-        {"manual exposure", [&] { Control<QRadioButton>(pages.picture, 1141)->click(); },
+        {"pan speed", [&] { StepTo(Control<QSlider>(adjust, ctl::adjust::kPanSpeed), 300); },
+         "panSpeed", "300"},
+        {"tilt speed", [&] { StepTo(Control<QSlider>(adjust, ctl::adjust::kTiltSpeed), 200); },
+         "tiltSpeed", "200"},
+        {"zoom speed", [&] { StepTo(Control<QSlider>(adjust, ctl::adjust::kZoomSpeed), 5); },
+         "zoomSpeed", "5"},
+        {"electronic zoom x 8",
+         [&] { Choose(Control<QComboBox>(adjust, ctl::adjust::kElectronicZoom), 3); }, "ezoom",
+         "8"},
+        {"electronic zoom off",
+         [&] { Choose(Control<QComboBox>(adjust, ctl::adjust::kElectronicZoom), 0); }, "ezoom",
+         "1"},
+        {"external light",
+         [&] { Control<QCheckBox>(adjust, ctl::adjust::kExternalLight)->click(); }, "extlight",
+         "on"},
+        {"alarm output", [&] { Control<QCheckBox>(adjust, ctl::adjust::kAlarmOutput)->click(); },
+         "alarm", "on"},
+        {"date 2003-12-31", [&] { Control<QPushButton>(system, ctl::sys::kSetDate)->click(); },
+         "clock", "031231-"},
+        {"time 10:20:30", [&] { Control<QPushButton>(system, ctl::sys::kSetTime)->click(); },
+         "clock", "031231-1020"},
+        {"date format dd.MM.yy",
+         [&] { Choose(Control<QComboBox>(system, ctl::sys::kDateFormat), 2); }, "date", "9"},
+        {"time format hh:mm:ss",
+         [&] { Choose(Control<QComboBox>(system, ctl::sys::kTimeFormat), 1); }, "time", "5"},
+        {"noise reduction high",
+         [&] { Choose(Control<QComboBox>(system, ctl::sys::kNoiseReduction), 2); }, "nr", "2"},
+        {"LED off", [&] { Choose(Control<QComboBox>(system, ctl::sys::kLed), 4); }, "led", "2"},
+        {"LED red", [&] { Choose(Control<QComboBox>(system, ctl::sys::kLed), 2); }, "led", "3"},
+        {"LED orange", [&] { Choose(Control<QComboBox>(system, ctl::sys::kLed), 3); }, "led", "4"},
+        {"lock WB", [&] { Control<QCheckBox>(pages.picture, ctl::picture::kLockWb)->click(); },
+         "wb", "1"},
+        {"manual exposure",
+         [&] { Control<QRadioButton>(pages.picture, ctl::picture::kExposureManual)->click(); },
          "exposure", "manual"},
-        {"iris", [&] { StepTo(Control<QSlider>(manualPanel, 1072), 10); }, "iris", "10"},
-        {"AGC", [&] { StepTo(Control<QSlider>(manualPanel, 1071), 100); }, "gain", "100"},
-        {"shutter position 29", [&] { StepTo(Control<QSlider>(manualPanel, 1070), 29); }, "shutter",
+        {"iris", [&] { StepTo(Control<QSlider>(manualPanel, ctl::picture::kIris), 10); }, "iris",
+         "10"},
+        {"AGC", [&] { StepTo(Control<QSlider>(manualPanel, ctl::picture::kAgc), 100); }, "gain",
+         "100"},
+        {"shutter position 29",
+         [&] { StepTo(Control<QSlider>(manualPanel, ctl::picture::kShutter), 29); }, "shutter",
          "25"},
-        {"shutter position 4", [&] { StepTo(Control<QSlider>(manualPanel, 1070), 4); }, "shutter",
-         "0"},
+        {"shutter position 4",
+         [&] { StepTo(Control<QSlider>(manualPanel, ctl::picture::kShutter), 4); }, "shutter", "0"},
         {"shutter position 3",
          [&] {
-           QSlider* s = Control<QSlider>(manualPanel, 1070);
+           QSlider* s = Control<QSlider>(manualPanel, ctl::picture::kShutter);
            s->setValue(4);
            s->setFocus();
            QTest::keyClick(s, Qt::Key_Left);
          },
          "shutter", "128"},
-        {"auto exposure", [&] { Control<QRadioButton>(pages.picture, 1140)->click(); }, "exposure",
-         "auto"},
-        {"flickerless", [&] { Control<QCheckBox>(autoPanel, 1069)->click(); }, "shutterMode", "2"},
-        {"flickerless off", [&] { Control<QCheckBox>(autoPanel, 1069)->click(); }, "shutterMode",
+        {"auto exposure",
+         [&] { Control<QRadioButton>(pages.picture, ctl::picture::kExposureAuto)->click(); },
+         "exposure", "auto"},
+        {"flickerless", [&] { Control<QCheckBox>(autoPanel, ctl::picture::kFlickerless)->click(); },
+         "shutterMode", "2"},
+        {"flickerless off",
+         [&] { Control<QCheckBox>(autoPanel, ctl::picture::kFlickerless)->click(); }, "shutterMode",
          "0"},
         {"backlight on",
          [&] {
-           auto* list = Control<QComboBox>(autoPanel, 1067);
+           auto* list = Control<QComboBox>(autoPanel, ctl::picture::kBacklight);
            list->addItems({"Off", "On1", "On2"});
            Choose(list, 1);
          },
          "backlight", "1"},
-        {"brightness", [&] { StepTo(Control<QSlider>(autoPanel, 1068), 100); }, "ae", "100"},
+        {"brightness", [&] { StepTo(Control<QSlider>(autoPanel, ctl::picture::kBrightness), 100); },
+         "ae", "100"},
     };
     for (const Row& row : rows) {
       row.act();
@@ -173,15 +196,15 @@ class PagesTest : public QObject {
       QVERIFY2(value.startsWith(row.expected),
                qPrintable(QString("%1: %2=%3").arg(row.name, row.field, value)));
       PostMessageTo(pages.picture->AutoPanel(), um::kAeValueReady);  // as the main dialog would
-      Settle(10);
+      DeliverPosted();
     }
   }
 
   void PostedActions_data() {
     QTest::addColumn<int>("id");
     QTest::addColumn<int>("message");
-    QTest::newRow("On Screen") << 1054 << um::kOnScreenChanged;
-    QTest::newRow("Camera Power On (off)") << 1047 << um::kPowerOff;
+    QTest::newRow("On Screen") << ctl::sys::kOnScreen << um::kOnScreenChanged;
+    QTest::newRow("Camera Power On (off)") << ctl::sys::kCameraPower << um::kPowerOff;
   }
   void PostedActions() {
     QFETCH(int, id);
@@ -190,16 +213,15 @@ class PagesTest : public QObject {
     auto* box = Control<QCheckBox>(pages.system, id);
     box->setChecked(true);
     box->click();
-    Settle(10);
-    QCOMPARE(host_.Messages(message).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(message).size(), 1, kPatienceMs);
   }
 
   void PowerBoxStaysUsableWithoutPower() {
     Pages pages(&host_);
     pages.system->SetCameraControlsEnabled(false);
-    QVERIFY(Control(pages.system, 1047)->isEnabled());
-    QVERIFY(!Control(pages.system, 1059)->isEnabled());
-    QVERIFY(!Control(pages.system, 1055)->isEnabled());
+    QVERIFY(Control(pages.system, ctl::sys::kCameraPower)->isEnabled());
+    QVERIFY(!Control(pages.system, ctl::sys::kLed)->isEnabled());
+    QVERIFY(!Control(pages.system, ctl::sys::kSetDate)->isEnabled());
   }
 
   // At most one brightness command is outstanding: its own answer re-arms
@@ -209,7 +231,7 @@ class PagesTest : public QObject {
     QzSetExposed(1, 0);
     QVERIFY(session_->WaitForAnswers(1));
     auto* panel = pages.picture->AutoPanel();
-    auto* slider = Control<QSlider>(panel, 1068);
+    auto* slider = Control<QSlider>(panel, ctl::picture::kBrightness);
     slider->setValue(16);
     slider->setFocus();
     const int commands = camera_->Commands();
@@ -221,10 +243,10 @@ class PagesTest : public QObject {
     QCOMPARE(camera_->Commands(), commands + 1);
     QCOMPARE(Field("ae"), QStringLiteral("19"));  // the first position went out at once
     QTest::keyClick(slider, Qt::Key_Right);       // before the answer is handed on: dropped
-    Settle(20);
+    RunFor(20);  // a command sent anyway would reach the camera meanwhile
     QCOMPARE(camera_->Commands(), commands + 1);
     PostMessageTo(panel, um::kAeValueReady);
-    Settle(10);
+    QTRY_VERIFY_WITH_TIMEOUT(panel->BrightnessReady(), kPatienceMs);
     QTest::keyClick(slider, Qt::Key_Right);
     QVERIFY(session_->WaitForAnswers(1));
     QCOMPARE(Field("ae"), QString::number(slider->value()));
@@ -235,8 +257,8 @@ class PagesTest : public QObject {
     QTest::addColumn<int>("radio");
     QTest::addColumn<int>("target");
     QTest::addColumn<int>("kind");
-    QTest::newRow("Manual") << 1141 << 1 << 5;
-    QTest::newRow("Auto") << 1140 << 0 << 4;
+    QTest::newRow("Manual") << ctl::picture::kExposureManual << 1 << 5;
+    QTest::newRow("Auto") << ctl::picture::kExposureAuto << 0 << 4;
   }
   void ExposureModeStartsItsPanelsRead() {
     QFETCH(int, radio);
@@ -246,8 +268,7 @@ class PagesTest : public QObject {
     Control<QRadioButton>(pages.picture, radio)->click();
     QVERIFY(session_->WaitForAnswers(1));
     QCOMPARE(Field("exposure"), target == 1 ? QStringLiteral("manual") : QStringLiteral("auto"));
-    Settle(10);
-    QCOMPARE(host_.Messages(um::kStartQuery).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kStartQuery).size(), 1, kPatienceMs);
     QCOMPARE(int(host_.Messages(um::kStartQuery)[0].lParam), kind);
     QWidget* panel = target == 1 ? static_cast<QWidget*>(pages.picture->ManualPanel())
                                  : pages.picture->AutoPanel();
@@ -260,8 +281,8 @@ class PagesTest : public QObject {
     host_.camera.backlight = 1;
     auto* panel = pages.picture->AutoPanel();
     PostMessageTo(panel, um::kRefreshPage);
-    Settle(10);
-    auto* list = Control<QComboBox>(panel, 1067);
+    DeliverPosted();
+    auto* list = Control<QComboBox>(panel, ctl::picture::kBacklight);
     QCOMPARE(list->count(), 3);
     host_.waitCursor.clear();
     Choose(list, 2);
@@ -280,7 +301,7 @@ class PagesTest : public QObject {
     QCOMPARE(host_.camera.shutterSpeed, 131);
     auto* panel = pages.picture->ManualPanel();
     PostMessageTo(panel, um::kRefreshPage);
-    Settle(10);
+    DeliverPosted();
     auto* shutter = panel->Shutter();
     QCOMPARE(shutter->value(), 0);
     QzSetShutterSpeedx(1, 5);
@@ -288,11 +309,11 @@ class PagesTest : public QObject {
     shutter->setFocus();
     QTest::keyClick(shutter, Qt::Key_Right);  // 1 -> back to 0: within the slow range
     QTest::keyClick(shutter, Qt::Key_Left);
-    Settle(20);
+    RunFor(20);  // within the slow range the releases send nothing
     QCOMPARE(shutter->value(), 0);
     const QPoint thumb(shutter->ThumbCentreX(0), shutter->height() / 2);
     QTest::mouseClick(shutter, Qt::LeftButton, {}, thumb);  // release on the unchanged thumb
-    Settle(20);
+    RunFor(20);  // a command sent anyway would reach the camera meanwhile
     QCOMPARE(Field("shutter"), QStringLiteral("5"));  // nothing sent within the slow range
     shutter->SetLastValue(5);
     QTest::mouseClick(shutter, Qt::LeftButton, {}, thumb);
@@ -323,18 +344,19 @@ class PagesTest : public QObject {
     host_.camera.panSpeed = 400;
     host_.camera.sensorInput = 1;
     host_.camera.externalLight = true;
-    auto* list = Control<QComboBox>(pages.adjust, 1041);
+    auto* list = Control<QComboBox>(pages.adjust, ctl::adjust::kElectronicZoom);
     list->setCurrentIndex(2);
-    auto* notify = Control<QCheckBox>(pages.adjust, 1159);
+    auto* notify = Control<QCheckBox>(pages.adjust, ctl::adjust::kNotifyDetection);
     notify->setChecked(true);
     PostMessageTo(pages.adjust, um::kRefreshPage);
-    Settle(10);
+    DeliverPosted();
     QCOMPARE(list->currentIndex(), item);
     QCOMPARE(list->isEnabled(), enabled);
-    QCOMPARE(Control(pages.adjust, 1047)->isEnabled(), enabled);
+    QCOMPARE(Control(pages.adjust, ctl::adjust::kExternalLight)->isEnabled(), enabled);
     QCOMPARE(notify->isChecked(), enabled);
-    QCOMPARE(Control<QSlider>(pages.adjust, 1046)->value(), 400);
-    const int image = Control(pages.adjust, 1158)->property("bitmapId").toInt();
+    QCOMPARE(Control<QSlider>(pages.adjust, ctl::adjust::kPanSpeed)->value(), 400);
+    const int image =
+        Control(pages.adjust, ctl::adjust::kSensorIndicator)->property("bitmapId").toInt();
     QCOMPARE(image, enabled ? bmp::kSensorDetected : bmp::kSensorNotifyOff);
     QCOMPARE(host_.refreshIdle > 0, true);
     QCOMPARE(host_.waitCursor.last(), 1);
@@ -345,23 +367,26 @@ class PagesTest : public QObject {
   // the power on.
   void SensorAndPowerChangesRedrawTheIndicator() {
     Pages pages(&host_);
-    Control<QCheckBox>(pages.adjust, 1159)->click();
-    QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorNotDetected);
+    Control<QCheckBox>(pages.adjust, ctl::adjust::kNotifyDetection)->click();
+    QCOMPARE(Control(pages.adjust, ctl::adjust::kSensorIndicator)->property("bitmapId").toInt(),
+             bmp::kSensorNotDetected);
     host_.camera.sensorInput = 2;
     const int idle = host_.refreshIdle;
     PostMessageTo(pages.adjust, um::kSensorChanged);
-    Settle(10);
-    QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorDetected);
+    DeliverPosted();
+    QCOMPARE(Control(pages.adjust, ctl::adjust::kSensorIndicator)->property("bitmapId").toInt(),
+             bmp::kSensorDetected);
     QCOMPARE(host_.refreshIdle, idle + 1);
     // As the main dialog does when the camera is switched off and on again.
     for (const bool power : {false, true}) {
       host_.camera.cameraPower = power;
       pages.adjust->setEnabled(power);
-      QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(),
+      QCOMPARE(Control(pages.adjust, ctl::adjust::kSensorIndicator)->property("bitmapId").toInt(),
                power ? bmp::kSensorDetected : bmp::kSensorNotifyOff);
     }
-    Control<QCheckBox>(pages.adjust, 1159)->click();
-    QCOMPARE(Control(pages.adjust, 1158)->property("bitmapId").toInt(), bmp::kSensorNotifyOff);
+    Control<QCheckBox>(pages.adjust, ctl::adjust::kNotifyDetection)->click();
+    QCOMPARE(Control(pages.adjust, ctl::adjust::kSensorIndicator)->property("bitmapId").toInt(),
+             bmp::kSensorNotifyOff);
   }
 
   void SystemRefresh_data() {
@@ -391,16 +416,16 @@ class PagesTest : public QObject {
     host_.camera.dateDisplay = 9;
     host_.camera.timeDisplay = 6;
     host_.camera.noiseReduction = 1;
-    auto* led = Control<QComboBox>(pages.system, 1059);
+    auto* led = Control<QComboBox>(pages.system, ctl::sys::kLed);
     led->setCurrentIndex(1);
-    auto* noise = Control<QComboBox>(pages.system, 1058);
+    auto* noise = Control<QComboBox>(pages.system, ctl::sys::kNoiseReduction);
     PostMessageTo(pages.system, um::kRefreshPage, firstRead);
-    Settle(10);
+    DeliverPosted();
     QCOMPARE(led->currentIndex(), ledItem);
-    QCOMPARE(Control<QComboBox>(pages.system, 1052)->currentIndex(), dateItem);
+    QCOMPARE(Control<QComboBox>(pages.system, ctl::sys::kDateFormat)->currentIndex(), dateItem);
     QCOMPARE(noise->isEnabled(), noiseEnabled);
     QCOMPARE(noise->currentIndex(), noiseEnabled ? 1 : 0);
-    QVERIFY(Control<QCheckBox>(pages.system, 1047)->isChecked());
+    QVERIFY(Control<QCheckBox>(pages.system, ctl::sys::kCameraPower)->isChecked());
   }
 
   void PictureRefreshChainsIntoTheSubPanel_data() {
@@ -415,7 +440,7 @@ class PagesTest : public QObject {
     Pages pages(&host_);
     host_.camera.exposureAuto = exposureAuto;
     PostMessageTo(pages.picture, um::kRefreshPage);
-    Settle(10);
+    DeliverPosted();
     QCOMPARE(host_.Messages(um::kStartQuery).size(), 1);
     QCOMPARE(int(host_.Messages(um::kStartQuery)[0].lParam), kind);
     QCOMPARE(pages.picture->ManualPanel()->isVisible(), !exposureAuto);
@@ -423,7 +448,7 @@ class PagesTest : public QObject {
     // Placed inside the group, 10 pixels below the "Auto" radio button.
     QWidget* shown = exposureAuto ? static_cast<QWidget*>(pages.picture->AutoPanel())
                                   : pages.picture->ManualPanel();
-    QWidget* radio = Control(pages.picture, 1140);
+    QWidget* radio = Control(pages.picture, ctl::picture::kExposureAuto);
     QCOMPARE(shown->y(), radio->mapTo(pages.picture, QPoint(0, radio->height())).y() + 10);
   }
 
@@ -433,8 +458,8 @@ class PagesTest : public QObject {
     QTest::addColumn<int>("page");  // 0 Adjust, 1 System
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("last");
-    QTest::newRow("Adjust") << 0 << 1046 << 1041;
-    QTest::newRow("System") << 1 << 1054 << 1059;
+    QTest::newRow("Adjust") << 0 << ctl::adjust::kPanSpeed << ctl::adjust::kElectronicZoom;
+    QTest::newRow("System") << 1 << ctl::sys::kOnScreen << ctl::sys::kLed;
   }
   void KeyboardConventions() {
     QFETCH(int, page);
@@ -446,29 +471,24 @@ class PagesTest : public QObject {
     QWidget* lastControl = Control(tab, last);
     lastControl->setFocus();
     QTest::keyClick(lastControl, Qt::Key_Tab);
-    Settle(10);
-    QCOMPARE(host_.Messages(um::kFocusHandoff).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kFocusHandoff).size(), 1, kPatienceMs);
     QCOMPARE(int(host_.Messages(um::kFocusHandoff)[0].lParam), 0);
     firstControl->setFocus();
     QTest::keyClick(firstControl, Qt::Key_Backtab, Qt::ShiftModifier);
-    Settle(10);
-    QCOMPARE(host_.Messages(um::kFocusHandoff).size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kFocusHandoff).size(), 2, kPatienceMs);
     QCOMPARE(int(host_.Messages(um::kFocusHandoff)[1].lParam), 1);
     QVERIFY(firstControl->hasFocus());  // no wrap inside the page
     PostMessageTo(tab, um::kFocusHandoff, 0, 1);
-    Settle(10);
-    QVERIFY(lastControl->hasFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(lastControl->hasFocus(), kPatienceMs);
     PostMessageTo(tab, um::kFocusHandoff, 0, 0);
-    Settle(10);
-    QVERIFY(firstControl->hasFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(firstControl->hasFocus(), kPatienceMs);
     QTest::keyClick(firstControl, Qt::Key_Down);  // moves within the page
     bool clicked = false;
     connect(pages.defaultButton, &QPushButton::clicked, [&] { clicked = true; });
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QVERIFY(!clicked);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    Settle(10);
-    QCOMPARE(host_.Messages(um::kPageEscape).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kPageEscape).size(), 1, kPatienceMs);
     QVERIFY(pages.window.isVisible());
   }
 
@@ -486,46 +506,42 @@ class PagesTest : public QObject {
     tabs.setCurrentIndex(2);
     tabs.show();
     QVERIFY(QTest::qWaitForWindowActive(&tabs));
-    QWidget* brightness = Control(picture->AutoPanel(), 1068);
+    QWidget* brightness = Control(picture->AutoPanel(), ctl::picture::kBrightness);
     brightness->setFocus();
     QTest::keyClick(brightness, Qt::Key_Tab, Qt::ControlModifier);
     QCOMPARE(tabs.currentIndex(), 0);
-    QWidget* pan = Control(adjust, 1046);
+    QWidget* pan = Control(adjust, ctl::adjust::kPanSpeed);
     pan->setFocus();
     QTest::keyClick(pan, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(tabs.currentIndex(), 2);
-    Settle(10);
+    DeliverPosted();  // a hand-off would be a posted message
     QVERIFY(host_.Messages(um::kFocusHandoff).isEmpty());
   }
 
   // The Picture page's tab order runs radio -> sub-panel -> Lock WB.
   void PictureFocusRunsThroughTheSubPanel() {
     Pages pages(&host_);
-    auto* autoRadio = Control<QRadioButton>(pages.picture, 1140);
+    auto* autoRadio = Control<QRadioButton>(pages.picture, ctl::picture::kExposureAuto);
     autoRadio->setFocus();
     QTest::keyClick(autoRadio, Qt::Key_Tab);
-    Settle(10);
-    QVERIFY(Control(pages.picture->AutoPanel(), 1069)->hasFocus());
-    QWidget* brightness = Control(pages.picture->AutoPanel(), 1068);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        Control(pages.picture->AutoPanel(), ctl::picture::kFlickerless)->hasFocus(), kPatienceMs);
+    QWidget* brightness = Control(pages.picture->AutoPanel(), ctl::picture::kBrightness);
     brightness->setFocus();
     QTest::keyClick(brightness, Qt::Key_Tab);
-    Settle(10);
-    QVERIFY(Control(pages.picture, 1047)->hasFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(Control(pages.picture, ctl::picture::kLockWb)->hasFocus(),
+                             kPatienceMs);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
-    Settle(10);
-    QVERIFY(brightness->hasFocus());
-    QWidget* flickerless = Control(pages.picture->AutoPanel(), 1069);
+    QTRY_VERIFY_WITH_TIMEOUT(brightness->hasFocus(), kPatienceMs);
+    QWidget* flickerless = Control(pages.picture->AutoPanel(), ctl::picture::kFlickerless);
     flickerless->setFocus();
     QTest::keyClick(flickerless, Qt::Key_Backtab, Qt::ShiftModifier);
-    Settle(10);
-    QVERIFY(autoRadio->hasFocus());
+    QTRY_VERIFY_WITH_TIMEOUT(autoRadio->hasFocus(), kPatienceMs);
     QTest::keyClick(autoRadio, Qt::Key_Backtab, Qt::ShiftModifier);
-    Settle(10);
-    QCOMPARE(host_.Messages(um::kFocusHandoff).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kFocusHandoff).size(), 1, kPatienceMs);
     QCOMPARE(int(host_.Messages(um::kFocusHandoff)[0].lParam), 1);
     QTest::keyClick(flickerless, Qt::Key_Escape);
-    Settle(10);
-    QCOMPARE(host_.Messages(um::kPageEscape).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kPageEscape).size(), 1, kPatienceMs);
   }
 };
 

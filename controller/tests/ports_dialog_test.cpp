@@ -25,6 +25,7 @@
 
 #include "camlink/port_mapping.h"
 #include "core/settings/settings.h"
+#include "resources/control_ids.h"
 #include "resources/menu_ids.h"
 #include "tests/gui_test_support.h"
 #include "ui/common/message_box.h"
@@ -104,14 +105,14 @@ class PortsDialogTest : public QObject {
 
   // The main dialog on its stored port, once its connect sequence is over.
   static bool Settled(MainDialog& dialog) {
-    QTest::qWait(30);
-    return QTest::qWaitFor(
-        [&] {
-          const auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
-          return (!dialog.Connected() || !model->text().isEmpty()) &&
-                 !dialog.Engine().SequenceActive() && dialog.Engine().Cursor().State() == 0;
-        },
-        8000);
+    const auto idle = [&] {
+      const auto* model = qobject_cast<QLabel*>(dialog.Control(ctl::kModelLine));
+      return (!dialog.Connected() || !model->text().isEmpty()) &&
+             !dialog.Engine().SequenceActive() && dialog.Engine().Cursor().State() == 0;
+    };
+    // Messages already posted start their sequences first: idle still once
+    // they are delivered.
+    return WaitUntil([&] { return idle() && (DeliverPosted(), idle()); });
   }
 
   static QString PortMenuTarget(MainDialog& dialog) {
@@ -215,7 +216,8 @@ class PortsDialogTest : public QObject {
     QCOMPARE(qzlink::StoredPortTarget(3), byId_.toStdString());
     QVERIFY(dialog.Connected());
     QVERIFY(Settled(dialog));
-    QCOMPARE(qobject_cast<QLabel*>(dialog.Control(1162))->text(), QStringLiteral("Model : QT-R7"));
+    QCOMPARE(qobject_cast<QLabel*>(dialog.Control(ctl::kModelLine))->text(),
+             QStringLiteral("Model : QT-R7"));
     QVERIFY(camera_->Commands() > commandsBefore + 2);  // the probe's two and the connect sequence
     QCOMPARE(PortMenuTarget(dialog), QStringLiteral("COM3: ") + byId_);
   }

@@ -8,11 +8,13 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "camlink/qzlink.h"
 #include "core/engine/private_messages.h"
 #include "core/link/answer_decoders.h"
 #include "resources/bitmap_ids.h"
+#include "resources/control_ids.h"
 #include "tests/gui_test_support.h"
 #include "ui/main/direction_button.h"
 #include "ui/pages/adjust_page.h"
@@ -72,7 +74,8 @@ class ScreenshotTest : public QObject {
 
   void Save(QWidget* w, const QString& name) {
     w->show();
-    Settle(30);
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    DeliverPosted();  // the refresh posted to a page
     QVERIFY(w->grab().save(dir_ + '/' + name));
   }
 
@@ -104,8 +107,13 @@ class ScreenshotTest : public QObject {
          [] { QzSetOnScreen(1, 1); }, [] { QzSetOnScreen(1, 8); }, [] { QzSetOnScreen(1, 5); },
          [] { QzSetNoiseReduction(1, 1); }, [] { QzSetLed(1, 1); }, [] { QzSetAEVal(1, 128); },
          [] { QzSetBackLight(1, 1); }});
+    const auto notifications = [&] {
+      return std::count_if(session_->Frames().begin(), session_->Frames().end(),
+                           [](const Frame& f) { return f.message == NotifyRxMessage; });
+    };
+    const auto before = notifications();
     camera_->Control(QStringLiteral("sensor 1 1"));
-    Settle(50);
+    QVERIFY(WaitUntil([&] { return notifications() > before; }));  // its detection told
   }
   void cleanupTestCase() {
     session_.reset();
@@ -115,7 +123,7 @@ class ScreenshotTest : public QObject {
   void Pages() {
     ReadCamera();
     auto* adjust = new AdjustPage;
-    adjust->findChild<QCheckBox*>(QStringLiteral("1159"))->setChecked(true);
+    FindControl<QCheckBox>(adjust, ctl::adjust::kNotifyDetection)->setChecked(true);
     SavePage(adjust, QStringLiteral("Adjust"), QStringLiteral("page-adjust.png"));
     SavePage(new SystemPage, QStringLiteral("System"), QStringLiteral("page-system.png"));
     auto* picture = new PicturePage;
@@ -141,13 +149,19 @@ class ScreenshotTest : public QObject {
       int column;
     };
     const Button buttons[] = {
-        {1005, "U&&L", bmp::kUpLeft, 0, 0},    {1006, "U", bmp::kUp, 0, 1},
-        {1007, "U&&R", bmp::kUpRight, 0, 2},   {1008, "L", bmp::kLeft, 1, 0},
-        {1009, "H", bmp::kHome, 1, 1},         {1010, "R", bmp::kRight, 1, 2},
-        {1011, "D&&L", bmp::kDownLeft, 2, 0},  {1012, "D", bmp::kDown, 2, 1},
-        {1013, "D&&R", bmp::kDownRight, 2, 2}, {1017, "Tele", bmp::kTele, 0, 4},
-        {1018, "Wide", bmp::kWide, 1, 4},      {1016, "Near", bmp::kNear, 0, 5},
-        {1015, "Far", bmp::kFar, 1, 5},
+        {ctl::kPadUpLeft, "U&&L", bmp::kUpLeft, 0, 0},
+        {ctl::kPadUp, "U", bmp::kUp, 0, 1},
+        {ctl::kPadUpRight, "U&&R", bmp::kUpRight, 0, 2},
+        {ctl::kPadLeft, "L", bmp::kLeft, 1, 0},
+        {ctl::kPadHome, "H", bmp::kHome, 1, 1},
+        {ctl::kPadRight, "R", bmp::kRight, 1, 2},
+        {ctl::kPadDownLeft, "D&&L", bmp::kDownLeft, 2, 0},
+        {ctl::kPadDown, "D", bmp::kDown, 2, 1},
+        {ctl::kPadDownRight, "D&&R", bmp::kDownRight, 2, 2},
+        {ctl::kZoomTele, "Tele", bmp::kTele, 0, 4},
+        {ctl::kZoomWide, "Wide", bmp::kWide, 1, 4},
+        {ctl::kFocusNear, "Near", bmp::kNear, 0, 5},
+        {ctl::kFocusFar, "Far", bmp::kFar, 1, 5},
     };
     for (const Button& b : buttons) {
       auto* button = new DirectionButton;
@@ -156,10 +170,10 @@ class ScreenshotTest : public QObject {
       QVERIFY(button->LoadBitmaps(b.images[0], b.images[1], b.images[2], b.images[3]));
       button->setFixedSize(24, 24);
       grid->addWidget(button, b.row, b.column);
-      if (b.id == 1015) {
+      if (b.id == ctl::kFocusFar) {
         button->setEnabled(false);
       }
-      if (b.id == 1010) {
+      if (b.id == ctl::kPadRight) {
         button->setDown(true);
       }
     }

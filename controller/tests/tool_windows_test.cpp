@@ -118,8 +118,7 @@ class ToolWindowsTest : public QObject {
     QTest::mouseMove(&combo, QPoint(12, 10));
     QVERIFY(combo.toolTip().isEmpty());
     QTest::mousePress(&combo, Qt::RightButton, {}, QPoint(10, 10));
-    Settle(10);
-    QCOMPARE(host_.Messages(um::kPresetNames).size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kPresetNames).size(), 1, kPatienceMs);
   }
 
   // Sent frames are checked in the simulator: an LED command typed by hand.
@@ -185,9 +184,8 @@ class ToolWindowsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(&window));
     window.CommandText()->setEditText(QStringLiteral("FF"));
     QTest::keyClick(&window, Qt::Key_Escape);
-    Settle(10);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kCmdWndClose).size(), 1, kPatienceMs);
     QVERIFY(!window.isVisible());
-    QCOMPARE(host_.Messages(um::kCmdWndClose).size(), 1);
     QCOMPARE(window.CommandText()->currentText(), QStringLiteral("FF"));  // kept
   }
 
@@ -214,9 +212,8 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(list->palette().color(QPalette::Highlight), QColor(0, 0, 100));
     QCOMPARE(list->palette().color(QPalette::HighlightedText), QColor(255, 255, 255));
     QTest::keyClick(&window, Qt::Key_Escape);
-    Settle(10);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kDebugClose).size(), 1, kPatienceMs);
     QVERIFY(!window.isVisible());
-    QCOMPARE(host_.Messages(um::kDebugClose).size(), 1);
     QCOMPARE(list->topLevelItemCount(), 1024);  // hidden, not emptied
     window.Clear();
     QCOMPARE(list->topLevelItemCount(), 0);
@@ -225,9 +222,8 @@ class ToolWindowsTest : public QObject {
     QCOMPARE(list->topLevelItemCount(), 1);
     window.show();
     QTest::keyClick(list, Qt::Key_Return);  // Enter closes too
-    Settle(10);
+    QTRY_COMPARE_WITH_TIMEOUT(host_.Messages(um::kDebugClose).size(), 2, kPatienceMs);
     QVERIFY(!window.isVisible());
-    QCOMPARE(host_.Messages(um::kDebugClose).size(), 2);
   }
 
   // A frame of 40 bytes, the longest the library hands out, arrives whole.

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "core/settings/settings.h"
+#include "resources/control_ids.h"
 #include "tests/gui_test_support.h"
 #include "ui/main/main_dialog.h"
 #include "ui/pages/action_slider.h"
@@ -71,12 +72,15 @@ class X11InputTest : public QObject {
     for (int i = 0; i < kHolds; ++i) {
       const int before = slider.value();
       QVERIFY(Xdo({QStringLiteral("keydown"), QStringLiteral("Right")}));
-      QTest::qWait(500);
+      RunFor(500);  // held that long, the key repeats
       QVERIFY(Xdo({QStringLiteral("keyup"), QStringLiteral("Right")}));
-      QTest::qWait(120);
+      // The final release sends; a second send would show in the next
+      // round's count.
+      QTRY_COMPARE_WITH_TIMEOUT(spy.size(), i + 1, kPatienceMs);
       QVERIFY2(slider.value() - before > 3, "the key did not repeat");
-      QCOMPARE(spy.size(), i + 1);
     }
+    RunFor(120);  // nor after the last round: a second send would show meanwhile
+    QCOMPARE(spy.size(), kHolds);
     QCOMPARE(spy.last().at(0).toInt(), slider.value());
   }
 
@@ -95,26 +99,29 @@ class X11InputTest : public QObject {
     dialog.setWindowModality(Qt::ApplicationModal);  // as exec() runs it
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    auto* model = qobject_cast<QLabel*>(dialog.Control(1162));
+    auto* model = qobject_cast<QLabel*>(dialog.Control(ctl::kModelLine));
     QVERIFY(QTest::qWaitFor([&] { return !model->text().isEmpty(); }, 5000));
     QVERIFY(QTest::qWaitFor([&] { return !dialog.Engine().SequenceActive(); }, 5000));
 
     DebugWindow* debug = dialog.Debug();
-    QVERIFY(Click(dialog.Control(1043)));  // Debug
+    QVERIFY(Click(dialog.Control(ctl::kDebug)));  // Debug
     QVERIFY(QTest::qWaitFor([&] { return debug->isVisible(); }, 2000));
     QVERIFY(QTest::qWaitForWindowExposed(debug));
     QVERIFY(!debug->frameGeometry().intersects(dialog.frameGeometry()));
     QVERIFY(dialog.screen()->availableGeometry().contains(debug->frameGeometry()));
     const QString shots = qEnvironmentVariable("QZ_SCREENSHOT_DIR");
     if (!shots.isEmpty()) {
-      QTest::qWait(200);
+      // Both drawn, and the server has it, before the screen is grabbed.
+      dialog.repaint();
+      debug->repaint();
+      QGuiApplication::sync();
       const QRect both = dialog.frameGeometry().united(debug->frameGeometry());
       QVERIFY(dialog.screen()
                   ->grabWindow(0, both.x(), both.y(), both.width(), both.height())
                   .save(shots + QStringLiteral("/debug-window-beside.png")));
     }
     QVERIFY(debug->RowCount() > 0);
-    QVERIFY(Click(debug->findChild<QPushButton*>(QStringLiteral("1142"))));  // Clear
+    QVERIFY(Click(FindControl<QPushButton>(debug, ctl::kDebugClear)));  // Clear
     QVERIFY(QTest::qWaitFor([&] { return debug->RowCount() == 0; }, 2000));
 
     for (int i = 0; i < 40; ++i) {
@@ -135,13 +142,13 @@ class X11InputTest : public QObject {
       QVERIFY(QTest::qWaitFor([&] { return QApplication::activeWindow() == debug; }, 2000));
       QVERIFY(Xdo({QStringLiteral("key"), QString::fromLatin1(key)}));
       QVERIFY2(QTest::qWaitFor([&] { return !debug->isVisible(); }, 2000), key);
-      QTest::qWait(50);
+      RunFor(50);  // the key passed on to the dialog would close it meanwhile
       QVERIFY2(dialog.isVisible(), key);  // the key did not reach the dialog
-      QVERIFY(Click(dialog.Control(1043)));
+      QVERIFY(Click(dialog.Control(ctl::kDebug)));
       QVERIFY(QTest::qWaitFor([&] { return debug->isVisible(); }, 2000));
       QVERIFY(QTest::qWaitForWindowExposed(debug));
     }
-    QVERIFY(Click(debug->findChild<QPushButton*>(QStringLiteral("1123"))));  // Close
+    QVERIFY(Click(FindControl<QPushButton>(debug, ctl::kToolClose)));  // Close
     QVERIFY(QTest::qWaitFor([&] { return !debug->isVisible(); }, 2000));
   }
 };
