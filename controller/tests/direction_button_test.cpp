@@ -245,15 +245,6 @@ class DirectionButtonTest : public QObject {
     QCOMPARE(camera_->Commands(), commands);
   }
 
-  void StopAllStopsAHeldButton() {
-    Pad pad(&host_, ctl::kPadUp);
-    QTest::mousePress(pad.button, Qt::LeftButton);
-    QVERIFY(session_->WaitForAnswers(1));
-    DirectionButton::StopAll();  // the session is about to close
-    QVERIFY(session_->WaitForAnswers(1));
-    QVERIFY(!pad.button->IsMoving());
-  }
-
   void BitmapsLoadWithTheKeyColourReplaced() {
     DirectionButton button;
     button.SetControl(ctl::kPadUpLeft, QStringLiteral("U&&L"));

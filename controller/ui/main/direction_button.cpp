@@ -3,7 +3,6 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSet>
 
 #include "core/engine/private_messages.h"
 #include "core/link/library_call.h"
@@ -17,28 +16,15 @@ namespace {
 
 enum Image { kNormal, kPressed, kFocused, kDisabled };
 
-QSet<DirectionButton*>& LiveButtons() {
-  static QSet<DirectionButton*> buttons;
-  return buttons;
-}
-
 }  // namespace
 
 DirectionButton::DirectionButton(QWidget* parent) : QPushButton(parent) {
   replacement_ = palette().color(QPalette::Button).rgb();
-  LiveButtons().insert(this);
 }
 
 DirectionButton::~DirectionButton() {
-  LiveButtons().remove(this);
   if (moving_) {
     SendStop();
-  }
-}
-
-void DirectionButton::StopAll() {
-  for (DirectionButton* button : LiveButtons()) {
-    button->StopIfMoving();
   }
 }
 

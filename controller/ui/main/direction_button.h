@@ -36,9 +36,6 @@ class DirectionButton : public QPushButton {
   // session is about to close, or the button lost the mouse or the focus).
   void StopIfMoving();
 
-  // The same for every direction button that exists.
-  static void StopAll();
-
   bool IsMoving() const { return moving_; }
   QSize sizeHint() const override;
 
