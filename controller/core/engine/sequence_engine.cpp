@@ -163,8 +163,8 @@ SequenceEngine::SequenceEngine(LibraryPort& port)
 bool SequenceEngine::SendCall(const LibraryCall& call, CallTag tag, EngineActions& out) {
   // A line that keeps every call unanswered must not grow the list: the
   // oldest is given up to make room.
-  if (path_.Full()) {
-    if (const auto oldest = path_.TakeOldest())
+  if (path_.Calls().Full()) {
+    if (const auto oldest = path_.Calls().TakeOldest())
       GiveUpCall(*oldest, out);
   }
   if (path_.Send(call, tag))
@@ -190,8 +190,8 @@ bool SequenceEngine::SendOperatorCall(const LibraryCall& call, AnswerFollowUp fo
 }
 
 bool SequenceEngine::SendRawCommand(std::span<const std::uint8_t> bytes, EngineActions& out) {
-  if (path_.Full()) {
-    if (const auto oldest = path_.TakeOldest())
+  if (path_.Calls().Full()) {
+    if (const auto oldest = path_.Calls().TakeOldest())
       GiveUpCall(*oldest, out);
   }
   return path_.SendRaw(bytes, CallTag{});
@@ -218,9 +218,9 @@ void SequenceEngine::OnConnectionClosed(EngineActions& out) {
   EndSequence(out);
   inching_.Reset();
   // No answer comes after the close: what waited for one is done.
-  while (const auto call = path_.TakeOldest())
+  while (const auto call = path_.Calls().TakeOldest())
     FollowUp(call->tag.followUp, false, out);
-  path_.Clear();
+  path_.Calls().Clear();
   operatorAwait_.reset();
   sensorQueryPending_ = false;
   presetNamesOwned_ = false;
@@ -406,7 +406,7 @@ int PushAnswerLines(const AnswerFrame& answer, EngineActions& out) {
 
 void SequenceEngine::OnAnswer(std::span<const std::uint8_t> frame, EngineActions& out) {
   const AnswerFrame answer(frame);
-  const CallsInFlight::Match match = path_.TakeAnswered(answer);
+  const CallsInFlight::Match match = path_.Calls().TakeAnswered(answer);
   // The camera answered past these: their answers will not come.
   for (std::size_t i = 0; i < match.lostCount; ++i)
     GiveUpCall(match.lost[i], out);
@@ -770,7 +770,7 @@ void SequenceEngine::OnPageRefreshed(EngineActions& out) {
 // --- bounded waits -------------------------------------------------------------------
 
 std::optional<Micros> SequenceEngine::NextDeadline() const {
-  std::optional<Micros> next = path_.NextDeadline();
+  std::optional<Micros> next = path_.Calls().NextDeadline();
   const auto consider = [&next](Micros deadline) {
     if (!next || deadline < *next)
       next = deadline;

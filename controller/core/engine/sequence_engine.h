@@ -156,7 +156,7 @@ class SequenceEngine {
   bool FirstReadAutoExposure() const { return firstReadAutoExposure_; }
   bool PowerOnTimerRunning() const { return powerOnTimerRunning_; }
   const Inching& Inch() const { return inching_; }
-  std::size_t CallsInFlight() const { return path_.InFlight(); }
+  std::size_t CallsInFlight() const { return path_.Calls().Size(); }
   // Which of pan, tilt and zoom speed were read from the selected camera.
   const KnownSpeeds& SpeedsRead() const { return speedRead_; }
 

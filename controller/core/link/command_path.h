@@ -32,16 +32,11 @@ class CommandPath {
   // ... EF) the camera answers, and the call waits for it like any other.
   bool SendRaw(std::span<const std::uint8_t> bytes, CallTag tag);
 
-  bool Full() const { return calls_.Full(); }
-  std::size_t InFlight() const { return calls_.Size(); }
-  CallsInFlight::Match TakeAnswered(const AnswerFrame& answer) {
-    return calls_.TakeAnswered(answer);
-  }
+  // The calls waiting for their answers (the answers are matched there).
+  CallsInFlight& Calls() { return calls_; }
+  const CallsInFlight& Calls() const { return calls_; }
+  // The calls whose answer time has passed by the path's clock, oldest first.
   std::optional<CallInFlight> TakeExpired() { return calls_.TakeExpired(Now()); }
-  std::optional<CallInFlight> TakeOldest() { return calls_.TakeOldest(); }
-  std::optional<Micros> NextDeadline() const { return calls_.NextDeadline(); }
-  // The session closed.
-  void Clear() { calls_.Clear(); }
 
  private:
   CallInFlight Record(CallTag tag);
