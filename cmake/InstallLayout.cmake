@@ -7,6 +7,7 @@
 #   qzlink_dev  qzlink.h, the link-time names, pkg-config and CMake files, qzlink(3)
 #   tools       qzcli, qzscript, qzregsvr, the control module, the simulator
 #   controller  the operator application with its menu entry and icons
+#   qzlinkd     the network control daemon with its systemd user units
 include(GNUInstallDirs)
 
 # The SONAMEs of the project's libraries change together, with this number.
@@ -28,6 +29,10 @@ set(QZ_PACKAGE_qzlink libqzlink${QZ_SOVERSION})
 set(QZ_PACKAGE_qzlink_dev libqzlink-dev)
 set(QZ_PACKAGE_tools qzlink-tools)
 set(QZ_PACKAGE_controller qtr90x-controller)
+set(QZ_PACKAGE_qzlinkd qzlinkd)
+
+# systemd user units, under the prefix (/usr/lib/systemd/user in the packages).
+set(QZ_SYSTEMD_USER_UNITDIR lib/systemd/user)
 
 # Installed programs and modules find the libraries through a RUNPATH relative
 # to their own folder ($ORIGIN), so that an installation works under any

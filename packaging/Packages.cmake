@@ -8,6 +8,8 @@
 #                      simulated camera, example scripts
 #   qtr90x-controller  the operator application, its menu entry, icons and
 #                      AppStream metadata
+#   qzlinkd            the network control daemon, its systemd user units and
+#                      manual page (where Qt's HttpServer and WebSockets are)
 #
 # The run-time library package is named after the SONAME (libqzlink.so.1).
 # libqzplatform.so.1 shares it: the two SONAMEs change together
@@ -30,7 +32,7 @@ set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL qzlink qzlink_dev tools controller)
+set(CPACK_COMPONENTS_ALL ${QZ_COMPONENTS})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${QZ_CHANGELOG_REVISION})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QZ_CHANGELOG_MAINTAINER}")
@@ -49,8 +51,9 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_COMPONENT_QZLINK_DEV_DEPENDS qzlink)
 set(CPACK_COMPONENT_TOOLS_DEPENDS qzlink)
 set(CPACK_COMPONENT_CONTROLLER_DEPENDS qzlink)
+set(CPACK_COMPONENT_QZLINKD_DEPENDS qzlink)
 
-foreach(component IN ITEMS qzlink qzlink_dev tools controller)
+foreach(component IN LISTS QZ_COMPONENTS)
   string(TOUPPER ${component} upper)
   set(CPACK_DEBIAN_${upper}_PACKAGE_NAME ${QZ_PACKAGE_${component}})
 endforeach()
@@ -108,5 +111,17 @@ QT-R90x Controler drives QT-R90x, QT-R90xN and QT-R7 cameras on a serial line:
 pan and tilt, zoom and focus, named presets, speeds, exposure, white balance,
 on-screen display, camera power, night mode, IR and external light, alarm
 output and sensor detection, for each camera of a cascade.")
+
+set(CPACK_DEBIAN_QZLINKD_PACKAGE_SECTION net)
+set(CPACK_COMPONENT_QZLINKD_DESCRIPTION
+"network control daemon for QT-R90x and QT-R7 pan/tilt/zoom cameras
+qzlinkd owns serial camera lines without a desktop and offers every camera on
+them over HTTP and WebSocket on one port: JSON requests to move, stop, recall
+and store presets, switch power, and read the state; events of every change;
+an operator page for a browser or a tablet. It listens on the loopback
+addresses only unless told otherwise, and every request needs its token.
+.
+This package holds the daemon, its manual page and the systemd user units
+qzlinkd.service and qzlinkd.socket.")
 
 include(CPack)

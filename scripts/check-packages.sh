@@ -45,6 +45,7 @@ for name in $names; do
     libqzlink1) wanted=(libc6) ;;
     libqzlink-dev) wanted=("libqzlink1 (= $version)") ;;
     qzlink-tools) wanted=("libqzlink1 (= $version)" libc6 libqt6qml6) ;;
+    qzlinkd) wanted=("libqzlink1 (= $version)" libc6 libqt6httpserver6 libqt6websockets6) ;;
     *) wanted=("libqzlink1 (= $version)" libc6 libqt6widgets6) ;;
   esac
   for dependency in "${wanted[@]}"; do
@@ -81,6 +82,29 @@ echo "$out"
 out=$(appstreamcli validate --no-net --no-color "$metainfo" 2>&1)
 check "appstreamcli validate --no-net passes" [ $? -eq 0 ]
 echo "$out"
+
+# --- qzlinkd's systemd user units ---------------------------------------------
+# systemd-analyze verify on copies that name the unpacked program and find
+# the unpacked manual page (Documentation=man:qzlinkd(1)).
+units=$work/root/usr/lib/systemd/user
+if [ -f "$units/qzlinkd.service" ]; then
+  mkdir -p "$work/units"
+  for unit in qzlinkd.service qzlinkd.socket; do
+    sed "s|/usr/bin/qzlinkd|$work/root/usr/bin/qzlinkd|" "$units/$unit" >"$work/units/$unit"
+  done
+  check "qzlinkd.service is Type=notify (the daemon sends READY=1)" \
+    grep -qx 'Type=notify' "$units/qzlinkd.service"
+  check "qzlinkd.service runs /usr/bin/qzlinkd of the package" \
+    grep -q '^ExecStart=/usr/bin/qzlinkd ' "$units/qzlinkd.service"
+  if command -v systemd-analyze >/dev/null; then
+    out=$(cd "$work/units" && MANPATH=$work/root/usr/share/man \
+            systemd-analyze verify qzlinkd.service qzlinkd.socket 2>&1)
+    check "systemd-analyze verify passes the units without a message" [ $? -eq 0 -a -z "$out" ]
+    echo "$out"
+  else
+    echo "systemd-analyze is not installed: the units are not verified"
+  fi
+fi
 
 # --- Unpacked: libraries, programs, manual pages ----------------------------
 bad_runpath=

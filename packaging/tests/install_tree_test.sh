@@ -26,7 +26,10 @@ while read -r component _ path; do
   expected[$component]+=" ${path//APP/$app}"
 done <"$layout"
 
-for component in qzlink qzlink_dev tools controller; do
+# qzlinkd is built only where Qt's HttpServer and WebSockets modules are.
+components=(qzlink qzlink_dev tools controller)
+[ -x "$build/qzlinkd/qzlinkd" ] && components+=(qzlinkd)
+for component in "${components[@]}"; do
   cmake --install "$build" --prefix "$work/$component" --component "$component" \
     >"$work/$component.log" 2>&1
   check "component $component installs on its own" [ $? -eq 0 ]
@@ -41,8 +44,8 @@ done
 cmake --install "$build" --prefix "$work/all" >"$work/all.log" 2>&1
 check "everything installs at once" [ $? -eq 0 ]
 (cd "$work/all" && find . ! -type d | sed 's|^\./||' | sort) >"$work/all.files"
-sort "$work"/{qzlink,qzlink_dev,tools,controller}.files >"$work/union.files"
-check "every installed file belongs to one of the four components, and to one only" \
+(cd "$work" && sort "${components[@]/%/.files}") >"$work/union.files"
+check "every installed file belongs to one of the components, and to one only" \
   cmp -s "$work/all.files" "$work/union.files"
 check "the header tree is exactly what qzlink.h includes" \
   [ "$(grep '^include/' "$work/all.files" | tr '\n' ' ')" = \
