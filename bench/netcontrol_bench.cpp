@@ -211,12 +211,11 @@ class Connection {
 
 std::string Request(const Connection& c, const std::string& method, const std::string& path,
                     const std::string& body, const std::string& extra = {}) {
-  return method + " " + path + " HTTP/1.1\r\nHost: " + c.Host() +
-         "\r\nAuthorization: Bearer " + kToken.toStdString() + "\r\n" + extra +
-         (body.empty() && method == "GET"
-              ? std::string()
-              : "Content-Type: application/json\r\nContent-Length: " +
-                    std::to_string(body.size()) + "\r\n") +
+  return method + " " + path + " HTTP/1.1\r\nHost: " + c.Host() + "\r\nAuthorization: Bearer " +
+         kToken.toStdString() + "\r\n" + extra +
+         (body.empty() && method == "GET" ? std::string()
+                                          : "Content-Type: application/json\r\nContent-Length: " +
+                                                std::to_string(body.size()) + "\r\n") +
          "\r\n" + body;
 }
 
@@ -535,8 +534,7 @@ void SustainedMoves(benchmark::State& state) {
   // Ten bits a byte: the share of the line's time the bytes both ways fill.
   state.counters["line_busy"] = lineBytes * 10.0 / kBaud / wall;
   // The most a 9600-baud line carries of these moves, command and answer.
-  state.counters["floor_commands_per_s"] =
-      commands > 0 ? kBaud / 10.0 / (lineBytes / commands) : 0;
+  state.counters["floor_commands_per_s"] = commands > 0 ? kBaud / 10.0 / (lineBytes / commands) : 0;
 }
 BENCHMARK(SustainedMoves)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
