@@ -8,7 +8,7 @@
 # and uninstall). Installs what is missing and builds first.
 #
 # Wine runs in a private prefix (QZ_WINE_PREFIX, default build-wine-prefix/)
-# whose COM1 to COM16 all point into build-wine-ports/ before anything opens
+# whose COM1 to COM99 all point into build-wine-ports/ before anything opens
 # a port: Wine would otherwise map COM1 to the machine's real serial port.
 # Wine's cscript exits 0 even when a script fails, so every script reports
 # through its output and the checks read that.
@@ -53,7 +53,7 @@ reg="$work/ports.reg"
 {
   echo 'REGEDIT4'
   echo '[HKEY_LOCAL_MACHINE\Software\Wine\Ports]'
-  for n in $(seq 16); do echo "\"COM$n\"=\"$ports/com$n\""; done
+  for n in $(seq 99); do echo "\"COM$n\"=\"$ports/com$n\""; done
   echo '[HKEY_CURRENT_USER\Software\Wine\Drivers]'
   echo '"Graphics"="null"'   # the hidden top-level window without a display
 } >"$reg"
@@ -62,10 +62,10 @@ wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
 wineserver -p >/dev/null 2>&1 </dev/null
 wine cmd /c exit >/dev/null 2>&1 </dev/null
 mapped_ok=1
-for n in $(seq 16); do
+for n in $(seq 99); do
   [ "$(readlink "$WINEPREFIX/dosdevices/com$n")" = "$ports/com$n" ] || mapped_ok=0
 done
-check "COM1 to COM16 of the prefix point into build-wine-ports/" [ $mapped_ok -eq 1 ]
+check "COM1 to COM99 of the prefix point into build-wine-ports/" [ $mapped_ok -eq 1 ]
 if [ $mapped_ok -eq 0 ]; then
   ls -l "$WINEPREFIX/dosdevices" >&2
   echo "refusing to run: a COM port of the prefix may be a real serial port" >&2

@@ -76,10 +76,11 @@ gcc -O2 -fPIC -shared -nostdlib -ffreestanding \
   -o "$shim/lib/x86_64-linux-gnu/libptymodem.so" "$root/testsupport/wine/ptymodem.c"
 
 # ---- the prefix, with every COM port mapped before anything opens one ----
-# COM1: the simulator; COM9: a missing device; the rest: paths of this run
+# COM1: the simulator; COM9: a missing device; the rest up to COM32 (so that
+# Wine gives no low number to a real port): paths of this run
 # that do not exist.
 wine wineboot --init >/dev/null 2>&1 </dev/null
-for n in 1 2 3 4 5 6 7 8 9; do
+for n in $(seq 32); do
   wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /t REG_SZ /d "$work/cam$n" /f \
     >/dev/null 2>&1 </dev/null
 done
@@ -87,14 +88,14 @@ wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 wineserver -p >/dev/null 2>&1 </dev/null
 wine cmd /c exit >/dev/null 2>&1 </dev/null
-for n in 1 2 3 4 5 6 7 8 9; do
+for n in $(seq 32); do
   target=$(readlink "$WINEPREFIX/dosdevices/com$n" || true)
   if [ "$target" != "$work/cam$n" ]; then
     echo "run-windows-tests.sh: COM$n maps to '$target', not to this run's path: stopping" >&2
     exit 1
   fi
 done
-echo "ok   COM1 to COM9 map to this run's paths"
+echo "ok   COM1 to COM32 map to this run's paths"
 export LD_PRELOAD="$shim/\$LIB/libptymodem.so"
 
 start_sim() {  # start_sim LINK ARGS...: starts the simulator, waits until ready
