@@ -38,5 +38,12 @@ else
   SUDO=
 fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
+# A mirror in the middle of a sync serves lists of the wrong size for a
+# while; try again rather than fail the whole run.
+for attempt in 1 2 3 4; do
+  $SUDO apt-get update -q && break
+  [ $attempt -eq 4 ] && exit 1
+  echo "apt-get update failed (attempt $attempt), trying again in 30 s" >&2
+  sleep 30
+done
 $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -26,6 +26,7 @@ bash "$root/scripts/build-windows.sh" -DQZ_WERROR=ON -- -j2
 native=${QZ_NATIVE_BUILD:-$root/build}
 bash "$root/scripts/build.sh" "$native" -- -j2 --target qtr90x-camsim qzcli
 built=$(date +%s)
+. "$root/testsupport/wine_bits.sh"
 
 work=$(mktemp -d /tmp/qz-windows-tests.XXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
@@ -113,7 +114,7 @@ stop_sims() {
 
 # ---- the Google Test suites of both builds, through Wine ----
 start_sim "$work/cam1" --fast
-for bits in 32 64; do
+for bits in $wine_bits; do
   QZ_TEST_SIM_PORT=1 QZ_TEST_MISSING_PORT=9 ctest --test-dir "$root/build-win$bits" \
     --output-on-failure --timeout 120 -j2 >"$work/ctest-$bits.out" 2>&1 && status=0 || status=$?
   check "$bits-bit Google Test suites pass under Wine" [ "$status" -eq 0 ]
@@ -152,7 +153,7 @@ for baud in 9600 19200 38400; do
     --baud "$baud" --seconds 0.2 "${calls[@]}"
   check "Linux qzcli gets answers and a notification at $baud" \
     grep -q '^recv notify #[0-9]* FA 30 31 00 A5 31 EF$' "$work/linux-$baud"
-  for bits in 32 64; do
+  for bits in $wine_bits; do
     run_client "win$bits-$baud" timeout 60 wine "$root/build-win$bits/bin/qzcli.exe" --port 1 \
       --baud "$baud" --seconds 0.2 "${calls[@]}"
     check "$bits-bit qzcli.exe at $baud gives the Linux frames, answers and notifications" \
@@ -160,7 +161,7 @@ for baud in 9600 19200 38400; do
   done
 done
 echo "skip 14400 baud under Wine: Wine cannot set it on a Linux terminal (Windows can)"
-for bits in 32 64; do
+for bits in $wine_bits; do
   exe=$root/build-win$bits/bin/qzcli.exe
   # A closed port: a command with no session fails with the invalid-handle code.
   timeout 30 wine "$exe" QzSetZooming 1 2 >"$work/closed-$bits" 2>&1 || true
@@ -191,7 +192,7 @@ done
 echo "skip a second open of a held port under Wine: Wine lets it succeed (Windows refuses it)"
 
 # ---- the benchmark: figures only, never a check ----
-for bits in 32 64; do
+for bits in $wine_bits; do
   start_sim "$work/cam1" --fast
   timeout 120 wine "$root/build-win$bits/bin/win32_answer_bench.exe" 1 300 \
     >"$work/bench-$bits" 2>&1 || true
