@@ -24,9 +24,12 @@ namespace qznet {
 
 struct Limits {
   qint64 maxBodyBytes = 16 * 1024;
-  qint64 maxMessageBytes = 16 * 1024;  // one WebSocket message
+  qint64 maxMessageBytes = 16 * 1024;   // one WebSocket message
+  qint64 maxUnsentBytes = 1024 * 1024;  // a WebSocket client reading too slowly is dropped
   int maxWebSocketClients = 32;
   int maxConnections = 64;        // HTTP connections at once
+  int requestTimeoutMs = 10000;   // to send a whole request
+  int idleTimeoutMs = 30000;      // a kept-alive HTTP connection with no request
   double requestsPerSecond = 50;  // per peer address
   double requestBurst = 100;
 };

@@ -60,6 +60,52 @@ QString PeerKey(const QHostAddress& address, quint16 port) {
   return address.toString() + QLatin1Char('#') + QString::number(port);
 }
 
+// Bounds the time a connection holds one of the few slots without progress:
+// a request must arrive whole within the request bound of its first byte (of
+// the connection's start, for the first), and a kept-alive connection with no
+// request in flight is closed after the idle bound. Without it a client could
+// hold every slot by opening connections and sending nothing, or a byte at a
+// time.
+class ConnectionClock : public QTimer {
+ public:
+  ConnectionClock(QTcpSocket* socket, int requestMs, int idleMs)
+      : QTimer(socket), requestMs_(requestMs), idleMs_(idleMs) {
+    setObjectName(QStringLiteral("qznetClock"));
+    setSingleShot(true);
+    connect(this, &QTimer::timeout, socket, &QTcpSocket::abort);
+    start(requestMs_);
+  }
+  static ConnectionClock* Of(QTcpSocket* socket) {
+    return socket->findChild<ConnectionClock*>(QStringLiteral("qznetClock"),
+                                               Qt::FindDirectChildrenOnly);
+  }
+  // The first bytes of a request after an idle spell start its bound.
+  void BytesArrived() {
+    if (idle_) {
+      idle_ = false;
+      start(requestMs_);
+    }
+  }
+  // A whole request is being answered: no bound while the camera works.
+  void RequestParsed() {
+    ++inFlight_;
+    idle_ = false;
+    stop();
+  }
+  void Answered() {
+    if (inFlight_ > 0 && --inFlight_ == 0) {
+      idle_ = true;
+      start(idleMs_);
+    }
+  }
+
+ private:
+  int requestMs_;
+  int idleMs_;
+  int inFlight_ = 0;
+  bool idle_ = false;
+};
+
 }  // namespace
 
 struct HttpAdapter::Hooks {
@@ -97,19 +143,17 @@ class HttpAdapter::GuardedTcpServer : public QTcpServer {
         socket->deleteLater();
       }
     });
-    auto* timer = new QTimer(socket);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, socket, [socket] { socket->abort(); });
-    timer->start(options_.headerTimeoutMs);
+    auto* clock = new ConnectionClock(socket, options_.requestTimeoutMs, options_.idleTimeoutMs);
     connect(socket, &QTcpSocket::readyRead, socket,
-            [this, socket, timer] { Watch(socket, timer); });
+            [this, socket, clock] { Watch(socket, clock); });
   }
 
  private:
-  void Watch(QTcpSocket* socket, QTimer* headerTimer) {
+  void Watch(QTcpSocket* socket, ConnectionClock* clock) {
     const qint64 limit = options_.maxRequestBytes;
     if (socket->property("qznetHandedOver").toBool()) {
       // Runs before the HTTP server's reader: it sees only what we let by.
+      clock->BytesArrived();
       const qint64 received =
           socket->property(kReceivedProperty).toLongLong() + socket->bytesAvailable();
       socket->setProperty(kReceivedProperty, received);
@@ -129,8 +173,8 @@ class HttpAdapter::GuardedTcpServer : public QTcpServer {
       }
       return;  // more to come
     }
-    headerTimer->stop();
     if (request && IsWebSocketUpgrade(*request)) {
+      clock->stop();  // the WebSocket's own pings watch it from here
       disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
       HttpRequest upgrade = *request;
       upgrade.peer = socket->peerAddress().toString();
@@ -187,6 +231,9 @@ class HttpAdapter::Server : public QAbstractHttpServer {
     ours.body = request.body();
     ours.peer = request.remoteAddress().toString();
     socket->setProperty(kReceivedProperty, 0);
+    if (ConnectionClock* clock = ConnectionClock::Of(socket)) {
+      clock->RequestParsed();
+    }
     if (repeated) {
       WriteAndClose(socket, Refusal(400, "a header is repeated"));
       return true;
@@ -206,6 +253,8 @@ class HttpAdapter::Server : public QAbstractHttpServer {
       guard->write(bytes);
       if (response.closeConnection) {
         guard->disconnectFromHost();
+      } else if (ConnectionClock* clock = ConnectionClock::Of(guard)) {
+        clock->Answered();
       }
     });
     return true;

@@ -7,7 +7,8 @@
 // headers, before the module sees it. That gives what the module (6.4)
 // lacks: WebSocket upgrades checked before they are accepted (path, token,
 // Host, Origin: a refusal is a plain HTTP answer), a bound on the bytes of a
-// request, on the connections at once, and on the time to send the headers.
+// request, on the connections at once, on the time to send a request, and on
+// the time a kept-alive connection may sit idle.
 #pragma once
 
 #include "netcontrol/http_types.h"
@@ -31,7 +32,8 @@ class HttpAdapter : public QObject {
   struct Options {
     qint64 maxRequestBytes = 32 * 1024;  // request line, headers and body together
     int maxConnections = 64;
-    int headerTimeoutMs = 10000;  // to send the first request's headers
+    int requestTimeoutMs = 10000;  // to send a whole request, from its first byte
+    int idleTimeoutMs = 30000;     // a kept-alive connection with no request
   };
   using RequestHandler = std::function<void(const HttpRequest&, Respond)>;
   // nullopt accepts the upgrade; a response refuses it.

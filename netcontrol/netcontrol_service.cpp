@@ -20,6 +20,7 @@ namespace qznet {
 struct NetControlService::Session {
   std::unique_ptr<QWebSocket> socket;
   Caller caller;
+  bool awaitingPong = false;
 };
 
 NetControlService::NetControlService(CameraHub& hub, ServiceSettings settings, QObject* parent)
@@ -43,14 +44,25 @@ NetControlService::NetControlService(CameraHub& hub, ServiceSettings settings, Q
     Reschedule();
   });
   ping_.setInterval(settings_.pingInterval);
+  // A client that answered no ping for a whole interval has gone without a
+  // word (a pulled cable, a frozen machine): dropping it stops its moves, as
+  // a disconnect does.
   connect(&ping_, &QTimer::timeout, this, [this] {
-    for (Session* session : sessions_) {
+    const QList<Session*> sessions = sessions_;
+    for (Session* session : sessions) {
+      if (session->awaitingPong) {
+        Drop(session, QStringLiteral("answered no ping"));
+        continue;
+      }
+      session->awaitingPong = true;
       session->socket->ping();
     }
   });
 
   HttpAdapter::Options options;
   options.maxConnections = settings_.limits.maxConnections;
+  options.requestTimeoutMs = settings_.limits.requestTimeoutMs;
+  options.idleTimeoutMs = settings_.limits.idleTimeoutMs;
   options.maxRequestBytes = settings_.limits.maxBodyBytes + 16 * 1024;  // and the headers
   adapter_ = std::make_unique<HttpAdapter>(
       options,
@@ -151,10 +163,27 @@ void NetControlService::Reschedule() {
 void NetControlService::Broadcast(const QString& method, QJsonObject params) {
   params["seq"] = ++sequence_;
   const QString text = QString::fromUtf8(RpcNotification(method, params));
-  for (Session* session : sessions_) {
-    session->socket->sendTextMessage(text);
+  const QList<Session*> sessions = sessions_;
+  for (Session* session : sessions) {
+    Send(session, text);
   }
   emit EventSent(method, sequence_);
+}
+
+void NetControlService::Send(Session* session, const QString& text) {
+  // Events for a client that does not read pile up here, not in the kernel:
+  // past the bound it is dropped rather than allowed to take the memory.
+  if (session->socket->bytesToWrite() > settings_.limits.maxUnsentBytes) {
+    Drop(session, QStringLiteral("reads too slowly"));
+    return;
+  }
+  session->socket->sendTextMessage(text);
+}
+
+void NetControlService::Drop(Session* session, const QString& why) {
+  Log(QStringLiteral("network %1: WebSocket %2, dropped").arg(session->caller.name, why));
+  // abort() says disconnected, which ends the session and stops its moves.
+  session->socket->abort();
 }
 
 std::optional<HttpResponse> NetControlService::CheckUpgrade(const HttpRequest& request) {
@@ -206,11 +235,17 @@ void NetControlService::OnWebSocket(std::unique_ptr<QWebSocket> socket,
   hello["seq"] = sequence_;
   ws->sendTextMessage(QString::fromUtf8(RpcNotification("hello", hello)));
 
+  connect(ws, &QWebSocket::pong, this, [session] { session->awaitingPong = false; });
   connect(ws, &QWebSocket::textMessageReceived, this, [this, session](const QString& message) {
     QPointer<QWebSocket> target(session->socket.get());
-    core_->HandleRpc(message.toUtf8(), session->caller, [target](QByteArray answer) {
-      if (target) {
-        target->sendTextMessage(QString::fromUtf8(answer));
+    core_->HandleRpc(message.toUtf8(), session->caller, [this, target](QByteArray answer) {
+      if (!target) {
+        return;
+      }
+      for (Session* s : sessions_) {
+        if (s->socket.get() == target) {
+          Send(s, QString::fromUtf8(answer));
+        }
       }
     });
     Reschedule();
@@ -223,6 +258,7 @@ void NetControlService::OnWebSocket(std::unique_ptr<QWebSocket> socket,
     Log(QStringLiteral("network %1: WebSocket disconnected").arg(session->caller.name));
     core_->ClientGone(session->caller.key, session->caller.name);
     Reschedule();
+    session->socket->disconnect(this);
     session->socket.release()->deleteLater();
     delete session;
   });

@@ -65,6 +65,8 @@ class NetControlService : public QObject {
   std::optional<HttpResponse> CheckUpgrade(const HttpRequest& request);
   void OnWebSocket(std::unique_ptr<QWebSocket> socket, const HttpRequest& request);
   void Broadcast(const QString& method, QJsonObject params);
+  void Send(Session* session, const QString& text);
+  void Drop(Session* session, const QString& why);
   void Reschedule();
   void Log(const QString& line) const;
   bool TokenIsUsable() const;

@@ -44,6 +44,7 @@ struct Reply {
 
 class ServiceTest : public ::testing::Test {
  protected:
+  virtual void Adjust(ServiceSettings&) {}
   void SetUp() override {
     ServiceSettings settings;
     settings.port = 0;
@@ -51,6 +52,7 @@ class ServiceTest : public ::testing::Test {
     settings.addresses = {QHostAddress(QHostAddress::LocalHost)};
     settings.limits.maxWebSocketClients = 2;
     settings.log = [this](const QString& line) { log.append(line); };
+    Adjust(settings);
     service = std::make_unique<NetControlService>(hub, settings);
     QString error;
     ASSERT_TRUE(service->Start(&error)) << error.toStdString();
@@ -265,6 +267,142 @@ TEST_F(ServiceTest, StopBeforeTheServiceEndsStopsNetworkMoves) {
     return !hub.sent.isEmpty() && hub.sent.last().command.kind == CameraCommand::Kind::Stop;
   }));
   EXPECT_FALSE(service->Running());
+}
+
+// Short bounds, so that clients that stop taking part are seen at once.
+class ServiceBoundsTest : public ServiceTest {
+ protected:
+  void Adjust(ServiceSettings& settings) override {
+    settings.limits.requestTimeoutMs = 400;
+    settings.limits.idleTimeoutMs = 300;
+    settings.limits.maxUnsentBytes = 64 * 1024;
+    settings.pingInterval = std::chrono::milliseconds(200);
+  }
+  // A WebSocket client of raw bytes: it takes part only as far as a test lets it.
+  std::unique_ptr<QTcpSocket> RawWebSocket(const QString& name) {
+    auto raw = std::make_unique<QTcpSocket>();
+    raw->connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_TRUE(raw->waitForConnected(2000));
+    raw->write(QStringLiteral("GET /api/v1/ws?token=%1&client=%2 HTTP/1.1\r\n"
+                              "Host: 127.0.0.1:%3\r\nUpgrade: websocket\r\n"
+                              "Connection: Upgrade\r\n"
+                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                              "Sec-WebSocket-Version: 13\r\n\r\n")
+                   .arg(QString::fromLatin1(kToken), name)
+                   .arg(port)
+                   .toLatin1());
+    EXPECT_TRUE(PumpUntil([&] { return service->WebSocketClients() == 1; }));
+    return raw;
+  }
+  // One masked text frame, as a client sends it (short payloads only).
+  static QByteArray TextFrame(const QByteArray& payload) {
+    const char mask[4] = {0x11, 0x22, 0x33, 0x44};
+    QByteArray frame;
+    frame.append(char(0x81)).append(char(0x80 | payload.size())).append(mask, 4);
+    for (int i = 0; i < payload.size(); ++i) {
+      frame.append(char(payload[i] ^ mask[i % 4]));
+    }
+    return frame;
+  }
+  bool Stopped() const {
+    return !hub.sent.isEmpty() && hub.sent.last().command.kind == CameraCommand::Kind::Stop;
+  }
+};
+
+// True when the bytes hold a whole response: its head and as much body as
+// its Content-Length says.
+bool WholeResponse(const QByteArray& bytes) {
+  const qsizetype end = bytes.indexOf("\r\n\r\n");
+  const qsizetype at = bytes.indexOf("Content-Length: ");
+  if (end < 0 || at < 0 || at > end) {
+    return false;
+  }
+  const qsizetype digits = at + 16;
+  const qsizetype length = bytes.mid(digits, bytes.indexOf("\r\n", digits) - digits).toLongLong();
+  return bytes.size() >= end + 4 + length;
+}
+
+TEST_F(ServiceBoundsTest, ConnectionsThatMakeNoProgressAreClosed) {
+  const QByteArray get = "GET /api/v1/lines HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: Bearer " +
+                         kToken + "\r\n\r\n";
+  struct Case {
+    const char* what;
+    QByteArray first;  // sent at once
+    bool trickle;      // then a byte of a header every 50 ms
+    bool answered;     // a whole answer came before the close
+  };
+  const Case cases[] = {
+      {"nothing sent", {}, false, false},
+      {"kept alive after an answer, then idle", get, false, true},
+      {"a request a byte at a time", "GET /api/v1/lines HTTP/1.1\r\n", true, false},
+      {"a second request a byte at a time", get + "GET /api/v1/lines HTTP/1.1\r\n", true, true},
+  };
+  for (const Case& c : cases) {
+    QTcpSocket raw;
+    raw.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(raw.waitForConnected(2000)) << c.what;
+    raw.write(c.first);
+    QByteArray answer;
+    QElapsedTimer sinceByte;
+    sinceByte.start();
+    EXPECT_TRUE(PumpUntil([&] {
+      answer += raw.readAll();
+      if (c.trickle && sinceByte.elapsed() >= 50) {
+        raw.write("X");
+        sinceByte.restart();
+      }
+      return raw.state() == QAbstractSocket::UnconnectedState;
+    })) << c.what;
+    EXPECT_EQ(answer.startsWith("HTTP/1.1 200"), c.answered) << c.what;
+  }
+  // A client that keeps taking part is not cut off: three requests on one
+  // connection, each after a pause shorter than the idle bound.
+  QTcpSocket raw;
+  raw.connectToHost(QHostAddress::LocalHost, port);
+  ASSERT_TRUE(raw.waitForConnected(2000));
+  for (int i = 0; i < 3; ++i) {
+    QElapsedTimer pause;
+    pause.start();
+    PumpUntil([&] { return pause.elapsed() >= 150; });
+    raw.write(get);
+    QByteArray answer;
+    ASSERT_TRUE(PumpUntil([&] {
+      answer += raw.readAll();
+      return WholeResponse(answer) || raw.state() == QAbstractSocket::UnconnectedState;
+    }));
+    EXPECT_TRUE(answer.startsWith("HTTP/1.1 200")) << "request " << i;
+  }
+}
+
+TEST_F(ServiceBoundsTest, ASilentWebSocketPeerIsDroppedAndItsMoveStops) {
+  auto raw = RawWebSocket("silent");
+  raw->write(TextFrame(R"({"jsonrpc":"2.0","id":1,"method":"move","params":)"
+                       R"({"line":1,"camera":1,"pan":0.5,"timeout_ms":10000}})"));
+  ASSERT_TRUE(PumpUntil([&] { return !hub.sent.isEmpty(); }));
+  EXPECT_EQ(hub.sent.last().command.kind, CameraCommand::Kind::Move);
+  // It never answers the pings: dropped, and its move stopped long before
+  // the move's own time-out.
+  EXPECT_TRUE(PumpUntil([&] { return service->WebSocketClients() == 0 && Stopped(); }));
+  EXPECT_TRUE(log.join('\n').contains("silent@127.0.0.1: WebSocket answered no ping, dropped"))
+      << log.join('\n').toStdString();
+}
+
+TEST_F(ServiceBoundsTest, AWebSocketClientThatDoesNotReadIsDroppedAndItsMoveStops) {
+  auto raw = RawWebSocket("deaf");
+  raw->setReadBufferSize(1024);  // Qt stops taking bytes from the kernel too
+  raw->write(TextFrame(R"({"jsonrpc":"2.0","id":1,"method":"move","params":)"
+                       R"({"line":1,"camera":1,"pan":0.5,"timeout_ms":10000}})"));
+  ASSERT_TRUE(PumpUntil([&] { return !hub.sent.isEmpty(); }));
+  // Events it never reads: the line going up and down.
+  for (int i = 0; i < 200000 && service->WebSocketClients() > 0; ++i) {
+    hub.SetLine(1, i % 2 ? LineState::Open : LineState::Closed, QString(200, 'x'));
+    if (i % 50 == 0) {
+      QCoreApplication::processEvents();
+    }
+  }
+  EXPECT_TRUE(PumpUntil([&] { return service->WebSocketClients() == 0 && Stopped(); }));
+  EXPECT_TRUE(log.join('\n').contains("deaf@127.0.0.1: WebSocket reads too slowly, dropped"))
+      << log.join(QLatin1Char(10)).toStdString();
 }
 
 }  // namespace
