@@ -8,6 +8,8 @@
 #   - qzcli.exe of both bitnesses against qtr90x-camsim, compared line by
 #     line with the Linux qzcli for the same calls; baud rates, a closed
 #     port, a missing device;
+#   - the same through ser2net (rfc2217://, when installed), and a refused
+#     connection;
 #   - the benchmark bench/win32_answer_bench.cpp (figures, no check).
 # Every COM port 1 to 9 is mapped to a path of this run before anything
 # opens a port: Wine's default maps COM1 to the machine's real serial port.
@@ -200,6 +202,66 @@ for bits in $wine_bits; do
     grep -q '^recv ack #1 FE 30 31 30 30 EF$' "$work/mapped-$bits"
 done
 echo "skip a second open of a held port under Wine: Wine lets it succeed (Windows refuses it)"
+
+# ---- qzcli.exe through ser2net (rfc2217://), compared with the Linux qzcli ----
+# ser2net in front of a fresh simulator, on a free loopback port; COM5 is
+# mapped to its address in the registry with qzcli.exe --set-port.
+free_port() {  # a loopback port that nothing listens on
+  local p
+  for p in $(shuf -i 20000-60000 -n 50); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; return 0; }
+  done
+  return 1
+}
+start_ser2net() {  # start_ser2net PORT: the simulator and ser2net, until it takes connections
+  start_sim "$work/s2n-cam" --fast --cameras 2
+  printf '%s\n' 'connection: &camera' "  accepter: telnet(rfc2217),tcp,127.0.0.1,$1" \
+    "  connector: serialdev,$work/s2n-cam,9600n81,local" '  options:' \
+    '    kickolduser: true' >"$work/ser2net.yaml"
+  env -u LD_PRELOAD "$ser2net" -n -u -c "$work/ser2net.yaml" -P "$work/ser2net.pid" \
+    >"$work/ser2net.out" 2>&1 </dev/null &
+  sims+=($!)
+  for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && { sleep 0.1; return 0; }
+    sleep 0.05
+  done
+  echo "run-windows-tests.sh: ser2net did not start" >&2
+  return 1
+}
+ser2net=$(command -v ser2net || ls /usr/sbin/ser2net 2>/dev/null || true)
+if [ -z "$ser2net" ]; then
+  echo "skip qzcli.exe through ser2net: ser2net is not installed (scripts/install-deps.sh)"
+else
+  port=$(free_port)
+  address="rfc2217://127.0.0.1:$port?modem=none"
+  start_ser2net "$port"
+  QZLINK_COM5=$address "$native/qzcli/qzcli" --port 5 --seconds 0.2 "${calls[@]}" \
+    >"$work/linux-rfc2217" 2>&1 || true
+  stop_sims
+  check "Linux qzcli gets answers and a notification through ser2net" \
+    grep -q '^recv notify #[0-9]* FA 30 31 00 A5 31 EF$' "$work/linux-rfc2217"
+  for bits in $wine_bits; do
+    exe=$root/build-win$bits/bin/qzcli.exe
+    wine "$exe" --set-port 5 "$address" >/dev/null 2>&1 || true
+    start_ser2net "$port"
+    timeout 60 wine "$exe" --port 5 --seconds 0.2 "${calls[@]}" >"$work/win$bits-rfc2217" \
+      2>"$work/win$bits-rfc2217.err" || true
+    stop_sims
+    unix_lines "$work/win$bits-rfc2217" "$work/win$bits-rfc2217.err"
+    check "$bits-bit qzcli.exe through ser2net gives the Linux frames, answers and notifications" \
+      same_traffic "$work/linux-rfc2217" "$work/win$bits-rfc2217"
+    # No server on the port: the refusal ends the open, long before the
+    # address's time-out of 60 s (and the 30 s limit here).
+    wine "$exe" --set-port 5 "rfc2217://127.0.0.1:$port?timeout=60000" >/dev/null 2>&1 || true
+    timeout 30 wine "$exe" --port 5 QzGetUnitName 1 >/dev/null 2>"$work/refused-$bits" &&
+      status=0 || status=$?
+    wine "$exe" --clear-port 5 >/dev/null 2>&1 || true
+    unix_lines "$work/refused-$bits"
+    check "$bits-bit: a refused rfc2217:// connection fails to open (status 1)" [ "$status" -eq 1 ]
+    check "$bits-bit: and says why (WSAECONNREFUSED)" \
+      grep -q 'cannot open COM5: error -1 ERR_SYSTEM, system code 10061' "$work/refused-$bits"
+  done
+fi
 
 # ---- the benchmark: figures only, never a check ----
 for bits in $wine_bits; do
