@@ -668,7 +668,8 @@ int Win32Rfc2217SerialPort::WaitFor(Lock& lock, Deadline deadline, Done done) {
 int Win32Rfc2217SerialPort::Fail(int error) {
   if (fault_ == 0) {
     fault_ = error;
-    // The reader learns of it at its next wait.
+    // A reader that began its wait just before this thread took the
+    // hang-up's report learns of it here.
     SetEvent(static_cast<HANDLE>(dataReady_));
     if (closing_) {
       return fault_;  // the server ending a connection we are closing
