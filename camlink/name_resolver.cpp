@@ -7,6 +7,38 @@
 
 namespace qzlink {
 
+namespace {
+
+#ifdef _WIN32
+constexpr int kLookupTimedOut = WSAETIMEDOUT;
+#else
+constexpr int kLookupTimedOut = ETIMEDOUT;
+#endif
+
+// The lookup's result as the platform's code.
+int LookupError(int status, int systemError) {
+#ifdef _WIN32
+  // getaddrinfo's results are Winsock codes themselves.
+  static_cast<void>(systemError);
+  return status;
+#else
+  switch (status) {
+    case 0:
+      return 0;
+    case EAI_AGAIN:
+      return EAGAIN;
+    case EAI_MEMORY:
+      return ENOMEM;
+    case EAI_SYSTEM:
+      return systemError != 0 ? systemError : EIO;
+    default:
+      return ENXIO;  // the name does not resolve: no such address
+  }
+#endif
+}
+
+}  // namespace
+
 NameResolver::~NameResolver() {
   if (thread_.joinable()) {
     thread_.join();
@@ -34,7 +66,7 @@ int NameResolver::Resolve(const char* host, const char* port, int timeoutMs, add
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   // A lookup abandoned earlier must end before another starts.
   if (!Finish(deadline)) {
-    return ETIMEDOUT;
+    return kLookupTimedOut;
   }
   if (lookup_ != nullptr && lookup_->result != nullptr) {
     freeaddrinfo(lookup_->result);
@@ -63,21 +95,10 @@ int NameResolver::Resolve(const char* host, const char* port, int timeoutMs, add
     return e.code().value() != 0 ? e.code().value() : EAGAIN;
   }
   if (!Finish(deadline)) {
-    return ETIMEDOUT;
+    return kLookupTimedOut;
   }
   *result = std::exchange(lookup_->result, nullptr);
-  switch (lookup_->status) {
-    case 0:
-      return 0;
-    case EAI_AGAIN:
-      return EAGAIN;
-    case EAI_MEMORY:
-      return ENOMEM;
-    case EAI_SYSTEM:
-      return lookup_->systemError != 0 ? lookup_->systemError : EIO;
-    default:
-      return ENXIO;  // the name does not resolve: no such address
-  }
+  return LookupError(lookup_->status, lookup_->systemError);
 }
 
 }  // namespace qzlink

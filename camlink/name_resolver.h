@@ -3,9 +3,19 @@
 // on a thread of its own while the caller waits at most its time-out. A lookup
 // that overruns is left to finish: the next lookup first waits for it (within
 // its own time-out), and the destructor joins it.
+//
+// Results are the platform's codes: errno values on POSIX; on Windows the
+// Winsock codes that getaddrinfo gives (WSAHOST_NOT_FOUND for a name that
+// does not resolve) and WSAETIMEDOUT. On Windows the caller has started
+// Winsock before.
 #pragma once
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <netdb.h>
+#endif
 
 #include <chrono>
 #include <condition_variable>

@@ -9,15 +9,8 @@ int SerialPortSelector::Open(int32_t portNumber) {
   active_->Close();
   char target[kMaxPortTargetLength + 1];
   ResolvePortTarget(portNumber, target, sizeof target);
-#ifdef _WIN32
-  active_ = &local_;
-  if (IsRfc2217Address(target)) {
-    return 50;  // ERROR_NOT_SUPPORTED
-  }
-#else
   active_ = IsRfc2217Address(target) ? static_cast<SerialPort*>(&network_)
                                      : static_cast<SerialPort*>(&local_);
-#endif
   return active_->Open(portNumber);
 }
 

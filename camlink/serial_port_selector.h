@@ -1,12 +1,12 @@
 // The session's one serial port, choosing its backend at each open: a
-// network port when COMn's target (port_mapping.h) is an rfc2217:// address,
-// else the POSIX terminal device (the Win32 communications device on
-// Windows, where network ports are not offered yet: such a target fails to
-// open with ERROR_NOT_SUPPORTED).
+// network port when COMn's target (port_mapping.h) is an rfc2217:// address
+// (over POSIX sockets, or Winsock on Windows), else the POSIX terminal device
+// (the Win32 communications device on Windows).
 #pragma once
 
 #include "camlink/serial_port.h"
 #ifdef _WIN32
+#include "camlink/win32_rfc2217_serial_port.h"
 #include "camlink/win32_serial_port.h"
 #else
 #include "camlink/posix_serial_port.h"
@@ -55,6 +55,7 @@ class SerialPortSelector final : public SerialPort {
  private:
 #ifdef _WIN32
   Win32SerialPort local_;
+  Win32Rfc2217SerialPort network_;
 #else
   PosixSerialPort local_;
   Rfc2217SerialPort network_;

@@ -8,19 +8,24 @@ add_library(qzlink_ports STATIC port_mapping.cpp serial_devices_win32.cpp)
 target_link_libraries(qzlink_ports PUBLIC qzlink_core qzplatform)
 qz_target_headers(qzlink_ports PUBLIC FILES camlink/port_mapping.h camlink/serial_devices.h)
 
-# The Win32 edge: the communications device, the reader thread, the trace
-# and the session.
+# The Win32 edge: the communications device, the network port on Winsock
+# (with the name lookup of the POSIX one), the reader thread, the trace and
+# the session.
 add_library(qzlink_session STATIC
   win32_serial_port.cpp
+  win32_rfc2217_serial_port.cpp
+  name_resolver.cpp
   serial_port_selector.cpp
   port_reader_win32.cpp
   frame_trace.cpp
   camera_session.cpp
 )
-target_link_libraries(qzlink_session PUBLIC qzlink_core qzlink_ports qzplatform Threads::Threads)
+target_link_libraries(qzlink_session PUBLIC qzlink_core qzlink_ports qzplatform Threads::Threads
+  ws2_32)
 qz_target_headers(qzlink_session PUBLIC FILES
-  camlink/camera_session.h camlink/frame_trace.h camlink/port_reader.h camlink/serial_port.h
-  camlink/serial_port_selector.h camlink/win32_serial_port.h)
+  camlink/camera_session.h camlink/frame_trace.h camlink/name_resolver.h camlink/port_reader.h
+  camlink/serial_port.h camlink/serial_port_selector.h camlink/win32_rfc2217_serial_port.h
+  camlink/win32_serial_port.h)
 
 # The export lists, generated from the one list of exports.
 set(QZ_EXPORT_DIR ${CMAKE_CURRENT_BINARY_DIR}/exports)

@@ -8,6 +8,8 @@
 #   - qzcli.exe of both bitnesses against qtr90x-camsim, compared line by
 #     line with the Linux qzcli for the same calls; baud rates, a closed
 #     port, a missing device;
+#   - the same through ser2net (rfc2217://, when installed), and a refused
+#     connection;
 #   - the benchmark bench/win32_answer_bench.cpp (figures, no check).
 # Every COM port 1 to 9 is mapped to a path of this run before anything
 # opens a port: Wine's default maps COM1 to the machine's real serial port.
@@ -24,7 +26,15 @@ started=$(date +%s)
 bash "$root/scripts/install-windows-deps.sh"
 bash "$root/scripts/build-windows.sh" -DQZ_WERROR=ON -- -j2
 native=${QZ_NATIVE_BUILD:-$root/build}
-bash "$root/scripts/build.sh" "$native" -- -j2 --target qtr90x-camsim qzcli
+# A native tree configured from another checkout is used as it stands (it
+# cannot be reconfigured from this one); its two programs must be built.
+if grep -qx "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$native/CMakeCache.txt" 2>/dev/null ||
+  [ ! -e "$native/CMakeCache.txt" ]; then
+  bash "$root/scripts/build.sh" "$native" -- -j2 --target qtr90x-camsim qzcli
+elif [ ! -x "$native/camsim/qtr90x-camsim" ] || [ ! -x "$native/qzcli/qzcli" ]; then
+  echo "run-windows-tests.sh: $native is another checkout's tree without qtr90x-camsim and qzcli" >&2
+  exit 1
+fi
 built=$(date +%s)
 . "$root/testsupport/wine_bits.sh"
 
@@ -62,9 +72,11 @@ for bits in 32 64; do
     for name in _QzGetStatus@0 _QzGetLastError@4 _QzGet2ByteStatus@4; do
       check "$bits-bit $dll has $name" grep -qx "$name" "$work/exports-$bits-$dll"
     done
+    # WS2_32 is Winsock, a system DLL of every Windows: the library reaches
+    # rfc2217:// device servers through it.
     check "$bits-bit $dll imports system DLLs only" bash -c \
       "'$objdump' -p '$root/build-win$bits/bin/$dll' | grep 'DLL Name' |
-       grep -viqE 'KERNEL32|USER32|ADVAPI32|msvcrt' && exit 1 || exit 0"
+       grep -viqE 'KERNEL32|USER32|ADVAPI32|msvcrt|WS2_32' && exit 1 || exit 0"
   done
 done
 
@@ -190,6 +202,66 @@ for bits in $wine_bits; do
     grep -q '^recv ack #1 FE 30 31 30 30 EF$' "$work/mapped-$bits"
 done
 echo "skip a second open of a held port under Wine: Wine lets it succeed (Windows refuses it)"
+
+# ---- qzcli.exe through ser2net (rfc2217://), compared with the Linux qzcli ----
+# ser2net in front of a fresh simulator, on a free loopback port; COM5 is
+# mapped to its address in the registry with qzcli.exe --set-port.
+free_port() {  # a loopback port that nothing listens on
+  local p
+  for p in $(shuf -i 20000-60000 -n 50); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; return 0; }
+  done
+  return 1
+}
+start_ser2net() {  # start_ser2net PORT: the simulator and ser2net, until it takes connections
+  start_sim "$work/s2n-cam" --fast --cameras 2
+  printf '%s\n' 'connection: &camera' "  accepter: telnet(rfc2217),tcp,127.0.0.1,$1" \
+    "  connector: serialdev,$work/s2n-cam,9600n81,local" '  options:' \
+    '    kickolduser: true' >"$work/ser2net.yaml"
+  env -u LD_PRELOAD "$ser2net" -n -u -c "$work/ser2net.yaml" -P "$work/ser2net.pid" \
+    >"$work/ser2net.out" 2>&1 </dev/null &
+  sims+=($!)
+  for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && { sleep 0.1; return 0; }
+    sleep 0.05
+  done
+  echo "run-windows-tests.sh: ser2net did not start" >&2
+  return 1
+}
+ser2net=$(command -v ser2net || ls /usr/sbin/ser2net 2>/dev/null || true)
+if [ -z "$ser2net" ]; then
+  echo "skip qzcli.exe through ser2net: ser2net is not installed (scripts/install-deps.sh)"
+else
+  port=$(free_port)
+  address="rfc2217://127.0.0.1:$port?modem=none"
+  start_ser2net "$port"
+  QZLINK_COM5=$address "$native/qzcli/qzcli" --port 5 --seconds 0.2 "${calls[@]}" \
+    >"$work/linux-rfc2217" 2>&1 || true
+  stop_sims
+  check "Linux qzcli gets answers and a notification through ser2net" \
+    grep -q '^recv notify #[0-9]* FA 30 31 00 A5 31 EF$' "$work/linux-rfc2217"
+  for bits in $wine_bits; do
+    exe=$root/build-win$bits/bin/qzcli.exe
+    wine "$exe" --set-port 5 "$address" >/dev/null 2>&1 || true
+    start_ser2net "$port"
+    timeout 60 wine "$exe" --port 5 --seconds 0.2 "${calls[@]}" >"$work/win$bits-rfc2217" \
+      2>"$work/win$bits-rfc2217.err" || true
+    stop_sims
+    unix_lines "$work/win$bits-rfc2217" "$work/win$bits-rfc2217.err"
+    check "$bits-bit qzcli.exe through ser2net gives the Linux frames, answers and notifications" \
+      same_traffic "$work/linux-rfc2217" "$work/win$bits-rfc2217"
+    # No server on the port: the refusal ends the open, long before the
+    # address's time-out of 60 s (and the 30 s limit here).
+    wine "$exe" --set-port 5 "rfc2217://127.0.0.1:$port?timeout=60000" >/dev/null 2>&1 || true
+    timeout 30 wine "$exe" --port 5 QzGetUnitName 1 >/dev/null 2>"$work/refused-$bits" &&
+      status=0 || status=$?
+    wine "$exe" --clear-port 5 >/dev/null 2>&1 || true
+    unix_lines "$work/refused-$bits"
+    check "$bits-bit: a refused rfc2217:// connection fails to open (status 1)" [ "$status" -eq 1 ]
+    check "$bits-bit: and says why (WSAECONNREFUSED)" \
+      grep -q 'cannot open COM5: error -1 ERR_SYSTEM, system code 10061' "$work/refused-$bits"
+  done
+fi
 
 # ---- the benchmark: figures only, never a check ----
 for bits in $wine_bits; do

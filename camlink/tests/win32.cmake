@@ -12,6 +12,11 @@ add_dependencies(camlink_win32_exports_test qzlink)
 qz_add_gtest(camlink_win32_serial_test SOURCES win32_serial_port_test.cpp
   LIBS qzlink_session qzlink_core)
 
+# The Winsock network port against a device server of the test's own on
+# loopback.
+qz_add_gtest(camlink_win32_rfc2217_test SOURCES win32_rfc2217_serial_port_test.cpp
+  LIBS qzlink_session qzlink_core ws2_32)
+
 # The public header as plain C for MinGW callers.
 add_library(qzlink_header_c_check OBJECT qzlink_header_check.c)
 target_include_directories(qzlink_header_c_check PRIVATE
