@@ -21,6 +21,7 @@
 #include <limits>
 
 #include "camlink/port_mapping.h"
+#include "camlink/rfc2217_line_settings.h"
 
 namespace qzlink {
 
@@ -194,65 +195,38 @@ int Rfc2217SerialPort::Connect(Lock& lock) {
 }
 
 int Rfc2217SerialPort::Configure(const LineSettings& settings) {
-  // Win32 DCB codes to RFC 2217 values: parity 0..4 is 1..5; stop bits 0
-  // (one), 1 (one and a half), 2 (two) are 1, 3, 2.
-  static constexpr uint32_t kStopSizes[] = {1, 3, 2};
-  if (settings.baudRate <= 0 || settings.byteSize < 5 || settings.byteSize > 8 ||
-      settings.parity < 0 || settings.parity > 4 || settings.stopBits < 0 ||
-      settings.stopBits > 2) {
+  Rfc2217LineRequests requests;
+  const Rfc2217Line line{settings.baudRate, settings.byteSize, settings.parity, settings.stopBits};
+  if (!MakeLineRequests(line, address_.noModemLines, &requests)) {
     return EINVAL;
   }
-  struct Setting {
-    ComPortCommand command;
-    uint32_t value;
-    size_t size;
-  };
-  const Setting wanted[] = {
-      {ComPortCommand::kSetBaudRate, static_cast<uint32_t>(settings.baudRate), 4},
-      {ComPortCommand::kSetDataSize, static_cast<uint32_t>(settings.byteSize), 1},
-      {ComPortCommand::kSetParity, static_cast<uint32_t>(settings.parity) + 1, 1},
-      {ComPortCommand::kSetStopSize, kStopSizes[settings.stopBits], 1},
-      {ComPortCommand::kSetControl,
-       address_.noModemLines ? control::kNoFlowControl : control::kHardwareFlowControl, 1},
-  };
   Lock lock(mutex_);
   if (socket_ < 0) {
     return EBADF;
   }
-  for (const Setting& s : wanted) {
+  for (const Rfc2217Setting& s : requests.settings) {
     protocol_.QueueRequest(s.command, s.value, s.size);
   }
   const Deadline deadline = After(address_.timeoutMs);
   int error = Flush(lock, deadline);
   if (error == 0) {
-    error = WaitFor(lock, deadline, [this, &wanted] {
-      for (const Setting& s : wanted) {
-        if (!protocol_.Reply(s.command).seen) {
-          return false;
-        }
-      }
-      return true;
-    });
+    error = WaitFor(lock, deadline, [this, &requests] { return AllAnswered(protocol_, requests); });
   }
   if (error != 0 && error != ETIMEDOUT) {
     return error;
   }
-  for (const Setting& s : wanted) {
-    const ServerReply reply = protocol_.Reply(s.command);
-    // A far side without modem lines may go without flow control.
-    if (s.command == ComPortCommand::kSetControl && address_.noModemLines) {
-      continue;
-    }
-    if (!reply.seen || reply.value != s.value) {
-      char text[96];
-      std::snprintf(text, sizeof text, "rfc2217: setting %d asked %u, server %s %u",
-                    static_cast<int>(s.command), s.value, reply.seen ? "set" : "silent",
-                    reply.value);
+  char text[96];
+  switch (CheckLineReplies(protocol_, requests, text, sizeof text)) {
+    case LineVerdict::kConfirmed:
+      return 0;
+    case LineVerdict::kRefused:
       Note(text);
-      return reply.seen ? EINVAL : ETIMEDOUT;
-    }
+      return EINVAL;
+    case LineVerdict::kUnanswered:
+      break;
   }
-  return 0;
+  Note(text);
+  return ETIMEDOUT;
 }
 
 void Rfc2217SerialPort::Close() {
