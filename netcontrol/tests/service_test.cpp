@@ -387,7 +387,17 @@ TEST_F(ServiceBoundsTest, ASilentWebSocketPeerIsDroppedAndItsMoveStops) {
       << log.join('\n').toStdString();
 }
 
-TEST_F(ServiceBoundsTest, AWebSocketClientThatDoesNotReadIsDroppedAndItsMoveStops) {
+// Pings far apart: the client below answers none, and must be dropped for
+// not reading before it is dropped for not answering.
+class ServiceSlowReaderTest : public ServiceBoundsTest {
+ protected:
+  void Adjust(ServiceSettings& settings) override {
+    ServiceBoundsTest::Adjust(settings);
+    settings.pingInterval = std::chrono::milliseconds(60000);
+  }
+};
+
+TEST_F(ServiceSlowReaderTest, AWebSocketClientThatDoesNotReadIsDroppedAndItsMoveStops) {
   auto raw = RawWebSocket("deaf");
   raw->setReadBufferSize(1024);  // Qt stops taking bytes from the kernel too
   raw->write(TextFrame(R"({"jsonrpc":"2.0","id":1,"method":"move","params":)"
