@@ -63,13 +63,13 @@ void AxisToFirstByte(benchmark::State& state) {
   fromEvent.reserve(kDeflections);
   for (auto _ : state) {
     for (int i = 0; i < kDeflections; ++i) {
-      const std::uint64_t before = tap.Frames();
+      const std::size_t before = tap.Count(LineTap::kToCamera);
       const std::int64_t deflected = MonotonicNs();
       pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, i % 2 == 0 ? 32767 : -32768);
-      (void)WaitUntil([&] { return tap.Frames() > before; }, 2000);
-      micros.push_back(static_cast<double>(tap.LastFrameStartNs() - deflected) / 1000.0);
-      fromEvent.push_back(static_cast<double>(tap.LastFrameStartNs() - gamepad.LastInputNs()) /
-                          1000.0);
+      (void)WaitUntil([&] { return tap.Count(LineTap::kToCamera) > before; }, 2000);
+      micros.push_back(static_cast<double>(tap.LastStart(LineTap::kToCamera) - deflected) / 1000.0);
+      fromEvent.push_back(
+          static_cast<double>(tap.LastStart(LineTap::kToCamera) - gamepad.LastInputNs()) / 1000.0);
       // The move and its answers, then back to the middle: one stop.
       (void)WaitUntil([&] { return gamepad.Core().Moving() && quiet(); }, 2000);
       pad.Axis(SDL_CONTROLLER_AXIS_LEFTX, 0);

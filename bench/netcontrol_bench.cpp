@@ -41,6 +41,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/line_tap.h"
 #include "netcontrol/netcontrol_service.h"
 #include "qzlinkd/line_host.h"
 #include "testsupport/link_test_support.h"
@@ -48,111 +49,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 const QByteArray kToken(64, 'a');
 
-std::int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
-      .count();
-}
-
-// Passes every byte between the service's line and the simulator and notes
-// when each frame begins, in each direction.
-class Tap {
- public:
-  Tap(int serviceSide, const std::string& simulatorLink)
-      : service_(serviceSide),
-        simulator_(open(simulatorLink.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {
-    termios raw{};
-    if (simulator_ >= 0 && tcgetattr(simulator_, &raw) == 0) {
-      cfmakeraw(&raw);
-      tcsetattr(simulator_, TCSANOW, &raw);
-    }
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~Tap() {
-    stop_ = true;
-    thread_.join();
-    if (simulator_ >= 0)
-      close(simulator_);
-  }
-  bool Valid() const { return simulator_ >= 0; }
-
-  // Frames towards the camera (0) and from it (1) so far.
-  std::size_t Count(int direction) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return starts_[direction].size();
-  }
-  // Waits until frame `index` of a direction has begun; its start, or -1.
-  std::int64_t WaitFrame(int direction, std::size_t index, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                           [&] { return starts_[direction].size() > index; }))
-      return -1;
-    return starts_[direction][index];
-  }
-  // Waits until nothing has passed for `quietMs` (at most `timeoutMs`).
-  void WaitQuiet(int quietMs, int timeoutMs) {
-    const std::int64_t deadline = NowNs() + std::int64_t(timeoutMs) * 1000000;
-    while (NowNs() < deadline && NowNs() - lastByteNs_.load() < std::int64_t(quietMs) * 1000000)
-      std::this_thread::sleep_for(std::chrono::milliseconds(quietMs / 4 + 1));
-  }
-  std::uint64_t Bytes() const { return bytes_.load(); }
-
- private:
-  void Run() {
-    bool inFrame[2] = {false, false};
-    std::uint8_t buffer[256];
-    const int from[2] = {service_, simulator_};
-    const int to[2] = {simulator_, service_};
-    while (!stop_) {
-      pollfd fds[2] = {{service_, POLLIN, 0}, {simulator_, POLLIN, 0}};
-      if (poll(fds, 2, 20) <= 0)
-        continue;
-      for (int d = 0; d < 2; ++d) {
-        if (!(fds[d].revents & POLLIN))
-          continue;
-        const ssize_t n = read(from[d], buffer, sizeof buffer);
-        if (n <= 0)
-          continue;
-        const std::int64_t now = NowNs();
-        lastByteNs_ = now;
-        bytes_ += std::uint64_t(n);
-        {
-          std::lock_guard<std::mutex> lock(mutex_);
-          for (ssize_t i = 0; i < n; ++i) {
-            if (!inFrame[d])
-              starts_[d].push_back(now);
-            inFrame[d] = buffer[i] != 0xEF;
-          }
-        }
-        changed_.notify_all();
-        Forward(to[d], buffer, n);
-      }
-    }
-  }
-  static void Forward(int fd, const std::uint8_t* bytes, ssize_t count) {
-    for (ssize_t done = 0; done < count;) {
-      const ssize_t n = write(fd, bytes + done, std::size_t(count - done));
-      if (n > 0) {
-        done += n;
-      } else {
-        pollfd p{fd, POLLOUT, 0};
-        poll(&p, 1, 100);
-      }
-    }
-  }
-
-  int service_;
-  int simulator_;
-  std::atomic<bool> stop_{false};
-  std::atomic<std::int64_t> lastByteNs_{0};
-  std::atomic<std::uint64_t> bytes_{0};
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::int64_t> starts_[2];
-  std::thread thread_;
-};
+using qzbench::MonotonicNs;
 
 // A blocking client connection with bounded waits.
 class Connection {
@@ -183,14 +82,14 @@ class Connection {
   // Reads until `complete` says how much of the buffer is one message; that
   // message (and no more) is taken from the buffer. Empty on a timeout.
   std::string Read(const std::function<std::size_t(const std::string&)>& complete, int timeoutMs) {
-    const std::int64_t deadline = NowNs() + std::int64_t(timeoutMs) * 1000000;
+    const std::int64_t deadline = MonotonicNs() + std::int64_t(timeoutMs) * 1000000;
     for (;;) {
       if (const std::size_t size = complete(buffer_)) {
         std::string message = buffer_.substr(0, size);
         buffer_.erase(0, size);
         return message;
       }
-      const int left = int((deadline - NowNs()) / 1000000);
+      const int left = int((deadline - MonotonicNs()) / 1000000);
       pollfd p{fd_, POLLIN, 0};
       if (left <= 0 || poll(&p, 1, left) <= 0)
         return {};
@@ -276,7 +175,7 @@ class Rig {
     if (!simulator_.readLine().startsWith("ready ") || !line_.Valid())
       return;
     line_.BecomeComPort(1);
-    tap_ = std::make_unique<Tap>(line_.MasterFd(), link.toStdString());
+    tap_ = std::make_unique<qzbench::LineTap>(line_.MasterFd(), link.toStdString());
     host_ = std::make_unique<qzlinkd::LineHost>(1);
     hub_.AddLine(&host_->Backend());
     host_->Open();
@@ -301,7 +200,7 @@ class Rig {
   }
   bool Ready() const { return ready_; }
   quint16 Port() const { return service_->Port(); }
-  Tap& LineTap() { return *tap_; }
+  qzbench::LineTap& Line() { return *tap_; }
   // A control line to the simulator, from any thread.
   void Simulator(const QByteArray& line) {
     QMetaObject::invokeMethod(
@@ -332,7 +231,7 @@ class Rig {
   QTemporaryDir dir_;
   QProcess simulator_;
   qzlink::testing::PtyPair line_;
-  std::unique_ptr<Tap> tap_;
+  std::unique_ptr<qzbench::LineTap> tap_;
   std::unique_ptr<qzlinkd::LineHost> host_;
   qtr90x::net::LinkHub hub_;
   std::unique_ptr<qznet::NetControlService> service_;
@@ -380,24 +279,25 @@ void HttpToFirstByte(benchmark::State& state) {
         failure = "the camera did not come online";
         return;
       }
-      Tap& tap = rig.LineTap();
+      qzbench::LineTap& tap = rig.Line();
       tap.WaitQuiet(50, 3000);
       for (int i = 0; i < kRequests && failure.empty(); ++i) {
         // Each move differs from the one before, so each is a new frame.
         const std::string request =
             Request(c, "POST", "/api/v1/cameras/1/1/move", Move(i % 2 ? -0.5 : 0.5));
-        const std::size_t sent = tap.Count(0);
-        const std::size_t answers = tap.Count(1);
-        const std::int64_t start = NowNs();
+        const std::size_t sent = tap.Count(qzbench::LineTap::kToCamera);
+        const std::size_t answers = tap.Count(qzbench::LineTap::kFromCamera);
+        const std::int64_t start = MonotonicNs();
         c.Send(request);
-        const std::int64_t first = tap.WaitFrame(0, sent, 2000);
+        const std::int64_t first = tap.WaitFrame(qzbench::LineTap::kToCamera, sent, 2000);
         const int status = Status(c.Read(HttpComplete, 2000));
         if (first < 0 || status / 100 != 2) {
           failure = "request " + std::to_string(i) + ": status " + std::to_string(status);
           break;
         }
         micros.push_back(double(first - start) / 1000.0);
-        tap.WaitFrame(1, answers, 1000);  // the camera's answer before the next
+        tap.WaitFrame(qzbench::LineTap::kFromCamera, answers,
+                      1000);  // the camera's answer before the next
       }
       c.Send(Request(c, "POST", "/api/v1/cameras/1/1/stop", "{}"));
       c.Read(HttpComplete, 2000);
@@ -440,24 +340,24 @@ void NotifyToWebSocket(benchmark::State& state) {
         failure = "no WebSocket upgrade";
         return;
       }
-      Tap& tap = rig.LineTap();
+      qzbench::LineTap& tap = rig.Line();
       for (int i = 0; i < kNotifications && failure.empty(); ++i) {
         // A power change brings more than one event; the next input waits
         // until the line is quiet and the events before it are read.
         tap.WaitQuiet(30, 3000);
         while (!ws.Read(FrameComplete, 20).empty()) {
         }
-        const std::size_t from = tap.Count(1);
+        const std::size_t from = tap.Count(qzbench::LineTap::kFromCamera);
         rig.Simulator(i % 2 ? "power 1 on" : "power 1 off");
         for (;;) {
           const std::string frame = ws.Read(FrameComplete, 3000);
-          const std::int64_t now = NowNs();
+          const std::int64_t now = MonotonicNs();
           if (frame.empty()) {
             failure = "no power event at " + std::to_string(i);
             break;
           }
           // The notification is the camera's first frame since the input.
-          const std::int64_t line = tap.WaitFrame(1, from, 0);
+          const std::int64_t line = tap.WaitFrame(qzbench::LineTap::kFromCamera, from, 0);
           if (line > 0 && frame.find("camera.notify") != std::string::npos &&
               frame.find("\"kind\":\"power\"") != std::string::npos) {
             micros.push_back(double(now - line) / 1000.0);
@@ -492,18 +392,18 @@ void SustainedMoves(benchmark::State& state) {
         failure = "the camera did not come online";
         return;
       }
-      Tap& tap = rig.LineTap();
+      qzbench::LineTap& tap = rig.Line();
       tap.WaitQuiet(100, 5000);
-      const std::size_t sent = tap.Count(0);
+      const std::size_t sent = tap.Count(qzbench::LineTap::kToCamera);
       const std::uint64_t bytes = tap.Bytes();
-      const std::int64_t start = NowNs();
+      const std::int64_t start = MonotonicNs();
       // Several clients at once, each sending its next move as soon as the
       // last is answered: the moves for the camera coalesce, newest wins.
       std::vector<std::thread> clients;
       for (int k = 0; k < kClients; ++k) {
         clients.emplace_back([&, k] {
           Connection own(rig.Port());
-          for (int i = k; own.Ok() && NowNs() - start < std::int64_t(kSeconds * 1e9); ++i) {
+          for (int i = k; own.Ok() && MonotonicNs() - start < std::int64_t(kSeconds * 1e9); ++i) {
             own.Send(Request(own, "POST", "/api/v1/cameras/1/1/move", Move(0.1 + 0.1 * (i % 9))));
             const int status = Status(own.Read(HttpComplete, 2000));
             if (status == 0) {
@@ -517,8 +417,8 @@ void SustainedMoves(benchmark::State& state) {
       }
       for (auto& client : clients)
         client.join();
-      wall = double(NowNs() - start) / 1e9;
-      commands = double(tap.Count(0) - sent);
+      wall = double(MonotonicNs() - start) / 1e9;
+      commands = double(tap.Count(qzbench::LineTap::kToCamera) - sent);
       lineBytes = double(tap.Bytes() - bytes);
       c.Send(Request(c, "POST", "/api/v1/cameras/1/1/stop", "{}"));
       c.Read(HttpComplete, 2000);
