@@ -274,7 +274,7 @@ class ServiceBoundsTest : public ServiceTest {
  protected:
   void Adjust(ServiceSettings& settings) override {
     settings.limits.requestTimeoutMs = 400;
-    settings.limits.idleTimeoutMs = 300;
+    settings.limits.idleTimeoutMs = 500;
     settings.limits.maxUnsentBytes = 64 * 1024;
     settings.pingInterval = std::chrono::milliseconds(200);
   }
@@ -363,7 +363,7 @@ TEST_F(ServiceBoundsTest, ConnectionsThatMakeNoProgressAreClosed) {
   for (int i = 0; i < 3; ++i) {
     QElapsedTimer pause;
     pause.start();
-    PumpUntil([&] { return pause.elapsed() >= 150; });
+    PumpUntil([&] { return pause.elapsed() >= 100; });
     raw.write(get);
     QByteArray answer;
     ASSERT_TRUE(PumpUntil([&] {
