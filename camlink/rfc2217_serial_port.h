@@ -45,23 +45,14 @@
 // dropped for flooding it with negotiation.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <mutex>
-
-#include "camlink/frame_trace.h"
-#include "camlink/name_resolver.h"
-#include "camlink/negotiation_flood_guard.h"
-#include "camlink/rfc2217_address.h"
-#include "camlink/rfc2217_protocol.h"
-#include "camlink/serial_port.h"
+#include "camlink/rfc2217_connection.h"
 
 namespace qzlink {
 
-// How long DTR/RTS changes and the purge wait for their acknowledgement.
-inline constexpr int kRfc2217AckWaitMs = 500;
-
-class Rfc2217SerialPort final : public SerialPort {
+// The socket edge on POSIX: the connection (rfc2217_connection.h) over a
+// non-blocking socket, with epoll for the reader's wait, an eventfd for the
+// data a client-thread wait took in and a timerfd for the pace.
+class Rfc2217SerialPort final : public Rfc2217Connection {
  public:
   Rfc2217SerialPort();
   ~Rfc2217SerialPort() override;
@@ -70,66 +61,28 @@ class Rfc2217SerialPort final : public SerialPort {
 
   // Opens the address that COM<portNumber> resolves to (port_mapping.h).
   int Open(int32_t portNumber) override;
-  int Configure(const LineSettings& settings) override;
-  void Close() override;
-  bool IsOpen() const override;
   // An epoll descriptor over the socket and the data a client-thread wait
   // took in for the reader.
   int ReadableFd() const override;
-  int Read(uint8_t* data, size_t capacity) override;
-  int Write(const uint8_t* data, size_t length, int timeoutMs) override;
-  int PendingOutput(size_t* count) override;
-  void DiscardOutput() override;
-  int ReadModemStatus(uint32_t* status) override;
-  void SetControlLines(bool raised) override;
-  void Purge() override;
 
  private:
-  using Lock = std::unique_lock<std::mutex>;
-  using Deadline = int64_t;  // steady clock, milliseconds
+  bool SocketOpen() const override;
+  int ConnectSocket(const addrinfo& ai, Deadline deadline) override;
+  int WatchSocket() override;
+  int SendSome(const uint8_t* data, size_t size, size_t* sent) override;
+  int ReceiveSome(uint8_t* data, size_t size, size_t* received) override;
+  void WaitSocket(Lock& lock, SocketWait what, int ms) override;
+  size_t UnsentBytes() override;
+  void ShutdownSocket(bool receiveToo) override;
+  void CloseSocket() override;
+  void SignalData(bool ready) override;
+  void SetPaced(bool paced) override;
+  bool PacedReceiveDue() override;
 
-  int Connect(Lock& lock);
-  // Sends the queued output until empty or the deadline; 0, ETIMEDOUT or the
-  // connection's error.
-  int Flush(Lock& lock, Deadline deadline);
-  // Sends what the socket takes now.
-  int FlushSome();
-  // One receive of at most room bytes, decoded into data (*decoded data
-  // bytes), its negotiation answered. Weighs it with the flood guard: paces
-  // the reading, or drops the connection (ECONNRESET). 0 or the connection's
-  // error.
-  int ReceiveOnce(uint8_t* data, size_t room, size_t* decoded);
-  // Receives for a wait on the client's thread; data goes to the reader's
-  // buffer.
-  int Receive();
-  // Takes the socket out of the reader's wait and wakes it every pace
-  // interval instead, or puts it back.
-  void Pace(bool paced);
-  // Runs the connection until done() holds: 0, ETIMEDOUT, or its error.
-  template <typename Done>
-  int WaitFor(Lock& lock, Deadline deadline, Done done);
-  int Fail(int error);
-  void SignalData();
-  void Note(const char* text);
-  void CloseLocked(Lock& lock);
-
-  mutable std::mutex mutex_;
   int socket_ = -1;
   int epoll_ = -1;
-  int dataReady_ = -1;  // eventfd: rx_ holds data
+  int dataReady_ = -1;  // eventfd: the receive buffer holds data
   int pacer_ = -1;      // timerfd: the next paced receive is due
-  bool paced_ = false;
-  int fault_ = 0;  // the connection's failure, once seen
-  bool controlUnanswered_ = false;
-  bool closing_ = false;
-  Rfc2217Address address_;
-  Rfc2217Protocol protocol_;
-  NegotiationFloodGuard guard_;
-  uint8_t raw_[4096] = {};
-  uint8_t rx_[4096] = {};
-  size_t rxSize_ = 0;
-  FrameTrace trace_;
-  NameResolver resolver_;
 };
 
 }  // namespace qzlink
