@@ -13,6 +13,7 @@ qz_target_headers(qzlink_ports PUBLIC FILES camlink/port_mapping.h camlink/seria
 # the session.
 add_library(qzlink_session STATIC
   win32_serial_port.cpp
+  rfc2217_connection.cpp
   win32_rfc2217_serial_port.cpp
   name_resolver.cpp
   serial_port_selector.cpp
@@ -24,6 +25,7 @@ target_link_libraries(qzlink_session PUBLIC qzlink_core qzlink_ports qzplatform 
   ws2_32)
 qz_target_headers(qzlink_session PUBLIC FILES
   camlink/camera_session.h camlink/frame_trace.h camlink/name_resolver.h camlink/port_reader.h
+  camlink/rfc2217_connection.h
   camlink/serial_port.h camlink/serial_port_selector.h camlink/win32_rfc2217_serial_port.h
   camlink/win32_serial_port.h)
 

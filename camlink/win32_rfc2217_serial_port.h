@@ -40,21 +40,9 @@
 // a closed port ERROR_INVALID_HANDLE.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <mutex>
-
-#include "camlink/frame_trace.h"
-#include "camlink/name_resolver.h"  // Winsock's headers
-#include "camlink/negotiation_flood_guard.h"
-#include "camlink/rfc2217_address.h"
-#include "camlink/rfc2217_protocol.h"
-#include "camlink/serial_port.h"
+#include "camlink/rfc2217_connection.h"  // Winsock's headers
 
 namespace qzlink {
-
-// How long DTR/RTS changes and the purge wait for their acknowledgement.
-inline constexpr int kRfc2217AckWaitMs = 500;
 
 // Starts Winsock 2.2 for the process, once, from any thread. 0 or the
 // WSAStartup code; the same result for every later call. Never cleaned up:
@@ -62,7 +50,10 @@ inline constexpr int kRfc2217AckWaitMs = 500;
 // run under the loader lock.
 int StartWinsock();
 
-class Win32Rfc2217SerialPort final : public SerialPort {
+// The socket edge on Winsock: the connection (rfc2217_connection.h) over a
+// non-blocking socket, with the network event and the data-ready event for
+// the reader's wait.
+class Win32Rfc2217SerialPort final : public Rfc2217Connection {
  public:
   Win32Rfc2217SerialPort();
   ~Win32Rfc2217SerialPort() override;
@@ -73,66 +64,30 @@ class Win32Rfc2217SerialPort final : public SerialPort {
   int Open(int32_t portNumber) override;
   // Opens an rfc2217:// address itself; Open resolves COMn first.
   int OpenAddress(const char* target);
-  int Configure(const LineSettings& settings) override;
-  void Close() override;
-  bool IsOpen() const override;
   int WaitForInput(void* wakeEvent) override;
-  int Read(uint8_t* data, size_t capacity) override;
-  int Write(const uint8_t* data, size_t length, int timeoutMs) override;
-  int PendingOutput(size_t* count) override;
-  void DiscardOutput() override;
-  int ReadModemStatus(uint32_t* status) override;
-  void SetControlLines(bool raised) override;
-  void Purge() override;
 
  private:
-  using Lock = std::unique_lock<std::mutex>;
-  using Deadline = int64_t;  // steady clock, milliseconds
+  bool SocketOpen() const override;
+  int ConnectSocket(const addrinfo& ai, Deadline deadline) override;
+  int WatchSocket() override;
+  int SendSome(const uint8_t* data, size_t size, size_t* sent) override;
+  int ReceiveSome(uint8_t* data, size_t size, size_t* received) override;
+  void WaitSocket(Lock& lock, SocketWait what, int ms) override;
+  size_t UnsentBytes() override;
+  void ShutdownSocket(bool receiveToo) override;
+  void CloseSocket() override;
+  void SignalData(bool ready) override;
+  void SetPaced(bool paced) override;
+  bool PacedReceiveDue() override;
+  void Faulted() override;
 
-  int Connect(Lock& lock);
-  // Sends the queued output until empty or the deadline; 0, WSAETIMEDOUT
-  // or the connection's error.
-  int Flush(Lock& lock, Deadline deadline);
-  // Sends what the socket takes now.
-  int FlushSome();
-  // One receive of at most room bytes, decoded into data (*decoded data
-  // bytes), its negotiation answered, weighed with the flood guard. 0 or
-  // the connection's error.
-  int ReceiveOnce(uint8_t* data, size_t room, size_t* decoded);
-  // Receives for a wait on the client's thread; data goes to the reader's
-  // buffer.
-  int Receive();
-  // Takes the socket out of the reader's wait and lets it receive once per
-  // pace interval instead, or puts it back.
-  void Pace(bool paced);
-  // Runs the connection until done() holds: 0, WSAETIMEDOUT, or its error.
-  template <typename Done>
-  int WaitFor(Lock& lock, Deadline deadline, Done done);
-  int Fail(int error);
-  void SetDataReady(bool ready);
-  void Note(const char* text);
-  void CloseLocked(Lock& lock);
-
-  mutable std::mutex mutex_;
   SOCKET socket_ = INVALID_SOCKET;
   // Manual-reset events, created once for the object's life so that the
   // reader may wait on them without the lock: the socket's network events,
-  // and "rx_ holds data".
+  // and "the receive buffer holds data".
   void* socketEvent_ = nullptr;
   void* dataReady_ = nullptr;
-  bool paced_ = false;
   Deadline nextPacedReceive_ = 0;
-  int fault_ = 0;  // the connection's failure, once seen
-  bool controlUnanswered_ = false;
-  bool closing_ = false;
-  Rfc2217Address address_;
-  Rfc2217Protocol protocol_;
-  NegotiationFloodGuard guard_;
-  uint8_t raw_[4096] = {};
-  uint8_t rx_[4096] = {};
-  size_t rxSize_ = 0;
-  FrameTrace trace_;
-  NameResolver resolver_;
 };
 
 }  // namespace qzlink
